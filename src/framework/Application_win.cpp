@@ -1,0 +1,55 @@
+#include "framework/Application_win.h"
+
+TApplication& Application() {
+    static TApplication* Instance = new TApplication();  // outlives every window
+    return *Instance;
+}
+
+void TApplication::HandleException(const std::exception& E) noexcept {
+    ShowException(E.what());
+}
+
+void TApplication::HandleException(std::exception_ptr E) noexcept {
+    try {
+        std::rethrow_exception(E);
+    } catch (const std::exception& Error) {
+        ShowException(Error.what());
+    } catch (...) {
+        ShowException("Unknown error");
+    }
+}
+
+void TApplication::ShowException(const std::string& Message) noexcept {
+    if (FErrorShowing)
+        return;
+    FErrorShowing = true;
+    MessageBoxA(nullptr, Message.c_str(), Title.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+    FErrorShowing = false;
+}
+
+void TApplication::ProcessMessages() {
+    MSG Msg;
+    while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (Msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(Msg.wParam));
+            return;
+        }
+        TranslateMessage(&Msg);
+        DispatchMessageA(&Msg);
+    }
+}
+
+bool TApplication::HandleOneMessage() {
+    MSG Msg;
+    if (!PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
+        WaitMessage();  // blocks until something arrives: no CPU while waiting
+        return true;
+    }
+    if (Msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(Msg.wParam));
+        return false;
+    }
+    TranslateMessage(&Msg);
+    DispatchMessageA(&Msg);
+    return true;
+}

@@ -1,0 +1,53 @@
+#pragma once
+// The rotator controller's frames and reply. Angles travel as the angle plus
+// 360 degrees; a SET frame carries (angle + 360) x divider as four ASCII
+// digits, a reply carries degrees and tenths as plain numbers.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+inline constexpr size_t kFrameSize = 13;
+inline constexpr size_t kReplySize = 12;
+
+using TRotorFrame = std::array<char, kFrameSize>;
+
+inline constexpr TRotorFrame StopFrame = {'W', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0F, ' '};
+inline constexpr TRotorFrame StateFrame = {'W', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x1F, ' '};
+inline constexpr TRotorFrame SetFrameTemplate = {'W', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x2F, ' '};
+
+// The largest number four digits hold; a set point beyond the controller's
+// range is sent as the nearest end of that range.
+inline constexpr int kMaxSetPoint = 9999;
+
+// (Angle + 360) x Divider truncated toward zero, limited to 0..9999.
+int SetPointValue(double Angle, int Divider);
+
+// Writes the eight digit bytes of Frame for the given set point; bytes 6
+// and 11 (1-based) stay as they are.
+void FillSetFrame(TRotorFrame& Frame, double Azimuth, double Elevation, int Divider);
+
+std::string FrameBytes(const TRotorFrame& Frame);
+
+// Last-command texts.
+inline constexpr char kStopText[] = "STOP";
+inline constexpr char kStateText[] = "STATE";
+std::string SetCommandText(double Azimuth, double Elevation);
+
+// What a reply shows: rotor azimuth and elevation with their colour (red:
+// outside the rotor's first turn, or below the horizon) and the divider.
+struct TRotorState {
+    double Azimuth = 0;
+    bool AzimuthRed = false;
+    double Elevation = 0;
+    bool ElevationRed = false;
+    int Divider = 1;
+    std::string AzimuthText() const;
+    std::string ElevationText() const;
+    std::string DividerText() const;
+};
+
+// Decodes a reply. A reply too short to hold the ten bytes read gives no
+// state: the caller treats it as a failed exchange.
+std::optional<TRotorState> DecodeReply(std::string_view Reply);
