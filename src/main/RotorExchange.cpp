@@ -1,0 +1,108 @@
+#include "main/RotorExchange.h"
+
+#include <algorithm>
+
+void TRotorExchange::SendRotorCommand(int Command, double Azimuth, double Elevation) {
+    if (!FLink.PortConnected())
+        return;
+    switch (Command) {
+        case rcStop:
+            LastAzimuth = kForceSet;
+            Exchange(StopFrame, kStopText);
+            break;
+        case rcState:
+            Exchange(StateFrame, kStateText);
+            break;
+        case rcSet:
+            FLink.ShowLastCommand(SetCommandText(Azimuth, Elevation));
+            FillSetFrame(FSetFrame, Azimuth, Elevation, Divider);
+            LastAzimuth = Azimuth;
+            LastElevation = Elevation;
+            // No wait: an answer to SET is read and dropped by CPRxChar.
+            FLink.PortWrite(FrameBytes(FSetFrame));
+            break;
+        default:
+            break;
+    }
+}
+
+void TRotorExchange::Exchange(const TRotorFrame& Frame, const char* Text) {
+    FLink.ShowLastCommand(Text);
+    AwaitedBytes = kReplySize;
+    TransmissionError = false;
+    FLink.EnableTimeOut(true);
+    FLink.PortWrite(FrameBytes(Frame));
+    WaitForExchange();
+    if (!FLink.PortWanted())
+        return;
+    FLink.ShowTransmissionError(TransmissionError);
+    if (!TransmissionError)
+        ShowReply();
+}
+
+void TRotorExchange::WaitForExchange() {
+    FLink.WaitUntil([this] { return AwaitedBytes <= 0; });
+}
+
+void TRotorExchange::ShowReply() {
+    auto State = DecodeReply(ReplyText);
+    if (!State) {
+        // Only a short read gets here; show it as the failed exchange it is.
+        TransmissionError = true;
+        FLink.ShowTransmissionError(true);
+        return;
+    }
+    Divider = State->Divider;
+    FLink.ShowRotorState(*State);
+}
+
+void TRotorExchange::TimerTimer(const TSatData& Target) {
+    int Step = CycleStep++;
+    if (Step == 0) {
+        SendRotorCommand(rcState);
+    } else if (Step == 1) {
+        if (AwaitedBytes != 0) {
+            CycleStep = 1;  // a STATE wait is still under way: try SET at the next tick
+        } else if ((LastAzimuth != Target.Azimuth || LastElevation != Target.Elevation) && Target.SatName != "?") {
+            SendRotorCommand(rcSet, Target.Azimuth, std::max(0.0, Target.Elevation));
+        }
+    }
+    if (SequenceIndex >= 0 && SequenceIndex < static_cast<int>(std::size(kSequences)) &&
+        CycleStep >= kSequences[SequenceIndex].Steps)
+        CycleStep = 0;
+}
+
+void TRotorExchange::TimeOutTimer() {
+    TransmissionError = true;
+    AwaitedBytes = 0;
+    FLink.EnableTimeOut(false);
+    ReplyText.clear();
+}
+
+void TRotorExchange::CPRxChar(int Count) {
+    FLink.EnableTimeOut(false);
+    if (AwaitedBytes <= 0) {
+        FLink.PortRead(Count);
+    } else if (Count >= AwaitedBytes) {
+        ReplyText = FLink.PortRead(AwaitedBytes);
+        AwaitedBytes = 0;
+    } else {
+        FLink.EnableTimeOut(true);  // a full second again from this byte
+    }
+}
+
+void TRotorExchange::CPAfterOpen() {
+    FLink.ShowTransmissionError(false);
+    CycleStep = 0;
+    LastAzimuth = kForceSet;
+    FLink.ShowPortState("Opened");
+    FLink.EnableCycleTimer(true);
+}
+
+void TRotorExchange::CPAfterClose() {
+    FLink.EnableCycleTimer(false);
+    if (FLink.WindowVisible())
+        FLink.ShowTransmissionError(false);
+    FLink.ShowLastCommand("");
+    FLink.ShowPortState("Closed");
+}

@@ -1,0 +1,77 @@
+#pragma once
+// The conversation with the rotator controller: a 500 ms cycle timer steps
+// through a sequence (STATE and its reply, SET when the target moved, idle
+// steps); a time-out timer bounds the wait for a reply.
+//
+// Everything runs on the main thread. A wait for a reply keeps handing
+// window messages to their handlers, so timer ticks, serial events and user
+// clicks re-enter this class; AwaitedBytes keeps the re-entries orderly.
+#include <functional>
+#include <string>
+
+#include "main/RotorFrames.h"
+#include "main/SatData.h"
+
+// What the exchange needs of the window and its port. Main thread only.
+class TRotorLink {
+public:
+    virtual ~TRotorLink() = default;
+    virtual bool PortConnected() = 0;
+    virtual void PortWrite(const std::string& Bytes) = 0;  // raises on failure
+    virtual std::string PortRead(int Count) = 0;           // at most Count bytes
+    virtual void EnableCycleTimer(bool Enabled) = 0;
+    virtual void EnableTimeOut(bool Enabled) = 0;           // enabling restarts the interval
+    // Handles window messages until Done() holds, blocking while none is waiting.
+    virtual void WaitUntil(const std::function<bool()>& Done) = 0;
+    virtual bool PortWanted() = 0;    // the "Open port" button is down
+    virtual bool WindowVisible() = 0;
+    virtual void ShowLastCommand(const std::string& Text) = 0;
+    virtual void ShowTransmissionError(bool Visible) = 0;
+    virtual void ShowPortState(const std::string& Text) = 0;
+    virtual void ShowRotorState(const TRotorState& State) = 0;
+};
+
+enum TRotorCommand { rcStop = 1, rcState = 2, rcSet = 3 };
+
+struct TTimingSequence {
+    const char* Name;  // the item text of the sequence selector
+    int Steps;         // 500 ms ticks per cycle
+};
+inline constexpr TTimingSequence kSequences[] = {{"G-500, S-2500", 6}, {"G-500, S-1000", 3}};
+
+inline constexpr int kCycleInterval = 500;  // ms
+inline constexpr int kReplyTimeOut = 1000;  // ms, from the frame or the last byte
+inline constexpr double kForceSet = 999;    // as LastAzimuth: the next SET step sends
+
+class TRotorExchange {
+public:
+    explicit TRotorExchange(TRotorLink& Link) : FLink(Link) {}
+
+    // Unknown codes do nothing. STOP and STATE return when the exchange has
+    // ended (reply read or time-out). Raises what the port's write raises.
+    void SendRotorCommand(int Command, double Azimuth = 0, double Elevation = 0);
+    // Waits, handling messages, until no exchange is under way.
+    void WaitForExchange();
+
+    void TimerTimer(const TSatData& Target);
+    void TimeOutTimer();
+    void CPRxChar(int Count);
+    void CPAfterOpen();
+    void CPAfterClose();
+
+    int AwaitedBytes = 0;
+    bool TransmissionError = false;
+    std::string ReplyText;
+    double LastAzimuth = 0;
+    double LastElevation = 0;
+    int Divider = 1;
+    int CycleStep = 0;
+    int SequenceIndex = 0;
+
+private:
+    void Exchange(const TRotorFrame& Frame, const char* Text);
+    void ShowReply();
+
+    TRotorLink& FLink;
+    TRotorFrame FSetFrame = SetFrameTemplate;
+};

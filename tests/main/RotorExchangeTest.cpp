@@ -1,0 +1,257 @@
+#include "main/RotorExchange.h"
+
+#include <deque>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kReply = std::string("\x57\x04\x08\x03\x04\x01\x03\x07\x00\x05\x01\x20", 12);
+
+// A window and port in memory. Messages that the wait would hand out are
+// queued actions; a wait with nothing queued would hang for real, so it fails.
+class TFakeLink : public TRotorLink {
+public:
+    bool Connected = true;
+    bool Wanted = true;
+    bool Visible = true;
+    bool FailWrites = false;
+    std::string Input;                 // bytes waiting in the port
+    std::vector<std::string> Written;  // frames on the wire
+    std::deque<std::function<void()>> Messages;
+    bool CycleTimer = false, TimeOut = false;
+    int TimeOutStarts = 0;
+    std::string LastCommand = "?", PortState = "Closed";
+    bool ErrorShown = false;
+    std::vector<TRotorState> Shown;
+
+    bool PortConnected() override { return Connected; }
+    void PortWrite(const std::string& Bytes) override {
+        if (FailWrites)
+            throw std::runtime_error("write failed");
+        Written.push_back(Bytes);
+    }
+    std::string PortRead(int Count) override {
+        std::string Bytes = Input.substr(0, Count);
+        Input.erase(0, Bytes.size());
+        return Bytes;
+    }
+    void EnableCycleTimer(bool Enabled) override { CycleTimer = Enabled; }
+    void EnableTimeOut(bool Enabled) override {
+        TimeOutStarts += Enabled;
+        TimeOut = Enabled;
+    }
+    void WaitUntil(const std::function<bool()>& Done) override {
+        while (!Done()) {
+            if (Messages.empty())
+                throw std::logic_error("the wait would never end");
+            auto Message = Messages.front();
+            Messages.pop_front();
+            Message();
+        }
+    }
+    bool PortWanted() override { return Wanted; }
+    bool WindowVisible() override { return Visible; }
+    void ShowLastCommand(const std::string& Text) override { LastCommand = Text; }
+    void ShowTransmissionError(bool Shown) override { ErrorShown = Shown; }
+    void ShowPortState(const std::string& Text) override { PortState = Text; }
+    void ShowRotorState(const TRotorState& State) override { Shown.push_back(State); }
+
+    std::vector<char> Kinds() const {  // the command byte of every frame sent
+        std::vector<char> Result;
+        for (const auto& Frame : Written)
+            Result.push_back(Frame[11]);
+        return Result;
+    }
+};
+
+TSatData Satellite(const char* Name, double Azimuth, double Elevation) {
+    TSatData Data;
+    Data.SatName = Name;
+    Data.Azimuth = Azimuth;
+    Data.Elevation = Elevation;
+    return Data;
+}
+
+class Exchange : public ::testing::Test {
+protected:
+    TFakeLink Link;
+    TRotorExchange Rotor{Link};
+    TSatData Target = Satellite("ISS", 200, 5);
+
+    // The controller answers the next frame with the given bytes.
+    void Answer(const std::string& Bytes) {
+        Link.Messages.push_back([this, Bytes] {
+            Link.Input += Bytes;
+            Rotor.CPRxChar(static_cast<int>(Link.Input.size()));
+        });
+    }
+    void Tick(int Count = 1) {
+        for (int I = 0; I < Count; ++I)
+            Rotor.TimerTimer(Target);
+    }
+    // Runs whole cycles with a controller that always answers at once.
+    void RunTicks(int Count) {
+        for (int I = 0; I < Count; ++I) {
+            if (Rotor.CycleStep == 0)
+                Answer(kReply);
+            Tick();
+        }
+    }
+};
+
+constexpr char kStop = 0x0F, kState = 0x1F, kSet = 0x2F;
+
+TEST_F(Exchange, OpeningStartsTheCycleAndForcesTheFirstSet) {
+    Rotor.CPAfterOpen();
+    EXPECT_TRUE(Link.CycleTimer);
+    EXPECT_EQ(Link.PortState, "Opened");
+    RunTicks(12);
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet, kState}));  // unmoved target: one SET
+    EXPECT_EQ(Link.Written[1], std::string("W0560\0" "0365\0/ ", 13));
+    EXPECT_EQ(Link.LastCommand, "STATE");
+
+    // Reopening forces the SET again although the target has not moved.
+    Rotor.CPAfterClose();
+    Rotor.CPAfterOpen();
+    Link.Written.clear();
+    RunTicks(2);
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet}));
+}
+
+TEST_F(Exchange, SequencesSetTheCycleLength) {
+    Rotor.CPAfterOpen();
+    Target.SatName = "?";  // STATE only
+    RunTicks(12);
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kState}));
+    Link.Written.clear();
+    Rotor.SequenceIndex = 1;
+    RunTicks(12);
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>(4, kState)));
+}
+
+TEST_F(Exchange, TargetBelowTheHorizonGetsElevationZeroEveryCycle) {
+    Target.Elevation = -5;
+    Rotor.CPAfterOpen();
+    RunTicks(18);
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet, kState, kSet, kState, kSet}));
+    EXPECT_EQ(Link.Written[5].substr(6, 4), "0360");
+    EXPECT_EQ(Link.LastCommand, "SET(200.0;0.0)");
+}
+
+TEST_F(Exchange, MovingTargetGetsANewSet) {
+    Rotor.CPAfterOpen();
+    RunTicks(6);
+    Target.Azimuth = 201;
+    RunTicks(6);
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet, kState, kSet}));
+    EXPECT_EQ(Link.Written[3].substr(1, 4), "0561");
+}
+
+TEST_F(Exchange, ReplyInTwoPiecesIsReadAtTheSecond) {
+    Rotor.CPAfterOpen();
+    Answer(kReply.substr(0, 5));
+    Answer(kReply.substr(5));
+    Tick();
+    EXPECT_EQ(Link.TimeOutStarts, 2);  // at the frame, again at the first piece
+    EXPECT_FALSE(Link.TimeOut);
+    EXPECT_EQ(Rotor.ReplyText, kReply);
+    ASSERT_EQ(Link.Shown.size(), 1u);
+    EXPECT_EQ(Link.Shown[0].AzimuthText(), "123.4");
+    EXPECT_FALSE(Link.ErrorShown);
+}
+
+TEST_F(Exchange, SilenceEndsInATransmissionErrorAndTheCycleGoesOn) {
+    Rotor.CPAfterOpen();
+    Link.Messages.push_back([this] { Rotor.TimeOutTimer(); });
+    Tick();
+    EXPECT_TRUE(Rotor.TransmissionError);
+    EXPECT_TRUE(Link.ErrorShown);
+    EXPECT_TRUE(Link.Shown.empty());
+    EXPECT_TRUE(Rotor.ReplyText.empty());
+    RunTicks(6);  // the next good exchange hides the error again
+    EXPECT_FALSE(Link.ErrorShown);
+    EXPECT_EQ(Link.Shown.size(), 1u);
+}
+
+TEST_F(Exchange, ExtraBytesStayAndStrayBytesAreDropped) {
+    Rotor.CPAfterOpen();
+    Answer(kReply + "xy");
+    Tick();
+    EXPECT_EQ(Link.Input, "xy");
+    Link.Input += "z";
+    Rotor.CPRxChar(3);  // nothing awaited: read and dropped
+    EXPECT_EQ(Link.Input, "");
+}
+
+TEST_F(Exchange, ATickDuringTheStateWaitDefersTheSet) {
+    Rotor.CPAfterOpen();
+    Link.Messages.push_back([this] { Tick(); });  // the SET step arrives mid-wait
+    Answer(kReply);
+    Tick();
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState}));
+    EXPECT_EQ(Rotor.CycleStep, 1);
+    Tick();
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet}));
+}
+
+TEST_F(Exchange, StateInsideAStopWaitEndsWithTheFirstReply) {
+    Rotor.CPAfterOpen();
+    Rotor.CycleStep = 0;
+    Link.Messages.push_back([this] { Tick(); });  // STATE starts a second wait
+    Answer(kReply);
+    Rotor.SendRotorCommand(rcStop);
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kStop, kState}));
+    EXPECT_EQ(Rotor.AwaitedBytes, 0);
+    EXPECT_EQ(Rotor.LastAzimuth, kForceSet);
+}
+
+TEST_F(Exchange, AFailedWriteHoldsTheSetBackUntilTheTimeOut) {
+    Rotor.CPAfterOpen();
+    Link.FailWrites = true;
+    EXPECT_THROW(Tick(), std::runtime_error);
+    EXPECT_EQ(Rotor.AwaitedBytes, 12);
+    Link.FailWrites = false;
+    Tick();  // SET step held back
+    EXPECT_TRUE(Link.Written.empty());
+    Rotor.TimeOutTimer();
+    Rotor.CycleStep = 1;
+    Tick();
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kSet}));
+}
+
+TEST_F(Exchange, NothingIsSentOnAClosedPortAndClosingClearsTheDisplay) {
+    Link.Connected = false;
+    Rotor.SendRotorCommand(rcStop);
+    Rotor.SendRotorCommand(rcSet, 1, 2);
+    EXPECT_TRUE(Link.Written.empty());
+    Link.ErrorShown = true;
+    Link.Visible = false;  // shutting down: the error label is left alone
+    Rotor.CPAfterClose();
+    EXPECT_TRUE(Link.ErrorShown);
+    EXPECT_EQ(Link.LastCommand, "");
+    EXPECT_EQ(Link.PortState, "Closed");
+    EXPECT_FALSE(Link.CycleTimer);
+}
+
+TEST_F(Exchange, ADividerFromTheReplyScalesTheNextSet) {
+    Rotor.CPAfterOpen();
+    std::string Reply = kReply;
+    Reply[5] = 2;
+    Answer(Reply);
+    Tick(2);
+    EXPECT_EQ(Rotor.Divider, 2);
+    EXPECT_EQ(Link.Written[1].substr(1, 4), "1120");  // (200 + 360) x 2
+}
+
+TEST_F(Exchange, AReleasedPortButtonShowsNoReply) {
+    Rotor.CPAfterOpen();
+    Link.Wanted = false;
+    Answer(kReply);
+    Rotor.SendRotorCommand(rcStop);
+    EXPECT_TRUE(Link.Shown.empty());
+    EXPECT_EQ(Rotor.Divider, 1);
+}
+
+}  // namespace
