@@ -8,10 +8,14 @@
 // components and every component that asked for a free notice get
 // Notification(component, opRemove) before the component is gone.
 // Main thread only.
+#include <functional>
 #include <string>
 #include <vector>
 
 enum TOperation { opInsert, opRemove };
+
+// A component's event without arguments (OnClick, OnChange, OnOpen, ...).
+using TNotifyEvent = std::function<void()>;
 
 class TComponent {
 public:
