@@ -50,8 +50,15 @@ struct TKeyHandleTraits {
     static void Close(HKEY H) { ::RegCloseKey(H); }
 };
 
+template <typename TGdiObject>
+struct TGdiObjectTraits {  // fonts, brushes: null when absent
+    static TGdiObject Invalid() { return nullptr; }
+    static void Close(TGdiObject H) { ::DeleteObject(H); }
+};
+
 using TEventHandle = TUniqueHandle<HANDLE, TKernelHandleTraits>;
 using TThreadHandle = TUniqueHandle<HANDLE, TKernelHandleTraits>;
 using TFileHandle = TUniqueHandle<HANDLE, TFileHandleTraits>;
 using TWindowHandle = TUniqueHandle<HWND, TWindowHandleTraits>;
 using TKeyHandle = TUniqueHandle<HKEY, TKeyHandleTraits>;
+using TFontHandle = TUniqueHandle<HFONT, TGdiObjectTraits<HFONT>>;
