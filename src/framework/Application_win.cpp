@@ -1,5 +1,7 @@
 #include "framework/Application_win.h"
 
+#include "framework/Forms_win.h"
+
 TApplication& Application() {
     static TApplication* Instance = new TApplication();  // outlives every window
     return *Instance;
@@ -23,8 +25,17 @@ void TApplication::ShowException(const std::string& Message) noexcept {
     if (FErrorShowing)
         return;
     FErrorShowing = true;
-    MessageBoxA(nullptr, Message.c_str(), Title.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+    ErrorDialog(Message, Title);
     FErrorShowing = false;
+}
+
+void TApplication::ShowErrorBox(const std::string& Message, const std::string& Title) {
+    MessageBoxA(nullptr, Message.c_str(), Title.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+}
+
+void TApplication::Run(TForm& MainForm) {
+    MainForm.Show();
+    WaitUntil([&] { return !MainForm.Handle(); });
 }
 
 void TApplication::ProcessMessages() {

@@ -8,6 +8,8 @@
 
 #include "framework/Component.h"
 
+class TForm;
+
 class TApplication : public TComponent {
 public:
     TApplication() : TComponent(nullptr) {}
@@ -22,6 +24,15 @@ public:
     void HandleException(std::exception_ptr E) noexcept;
     void ShowException(const std::string& Message) noexcept;
     bool ErrorShowing() const { return FErrorShowing; }
+
+    // The modal dialog of ShowException. A seam for the one thing a test
+    // cannot answer for real: a dialog that waits for a user's click.
+    using TErrorDialog = void (*)(const std::string& Message, const std::string& Title);
+    TErrorDialog ErrorDialog = &ShowErrorBox;
+
+    // Shows MainForm (running its OnCreate first) and handles messages until
+    // its window is gone. Main thread only.
+    void Run(TForm& MainForm);
 
     // Hands every pending message to its window; returns at once when none
     // is waiting. Main thread only.
@@ -40,6 +51,7 @@ public:
     }
 
 private:
+    static void ShowErrorBox(const std::string& Message, const std::string& Title);
     bool HandleOneMessage();
     bool FErrorShowing = false;
 };
