@@ -55,3 +55,24 @@ TEST(AsciiUpperCase, ChangesOnlyAsciiLetters) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ParseInteger, TakesDecimalAndHexadecimalTextsWithinThirtyTwoBits) {
+    struct {
+        const char* Text;
+        std::optional<int32_t> Value;
+    } const Cases[] = {
+        {"300", 300},        {"  -12", -12},   {"+7", 7},
+        {"$1F", 31},         {"0x1f", 31},     {"-$10", -16},
+        {"$FFFFFFFF", -1},   {"2147483647", 2147483647}, {"-2147483648", INT32_MIN},
+        {"2147483648", {}},  {"$100000000", {}},         {"1x", {}},
+        {"", {}},            {"   ", {}},                 {"12 ", {}},
+        {"--1", {}},         {"-+1", {}},                 {"$", {}},
+        {"1.0", {}},         {"0x-1", {}},
+    };
+    for (const auto& C : Cases)
+        EXPECT_EQ(ParseInteger(C.Text), C.Value) << '"' << C.Text << '"';
+}
+
+}  // namespace

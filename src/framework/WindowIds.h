@@ -1,0 +1,56 @@
+#pragma once
+// Every control id, timer id and private window message of the program,
+// named once. The end-to-end tests address controls by these numbers.
+
+// Controls of the main window, in the order of its layout table.
+enum TMainControlId : int {
+    idImage1 = 100,
+    idCPP,
+    idcs,
+    idop,
+    idSpeedButton4,
+    idl_dd,
+    idl_st,
+    idl_na,
+    idl_az,
+    idl_el,
+    idl_uf,
+    idl_df,
+    idl_um,
+    idl_dm,
+    ids_ac,
+    ids_te,
+    idl_cm,
+    ids_az,
+    ids_el,
+    ids_dv,
+    // Fixed captions and separator lines.
+    idLabel2 = 200,
+    idLabel17,
+    idBevel3,
+    idLabel13,
+    idLabel3,
+    idLabel1,
+    idBevel1,
+    idLabel15,
+    idLabel4,
+    idLabel5,
+    idLabel6,
+    idLabel8,
+    idLabel10,
+    idLabel7,
+    idLabel9,
+    idLabel18,
+    idBevel2,
+    idLabel16,
+    idLabel11,
+    idLabel14,
+    idLabel12,
+    idLabel20,
+};
+
+// Each timer component ticks on its own hidden window, under this id.
+constexpr unsigned kTimerId = 1;
+
+// Private messages of the program's windows are named here too, from WM_APP
+// (0x8000) on.
