@@ -3,6 +3,7 @@
 // built from the port's settings alone (the device's current state is never
 // read first).
 #include <cstdint>
+#include <string>
 
 #include "cport/ComSettings.h"
 #include "cport/ComTypes.h"
@@ -61,6 +62,11 @@ struct TDeviceTimeouts {
     uint32_t WriteTotalTimeoutMultiplier;
     uint32_t WriteTotalTimeoutConstant;
 };
+
+// The device that a port name opens: "\\.\" followed by the name.
+inline std::string DevicePath(const std::string& Port) {
+    return "\\\\.\\" + Port;
+}
 
 // CustomBaudRate for brCustom, otherwise the rate in the value's name.
 uint32_t BaudRateValue(TBaudRate Rate, int32_t CustomBaudRate);

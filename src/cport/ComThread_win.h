@@ -1,0 +1,49 @@
+#pragma once
+// The event thread of an open port: it waits in the device for line events
+// and hands each batch to the port, as the port's SyncMethod says.
+//
+// The thread never polls while the line is quiet: it sleeps in one unbounded
+// wait on the device and its stop event. One exception: Wine reports
+// EV_RXCHAR for as long as received bytes sit unread, where Windows reports
+// each arrival once. A report that brings no new bytes is not passed on, and
+// the thread then pauses briefly before it waits again, so that bytes left
+// unread cost a check of the input queue every kLevelPause ms instead of a
+// busy loop. New bytes are still seen within that pause.
+#include <windows.h>
+
+#include "cport/ComTypes.h"
+#include "framework/Handles_win.h"
+#include "framework/Thread_win.h"
+
+class TCustomComPort;
+
+class TComThread : public TThread {
+public:
+    static constexpr DWORD kLevelPause = 20;  // ms
+
+    // Sets the device's event mask from the port's Events, fixed for the
+    // thread's life, and starts watching. Main thread only.
+    explicit TComThread(TCustomComPort& Port);
+    // Stops watching and returns when the thread has ended; meanwhile the
+    // calling (main) thread still delivers events that the thread is handing
+    // over. On its way out the thread clears the event mask and empties both
+    // driver queues.
+    ~TComThread() override;
+
+    void StopWatching();
+
+protected:
+    void Execute() override { WatchLoop(); }
+
+private:
+    void WatchLoop();
+    // Drops an EV_RXCHAR that brought no new bytes; true when it did so.
+    bool DropRepeatedRxChar();
+    void DeliverEvents();
+    void SendEventMessages();
+    void RaiseEvents();
+
+    TCustomComPort& FPort;
+    TEventHandle FStopEvent;
+    TComEvents FReceivedEvents;  // of the last completed wait
+};
