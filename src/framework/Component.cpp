@@ -9,8 +9,10 @@ void Erase(std::vector<TComponent*>& List, TComponent* Item) {
 }  // namespace
 
 TComponent::TComponent(TComponent* AOwner) : FOwner(AOwner) {
-    if (FOwner)
+    if (FOwner) {
         FOwner->InsertComponent(this);
+        FLoading = FOwner->FLoading;  // created while its owner loads a layout
+    }
 }
 
 TComponent::~TComponent() {

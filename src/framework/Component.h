@@ -35,7 +35,8 @@ public:
     void SetDesigning(bool Value) { FDesigning = Value; }
 
     // Loading a layout: setters only store while loading; EndLoading then
-    // calls Loaded so each component can act on what was loaded.
+    // calls Loaded so each component can act on what was loaded. A component
+    // created while its owner loads is loading too.
     void BeginLoading();
     void EndLoading();
 

@@ -60,9 +60,13 @@ TEST(Component, LoadingReachesOwnedComponents) {
     auto* Child = new TProbe(&Owner, Log, "child");
     Owner.BeginLoading();
     EXPECT_TRUE(Child->IsLoading());
+    auto* Late = new TProbe(&Owner, Log, "late");  // created while the owner loads
+    EXPECT_TRUE(Late->IsLoading());
     Owner.EndLoading();
     EXPECT_FALSE(Child->IsLoading());
+    EXPECT_FALSE(Late->IsLoading());
     EXPECT_EQ(Child->Loads, 1);
+    EXPECT_EQ(Late->Loads, 1);
     EXPECT_EQ(Owner.Loads, 1);
 }
 
