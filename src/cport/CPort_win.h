@@ -16,6 +16,8 @@
 #include <string>
 
 #include "cport/ComError.h"
+#include "cport/ComPersist.h"
+#include "cport/ComPortSettings.h"
 #include "cport/ComSettings.h"
 #include "cport/ComTypes.h"
 #include "cport/DeviceState.h"
@@ -49,11 +51,25 @@ struct TComDeviceCalls {
     decltype(&::ClearCommError) ClearCommError = &::ClearCommError;
 };
 
-class TCustomComPort : public TComponent, public TComSettingsOwner {
+// Its setting accessors are those of TComPortSettings (ComPortSettings.h),
+// through which the port selector and the settings store reach it.
+class TCustomComPort : public TComponent, public TComSettingsOwner, public TComPortSettings {
 public:
     explicit TCustomComPort(TComponent* AOwner);
     // Closes the port (raising the close events when it was open).
     ~TCustomComPort() override;
+
+    // Settings persistence (ComPersist_win.cpp): the keys of the groups in
+    // SettingGroups, in the ini file's section named after the port or under
+    // the registry object's current key; see ComPersist.h. Loading sets each
+    // value through its setter, so an open port takes it at once. Raise
+    // what the store or a setter raises.
+    virtual void SaveToRegistry(TCustomRegistry& Registry);
+    virtual void SaveToIniFile(TCustomIniFile& IniFile);
+    virtual void LoadFromRegistry(TCustomRegistry& Registry);
+    virtual void LoadFromIniFile(TCustomIniFile& IniFile);
+    TComSettingGroups SettingGroups() const { return FSettingGroups; }
+    void SetSettingGroups(TComSettingGroups Value) { FSettingGroups = Value; }
 
     // Settings. A setter stores its value; while the port is open (Connected,
     // neither loading nor designing) a changed value also reaches the device
@@ -222,6 +238,7 @@ private:
     TComTimeouts FTimeouts{this};
     TComBuffer FBuffer{this};
     TSyncMethod FSyncMethod = smThreadSync;
+    TComSettingGroups FSettingGroups{sgBasic};
     TComDeviceCalls FDeviceCalls;
     TRxArrivals FRxArrivals;
     std::atomic<uint32_t> FTakenErrors{0};  // error flags cleared by the event thread's queries
