@@ -267,6 +267,15 @@ int32_t TCustomComPort::ReadBufferAsync(void* Buffer, int32_t Count, TComTransfe
     if (!Transfer)
         throw EComPort(ecInvalidAsync);
     Transfer->Kind = tkRead;
+    // With timeouts that say "return at once", Windows completes a read with
+    // nothing waiting at once and empty; Wine leaves it pending until a byte
+    // arrives. So with nothing waiting the record is completed here, empty.
+    if (ReadsReturnAtOnce() && WaitingInput() == 0) {
+        Transfer->Overlapped.Internal = 0;  // success
+        Transfer->Overlapped.InternalHigh = 0;
+        SetEvent(Transfer->Overlapped.hEvent);
+        return 0;
+    }
     DWORD Read = 0;
     if (!ReadFile(FHandle.Get(), Buffer, static_cast<DWORD>(Count), &Read, &Transfer->Overlapped) &&
         GetLastError() != ERROR_IO_PENDING)
@@ -347,6 +356,11 @@ TComSignals TCustomComPort::ModemSignals() {
     if (!GetCommModemStatus(FHandle.Get(), &Status))
         RaiseLastError(ecModemStatus);
     return ModemStatusToSignals(Status);
+}
+
+bool TCustomComPort::ReadsReturnAtOnce() const {
+    return FTimeouts.ReadInterval() == -1 && FTimeouts.ReadTotalMultiplier() == 0 &&
+           FTimeouts.ReadTotalConstant() == 0;
 }
 
 int32_t TCustomComPort::WaitingInput() {

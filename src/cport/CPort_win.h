@@ -219,9 +219,10 @@ private:
     void ChangeLineSetting(T& Field, T Value);
     void StartEventThread();
     void StopEventThread();
-    // For the event thread: the bytes waiting, with the error flags that the
-    // query took kept for TakeLineErrors. Code 10.
+    // The bytes waiting, with the error flags that the query took kept for
+    // TakeLineErrors (a query of the port's own, not the caller's). Code 10.
     int32_t WaitingInput();
+    bool ReadsReturnAtOnce() const;
     DWORD ClearErrors(COMSTAT& Status);
 
     std::unique_ptr<TComThread> FEventThread;      // owned

@@ -1,0 +1,161 @@
+// The port selector on a real drop-down list window.
+#include "cport/ComComboBox_win.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SerialCommKey_win.h"
+#include "framework/Forms_win.h"
+
+namespace {
+
+using TTexts = std::vector<std::string>;
+
+TControl* MakeSelector(TComponent* AOwner) {
+    return new TComComboBox(AOwner);
+}
+
+const TControlSpec kRows[] = {
+    {"Selector", ckComboList, 101, "", 10, 10, 97, 21, coNone, clWindowText, &MakeSelector},
+};
+
+class ComComboBox : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Key.SetPorts({"COM1", "COM2", "COM10"});
+        Form = std::make_unique<TForm>(nullptr);
+        Form->Build(TFormSpec{"Selector test", 200, 100, nullptr}, kRows);
+        Box = Form->Find<TComComboBox>("Selector");
+        Box->OnChange = [this] { ++Changes; };
+        Port = std::make_unique<TComPort>(nullptr);
+    }
+    int WindowSelection() const { return static_cast<int>(SendMessageA(Box->Handle(), CB_GETCURSEL, 0, 0)); }
+    int WindowCount() const { return static_cast<int>(SendMessageA(Box->Handle(), CB_GETCOUNT, 0, 0)); }
+    // What a user does: the box's own window moves the selection one down.
+    void PickNext() { SendMessageA(Box->Handle(), WM_KEYDOWN, VK_DOWN, 0); }
+
+    TSerialCommKey Key;
+    std::unique_ptr<TForm> Form;
+    TComComboBox* Box = nullptr;  // the form's
+    std::unique_ptr<TComPort> Port;
+    int Changes = 0;
+};
+
+TEST_F(ComComboBox, ListsTheMachinesPortsAndSelectsTheFirstWithoutALinkedPort) {
+    EXPECT_EQ(Box->ComProperty(), cpNone);
+    EXPECT_EQ(Box->Items().Count(), 0);
+    Box->SetComProperty(cpPort);
+    EXPECT_EQ(Box->Items().ToVector(), (TTexts{"COM1", "COM10", "COM2"}));
+    EXPECT_EQ(Box->Text(), "COM1");
+    EXPECT_EQ(WindowCount(), 3);
+    EXPECT_EQ(WindowSelection(), 0);
+    EXPECT_EQ(GetWindowLongA(Box->Handle(), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
+    EXPECT_EQ(Changes, 0);
+}
+
+TEST_F(ComComboBox, ASettingsNamesAreListedAndTheLinkedPortsValueSelected) {
+    Box->SetComProperty(cpBaudRate);
+    EXPECT_EQ(Box->Items().Count(), 16);
+    EXPECT_EQ(Box->Text(), "Custom");
+    Port->SetBaudRate(br600);
+    Box->SetComPort(Port.get());
+    EXPECT_EQ(Box->Text(), "600");
+    Box->SetComProperty(cpParity);
+    EXPECT_EQ(Box->Text(), "None");
+    EXPECT_EQ(WindowCount(), 5);
+    EXPECT_EQ(WindowSelection(), 0);
+    EXPECT_EQ(Changes, 0);
+}
+
+TEST_F(ComComboBox, LinkingAPortSelectsItsPortAndAnUnlistedPortNothing) {
+    Box->SetComProperty(cpPort);
+    Port->SetPort("com10");
+    Box->SetComPort(Port.get());
+    EXPECT_EQ(Box->ItemIndex(), 1);
+    EXPECT_EQ(Box->ComPort(), Port.get());
+
+    TComPort Unlisted(nullptr);
+    Unlisted.SetPort("COM7");
+    Box->SetComPort(&Unlisted);
+    EXPECT_EQ(Box->ItemIndex(), -1);
+    EXPECT_EQ(Box->Text(), "");
+    EXPECT_EQ(WindowSelection(), CB_ERR);
+    Box->SetComPort(Port.get());
+    EXPECT_EQ(Box->Text(), "COM10");
+    EXPECT_EQ(Changes, 0);
+}
+
+TEST_F(ComComboBox, TextSelectsAListedItemInAnyLetterCase) {
+    Box->SetComProperty(cpPort);
+    Box->SetText("com2");
+    EXPECT_EQ(Box->Text(), "COM2");
+    EXPECT_EQ(WindowSelection(), 2);
+    Box->SetText("COM9");
+    EXPECT_EQ(Box->Text(), "COM2");
+    Box->SetText("COM");
+    EXPECT_EQ(Box->Text(), "COM2");
+    EXPECT_EQ(Changes, 0);
+}
+
+TEST_F(ComComboBox, AUsersPickReachesTheLinkedPortBeforeOnChangeOnlyWithAutoApply) {
+    Box->SetComProperty(cpBaudRate);
+    Box->SetComPort(Port.get());
+    ASSERT_EQ(Box->Text(), "9600");
+    TBaudRate SeenInHandler = brCustom;
+    Box->OnChange = [&] {
+        ++Changes;
+        SeenInHandler = Port->BaudRate();
+    };
+
+    PickNext();
+    EXPECT_EQ(Changes, 1);
+    EXPECT_EQ(Box->Text(), "14400");
+    EXPECT_EQ(Port->BaudRate(), br9600);
+
+    Box->SetAutoApply(true);
+    PickNext();
+    EXPECT_EQ(Changes, 2);
+    EXPECT_EQ(Box->Text(), "19200");
+    EXPECT_EQ(SeenInHandler, br19200);
+
+    // The port selector's way: the picked name becomes the port's.
+    Box->SetComProperty(cpPort);
+    ASSERT_EQ(Box->Text(), "COM1");
+    PickNext();
+    EXPECT_EQ(Port->Port(), "COM10");
+}
+
+TEST_F(ComComboBox, DestroyingTheLinkedPortUnlinksItAndSelectsTheFirstItem) {
+    Box->SetComProperty(cpPort);
+    Port->SetPort("COM2");
+    Box->SetComPort(Port.get());
+    Box->SetAutoApply(true);
+    ASSERT_EQ(Box->ItemIndex(), 2);
+    Port.reset();
+    EXPECT_EQ(Box->ComPort(), nullptr);
+    EXPECT_EQ(Box->ItemIndex(), 0);
+    EXPECT_EQ(WindowSelection(), 0);
+    // Still usable: a pick reaches no port and is announced.
+    PickNext();
+    EXPECT_EQ(Box->Text(), "COM10");
+    EXPECT_EQ(Changes, 1);
+}
+
+TEST_F(ComComboBox, AnUnreadablePortListLeavesTheBoxEmptyAndRaises) {
+    Box->SetComProperty(cpParity);
+    Key.Remove();
+    try {
+        Box->SetComProperty(cpPort);
+        FAIL() << "no error";
+    } catch (const EComPort& Error) {
+        EXPECT_EQ(Error.ErrorCode(), 23);
+    }
+    EXPECT_EQ(Box->Items().Count(), 0);
+    EXPECT_EQ(WindowCount(), 0);
+    EXPECT_EQ(Box->Text(), "");
+}
+
+}  // namespace

@@ -1,0 +1,499 @@
+// The port against a real pseudo-terminal port under Wine: the port under
+// test and its far end (TPeer) are joined like a null-modem cable.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "cport/CPort_win.h"
+#include "cport/ComThread_win.h"
+#include "framework/Application_win.h"
+#include "SerialPorts_win.h"
+
+namespace {
+
+using TLog = std::vector<std::string>;
+
+// Every event of a port, in the order raised, with where it ran.
+struct TRecorder {
+    TLog Events;
+    std::vector<DWORD> Threads;
+
+    void Add(const std::string& Event) {
+        Events.push_back(Event);
+        Threads.push_back(GetCurrentThreadId());
+    }
+    void Bind(TCustomComPort& Port) {
+        Port.OnBeforeOpen = [this] { Add("BeforeOpen"); };
+        Port.OnAfterOpen = [this] { Add("AfterOpen"); };
+        Port.OnBeforeClose = [this] { Add("BeforeClose"); };
+        Port.OnAfterClose = [this] { Add("AfterClose"); };
+        Port.OnCTSChange = [this](bool On) { Add(On ? "CTS on" : "CTS off"); };
+        Port.OnDSRChange = [this](bool On) { Add(On ? "DSR on" : "DSR off"); };
+        Port.OnRLSDChange = [this](bool On) { Add(On ? "RLSD on" : "RLSD off"); };
+        Port.OnRing = [this] { Add("Ring"); };
+        Port.OnRxChar = [this](int32_t Count) { Add("RxChar " + std::to_string(Count)); };
+        Port.OnError = [this](TComErrors Errors) { Add("Error " + std::to_string(Errors.Bits())); };
+    }
+    bool Has(const std::string& Event) const {
+        return std::find(Events.begin(), Events.end(), Event) != Events.end();
+    }
+};
+
+std::vector<std::string> ShownErrors;
+
+void RecordErrorDialog(const std::string& Message, const std::string&) {
+    ShownErrors.push_back(Message);
+}
+
+const std::string kStateFrame("W\0\0\0\0\0\0\0\0\0\0\x1F ", 13);
+
+class ComPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetModemLines("");
+        Peer.Drain();
+        ShownErrors.clear();
+        Application().ErrorDialog = &RecordErrorDialog;
+        Port.SetPort(TestPortName());
+        Recorder.Bind(Port);
+    }
+    // Opens, then forgets the open events.
+    void OpenQuietly() {
+        Port.Open();
+        Recorder = {};
+    }
+    bool WaitForEvent(const std::string& Event, DWORD TimeoutMs = 10000) {
+        return PumpUntil([&] { return Recorder.Has(Event); }, TimeoutMs);
+    }
+
+    TPeer Peer;
+    TComPort Port{nullptr};
+    TRecorder Recorder;
+};
+
+TEST_F(ComPortTest, NewPortHasTheInitialSettings) {
+    TComPort Fresh(nullptr);
+    EXPECT_EQ(Fresh.Port(), "COM1");
+    EXPECT_EQ(Fresh.BaudRate(), br9600);
+    EXPECT_EQ(Fresh.CustomBaudRate(), 9600);
+    EXPECT_EQ(Fresh.DataBits(), dbEight);
+    EXPECT_EQ(Fresh.StopBits(), sbOneStopBit);
+    EXPECT_EQ(Fresh.Parity().Bits(), prNone);
+    EXPECT_EQ(Fresh.FlowControl().FlowControl(), fcNone);
+    EXPECT_EQ(Fresh.FlowControl().XonChar(), 17);
+    EXPECT_EQ(Fresh.FlowControl().XoffChar(), 19);
+    EXPECT_EQ(Fresh.Timeouts().ReadInterval(), -1);
+    EXPECT_EQ(Fresh.Timeouts().WriteTotalMultiplier(), 100);
+    EXPECT_EQ(Fresh.Timeouts().WriteTotalConstant(), 1000);
+    EXPECT_EQ(Fresh.Buffer().InputSize(), 1024);
+    EXPECT_EQ(Fresh.Buffer().OutputSize(), 1024);
+    EXPECT_EQ(Fresh.Events(), kAllComEvents);
+    EXPECT_EQ(Fresh.SyncMethod(), smThreadSync);
+    EXPECT_FALSE(Fresh.Connected());
+    EXPECT_EQ(Fresh.Handle(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Fresh.Parity().ComPort(), &Fresh);
+}
+
+TEST_F(ComPortTest, OpenAndCloseRaiseTheirEventsInOrderWithTheLineStates) {
+    SetModemLines("CTS DCD");
+    Port.Open();
+    EXPECT_TRUE(Port.Connected());
+    EXPECT_NE(Port.Handle(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Recorder.Events, (TLog{"BeforeOpen", "AfterOpen", "CTS on", "DSR off", "RLSD on"}));
+
+    Recorder = {};
+    Port.Open();  // already open: nothing
+    Port.Close();
+    EXPECT_EQ(Recorder.Events, (TLog{"CTS off", "DSR off", "RLSD off", "BeforeClose", "AfterClose"}));
+    EXPECT_FALSE(Port.Connected());
+    EXPECT_EQ(Port.Handle(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Port.EventThread(), nullptr);
+
+    Recorder = {};
+    Port.Close();  // already closed: nothing
+    EXPECT_EQ(Recorder.Events, TLog{});
+    Port.SetConnected(true);
+    EXPECT_NE(Port.Handle(), INVALID_HANDLE_VALUE);
+    Port.SetConnected(false);
+    EXPECT_EQ(Recorder.Events.size(), 10u);
+}
+
+TEST_F(ComPortTest, ChangingThePortWhileOpenClosesAndOpensAgain) {
+    SetModemLines("DSR");
+    OpenQuietly();
+    Port.SetPort(Port.Port());  // the same name: nothing
+    EXPECT_EQ(Recorder.Events, TLog{});
+
+    // The name compares case-sensitively; Wine opens the same terminal.
+    std::string Other = Port.Port();
+    for (char& C : Other)
+        C = static_cast<char>(tolower(C));
+    Port.SetPort(Other);
+    EXPECT_EQ(Recorder.Events, (TLog{"CTS off", "DSR off", "RLSD off", "BeforeClose", "AfterClose", "BeforeOpen",
+                                     "AfterOpen", "CTS off", "DSR on", "RLSD off"}));
+    EXPECT_TRUE(Port.Connected());
+    EXPECT_EQ(Port.Port(), Other);
+}
+
+TEST_F(ComPortTest, AnUnknownPortRaisesCode1AndStaysClosed) {
+    Port.SetPort("COM97");
+    for (int Attempt = 0; Attempt < 2; ++Attempt) {
+        try {
+            Port.Open();
+            FAIL() << "no exception";
+        } catch (const EComPort& Error) {
+            EXPECT_EQ(Error.ErrorCode(), 1);
+            EXPECT_EQ(Error.SystemErrorCode(), ERROR_FILE_NOT_FOUND);
+            EXPECT_STREQ(Error.what(), "Unable to open com port (win error code: 2)");
+        }
+        EXPECT_FALSE(Port.Connected());
+    }
+    EXPECT_EQ(Recorder.Events, (TLog{"BeforeOpen", "BeforeOpen"}));
+}
+
+TEST_F(ComPortTest, BytesTravelBothWaysExactly) {
+    Port.SetEvents({});
+    fprintf(stderr, "DBG 1\n", 1);
+    Port.Open();
+    fprintf(stderr, "DBG 2\n", 2);
+    EXPECT_EQ(Port.WriteText(kStateFrame), 13);
+    fprintf(stderr, "DBG 3\n", 3);
+    EXPECT_EQ(Peer.Read(13), kStateFrame);
+    fprintf(stderr, "DBG 4\n", 4);
+    EXPECT_EQ(Port.WriteText(""), 0);
+    fprintf(stderr, "DBG 5\n", 5);
+
+    std::string Text = "unchanged";
+    fprintf(stderr, "DBG 7\n", 7);
+    EXPECT_EQ(Port.ReadText(Text, 12), 0);  // nothing waiting: back at once
+    EXPECT_EQ(Text, "");
+    fprintf(stderr, "DBG 9\n", 9);
+
+    const std::string Sent = std::string("0123456789\0abcdefghi", 20);
+    fprintf(stderr, "DBG 11\n", 11);
+    Peer.Write(Sent);
+    fprintf(stderr, "DBG 12\n", 12);
+    ASSERT_TRUE(PumpUntil([&] { return Port.PendingInputCount() == 20; }));
+    fprintf(stderr, "DBG 13\n", 13);
+    EXPECT_EQ(Port.ReadText(Text, 12), 12);
+    fprintf(stderr, "DBG 14\n", 14);
+    EXPECT_EQ(Text, Sent.substr(0, 12));
+    fprintf(stderr, "DBG 15\n", 15);
+    EXPECT_EQ(Port.PendingInputCount(), 8);
+    fprintf(stderr, "DBG 16\n", 16);
+    EXPECT_EQ(Port.ReadText(Text, 0), 0);
+    fprintf(stderr, "DBG 17\n", 17);
+    EXPECT_EQ(Text, "");
+    fprintf(stderr, "DBG 18\n", 18);
+    EXPECT_EQ(Port.ReadText(Text, -3), 0);
+    fprintf(stderr, "DBG 19\n", 19);
+    EXPECT_EQ(Port.ReadText(Text, 12), 8);
+    fprintf(stderr, "DBG 20\n", 20);
+    EXPECT_EQ(Text, Sent.substr(12));
+    fprintf(stderr, "DBG 21\n", 21);
+
+    char Buffer[4];
+    fprintf(stderr, "DBG 23\n", 23);
+    Peer.Write("xyz");
+    fprintf(stderr, "DBG 24\n", 24);
+    ASSERT_TRUE(PumpUntil([&] { return Port.PendingInputCount() == 3; }));
+    fprintf(stderr, "DBG 25\n", 25);
+    EXPECT_EQ(Port.ReadBuffer(Buffer, 4), 3);
+    fprintf(stderr, "DBG 26\n", 26);
+    EXPECT_EQ(std::string(Buffer, 3), "xyz");
+    fprintf(stderr, "DBG 27\n", 27);
+}
+
+TEST_F(ComPortTest, AsynchronousTransfersAndTheirRecord) {
+    Port.SetEvents({});
+    Port.Open();
+    TComTransfer* Transfer = nullptr;
+    TCustomComPort::CreateTransfer(Transfer);
+    ASSERT_NE(Transfer, nullptr);
+    EXPECT_EQ(Port.WaitForTransfer(Transfer), 0);  // nothing started: done at once
+
+    const std::string Frame = kStateFrame;
+    Port.WriteTextAsync(Frame, Transfer);
+    EXPECT_EQ(Port.WaitForTransfer(Transfer), 13);
+    EXPECT_EQ(Peer.Read(13), Frame);
+    TCustomComPort::FreeTransfer(Transfer);
+    EXPECT_EQ(Transfer, nullptr);
+
+    for (auto Refused : {+[](TCustomComPort& P) { P.WaitForTransfer(nullptr); },
+                         +[](TCustomComPort& P) { P.WriteBufferAsync("x", 1, nullptr); },
+                         +[](TCustomComPort& P) {
+                             char B;
+                             P.ReadBufferAsync(&B, 1, nullptr);
+                         }}) {
+        try {
+            Refused(Port);
+            ADD_FAILURE() << "no exception";
+        } catch (const EComPort& Error) {
+            EXPECT_EQ(Error.ErrorCode(), 4);
+            EXPECT_EQ(Error.SystemErrorCode(), -1);
+            EXPECT_STREQ(Error.what(), "Invalid Async parameter");
+        }
+    }
+}
+
+TEST_F(ComPortTest, SettingsReachTheDevice) {
+    Port.SetBaudRate(br600);
+    Port.SetDataBits(dbSeven);
+    Port.Parity().SetBits(prEven);
+    Port.SetStopBits(sbTwoStopBits);
+    Port.FlowControl().SetXonChar('Q');
+    Port.FlowControl().SetXoffChar('S');
+    Port.Open();
+    DCB Device{};
+    Device.DCBlength = sizeof Device;
+    ASSERT_TRUE(GetCommState(Port.Handle(), &Device));
+    EXPECT_EQ(Device.BaudRate, 600u);
+    EXPECT_EQ(Device.ByteSize, 7);
+    EXPECT_EQ(Device.Parity, EVENPARITY);
+    EXPECT_EQ(Device.StopBits, TWOSTOPBITS);
+    EXPECT_EQ(Device.XonChar, 'Q');
+    EXPECT_EQ(Device.XoffChar, 'S');
+
+    // While open each change reaches the device at once.
+    Port.SetBaudRate(br1200);
+    Port.FlowControl().SetFlowControl(fcSoftware);
+    ASSERT_TRUE(GetCommState(Port.Handle(), &Device));
+    EXPECT_EQ(Device.BaudRate, 1200u);
+    EXPECT_TRUE(Device.fOutX && Device.fInX);
+
+    TComFlowControl Hardware;
+    Hardware.SetFlowControl(fcHardware);
+    Port.SetFlowControl(Hardware);
+    ASSERT_TRUE(GetCommState(Port.Handle(), &Device));
+    EXPECT_TRUE(Device.fOutxCtsFlow);
+    EXPECT_FALSE(Device.fOutX || Device.fInX);
+    EXPECT_EQ(&Port.FlowControl() == &Hardware, false);  // copied, not replaced
+}
+
+TEST_F(ComPortTest, SyncMethodCannotChangeWhileOpen) {
+    Port.SetSyncMethod(smWindowSync);  // closed: stored
+    Port.Open();
+    Port.SetSyncMethod(smWindowSync);  // the same value: accepted
+    try {
+        Port.SetSyncMethod(smNone);
+        FAIL() << "no exception";
+    } catch (const EComPort& Error) {
+        EXPECT_EQ(Error.ErrorCode(), 14);
+        EXPECT_EQ(Error.SystemErrorCode(), -1);
+        EXPECT_STREQ(Error.what(), "Cannot set property while connected");
+    }
+    EXPECT_EQ(Port.SyncMethod(), smWindowSync);
+}
+
+TEST_F(ComPortTest, NoEventsMeansNoThreadButTheOpenEventsStillRun) {
+    SetModemLines("RING CTS");
+    Port.SetEvents({});
+    Port.SetSyncMethod(smWindowSync);
+    Port.Open();
+    EXPECT_EQ(Port.EventThread(), nullptr);
+    EXPECT_EQ(Recorder.Events, (TLog{"BeforeOpen", "AfterOpen", "CTS on", "DSR off", "RLSD off"}));
+    Peer.Write("hello");
+    PumpFor(500);
+    EXPECT_FALSE(Recorder.Has("RxChar 5"));
+    EXPECT_EQ(Port.PendingInputCount(), 5);
+
+    // A new set is watched from the next open on.
+    Port.SetEvents(kAllComEvents);
+    EXPECT_EQ(Port.EventThread(), nullptr);
+    Port.Close();
+    Port.Open();
+    EXPECT_NE(Port.EventThread(), nullptr);
+}
+
+TEST_F(ComPortTest, WindowSyncRaisesOnRxCharOnTheMainThreadOncePerArrival) {
+    Port.SetSyncMethod(smWindowSync);
+    OpenQuietly();
+    Peer.Write("12345");
+    ASSERT_TRUE(WaitForEvent("RxChar 5"));
+    EXPECT_EQ(Recorder.Threads.back(), GetCurrentThreadId());
+
+    // Wine keeps reporting the unread bytes; the port does not pass that on,
+    // so a reply that stalls half-way lets the reader's time-out run out.
+    PumpFor(1000);
+    EXPECT_EQ(Recorder.Events, TLog{"RxChar 5"});
+
+    Peer.Write("678");
+    ASSERT_TRUE(WaitForEvent("RxChar 8"));
+    std::string Text;
+    EXPECT_EQ(Port.ReadText(Text, 6), 6);  // two announced bytes stay unread
+    PumpFor(500);
+    EXPECT_EQ(Recorder.Events, (TLog{"RxChar 5", "RxChar 8"}));
+    Peer.Write("9");
+    ASSERT_TRUE(WaitForEvent("RxChar 3"));
+    EXPECT_EQ(Port.ReadText(Text, 3), 3);
+    EXPECT_EQ(Text, "789");
+    Peer.Write("ab");
+    ASSERT_TRUE(WaitForEvent("RxChar 2"));
+}
+
+TEST_F(ComPortTest, WindowSyncDeliversABatchInTheFixedOrderOnTheMainThread) {
+    Port.SetSyncMethod(smWindowSync);
+    OpenQuietly();
+    SetModemLines("CTS DSR RING DCD");  // one change of all four lines
+    ASSERT_TRUE(PumpUntil([&] { return Recorder.Events.size() >= 4; }));
+    PumpFor(200);
+    EXPECT_EQ(Recorder.Events, (TLog{"Ring", "CTS on", "DSR on", "RLSD on"}));
+    for (DWORD Thread : Recorder.Threads)
+        EXPECT_EQ(Thread, GetCurrentThreadId());
+}
+
+TEST_F(ComPortTest, AHandlerExceptionIsShownAndLaterBytesStillArrive) {
+    Port.SetSyncMethod(smWindowSync);
+    int Raised = 0;
+    Port.OnRxChar = [&](int32_t Count) {
+        ++Raised;
+        std::string Text;
+        Port.ReadText(Text, Count);
+        if (Raised == 1)
+            throw EComPort(ecRead);
+    };
+    Port.Open();
+    Peer.Write("a");
+    ASSERT_TRUE(PumpUntil([&] { return Raised == 1; }));
+    EXPECT_EQ(ShownErrors, (TLog{"ReadFile function failed"}));
+    Peer.Write("b");
+    ASSERT_TRUE(PumpUntil([&] { return Raised == 2; }));
+}
+
+TEST_F(ComPortTest, ThreadSyncRunsHandlersOnTheMainThreadAndAnExceptionEndsWatching) {
+    Port.SetSyncMethod(smThreadSync);
+    OpenQuietly();
+    Peer.Write("abc");
+    ASSERT_TRUE(WaitForEvent("RxChar 3"));
+    EXPECT_EQ(Recorder.Threads.back(), GetCurrentThreadId());
+
+    Port.OnRxChar = [](int32_t) { throw EComPort(ecRead); };
+    Peer.Write("d");
+    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(Port.EventThread()->Handle(), 0) == WAIT_OBJECT_0; }));
+    EXPECT_EQ(ShownErrors, TLog{});  // ended without any message
+    Recorder.Bind(Port);
+    Peer.Write("e");
+    PumpFor(300);
+    EXPECT_EQ(Recorder.Events, TLog{});
+    Port.Close();
+}
+
+TEST_F(ComPortTest, NoSyncRunsHandlersOnTheEventThread) {
+    Port.SetSyncMethod(smNone);
+    DWORD Thread = 0;
+    HANDLE Raised = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    Port.OnRxChar = [&](int32_t) {
+        Thread = GetCurrentThreadId();
+        SetEvent(Raised);
+    };
+    Port.Open();
+    Peer.Write("x");
+    ASSERT_EQ(WaitForSingleObject(Raised, 10000), WAIT_OBJECT_0);
+    EXPECT_NE(Thread, GetCurrentThreadId());
+    Port.Close();
+    CloseHandle(Raised);
+}
+
+// Close while the event thread is handing over an event: it must not
+// deadlock, whatever the sync method.
+class ComPortCloseTest : public ComPortTest, public ::testing::WithParamInterface<TSyncMethod> {};
+
+TEST_P(ComPortCloseTest, CloseWhileTheThreadIsDeliveringCompletes) {
+    Port.SetSyncMethod(GetParam());
+    // Under no sync the handler itself waits for the main thread.
+    TMessageWindow MainWindow([](HWND W, UINT M, WPARAM P, LPARAM L) { return DefWindowProcA(W, M, P, L); });
+    HANDLE Entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    Port.OnRxChar = [&](int32_t Count) {
+        Recorder.Add("RxChar " + std::to_string(Count));
+        SetEvent(Entered);
+        SendMessageA(MainWindow.Handle(), WM_NULL, 0, 0);
+    };
+    OpenQuietly();
+    Peer.Write("data");
+    // Not pumping: under window and thread sync the event thread now blocks
+    // in its hand-over; under no sync the handler blocks in its send.
+    if (GetParam() == smNone)
+        ASSERT_EQ(WaitForSingleObject(Entered, 10000), WAIT_OBJECT_0);
+    else
+        Sleep(500);
+    Port.Close();
+    EXPECT_FALSE(Port.Connected());
+    EXPECT_EQ(Recorder.Events.back(), "AfterClose");
+    // An event still handed over runs between the close events.
+    const auto Before = std::find(Recorder.Events.begin(), Recorder.Events.end(), "BeforeClose");
+    const auto Rx = std::find(Recorder.Events.begin(), Recorder.Events.end(), "RxChar 4");
+    if (Rx != Recorder.Events.end()) {
+        EXPECT_LT(Before, Rx);
+    }
+    CloseHandle(Entered);
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySyncMethod, ComPortCloseTest, ::testing::Values(smThreadSync, smWindowSync, smNone));
+
+TEST_F(ComPortTest, EndOfLoadingOpensAPortLoadedAsConnected) {
+    TComponent Form(nullptr);
+    auto* Loaded = new TComPort(&Form);
+    Form.BeginLoading();
+    Loaded->SetPort(TestPortName());
+    Loaded->SetConnected(true);
+    EXPECT_EQ(Loaded->Handle(), INVALID_HANDLE_VALUE);  // only stored while loading
+    Loaded->SetSyncMethod(smWindowSync);
+    Form.EndLoading();
+    EXPECT_TRUE(Loaded->Connected());
+    EXPECT_NE(Loaded->Handle(), INVALID_HANDLE_VALUE);
+    delete Loaded;
+
+    auto* Failing = new TComPort(&Form);
+    Form.BeginLoading();
+    Failing->SetPort("COM96");
+    Failing->SetConnected(true);
+    Form.EndLoading();
+    EXPECT_FALSE(Failing->Connected());
+    EXPECT_EQ(ShownErrors, (TLog{"Unable to open com port (win error code: 2)"}));
+}
+
+TEST_F(ComPortTest, DestroyingAnOpenPortClosesIt) {
+    {
+        TComPort Doomed(nullptr);
+        Doomed.SetPort(TestPortName());
+        Doomed.SetSyncMethod(smWindowSync);
+        Recorder.Bind(Doomed);
+        Doomed.Open();
+        Peer.Write("x");
+        Recorder = {};
+    }
+    EXPECT_EQ(Recorder.Events.back(), "AfterClose");
+    // The device is free again.
+    Port.Open();
+    EXPECT_TRUE(Port.Connected());
+}
+
+// A port whose notification window procedure the test calls directly.
+class TProbePort : public TComPort {
+public:
+    using TComPort::TComPort;
+    using TCustomComPort::HandleEventMessage;
+};
+
+TEST_F(ComPortTest, EventMessagesSelectOneStepAndNeedAnOpenPort) {
+    TProbePort Probe(nullptr);
+    Probe.SetPort(TestPortName());
+    Probe.SetEvents({});
+    TRecorder Log;
+    Log.Bind(Probe);
+    Probe.HandleEventMessage(nullptr, PortEventMessage, 0x0100, 0);
+    EXPECT_EQ(Log.Events, TLog{});  // closed: nothing
+
+    Probe.Open();
+    Log = {};
+    Probe.HandleEventMessage(nullptr, PortEventMessage, 0x0100, 0);  // EV_RING
+    Probe.HandleEventMessage(nullptr, PortEventMessage, 0x0200, 0);  // no event of ours
+    Probe.HandleEventMessage(nullptr, PortEventMessage, 0x0101, 0);  // two events are none
+    Probe.HandleEventMessage(nullptr, PortEventMessage, 0x0001, 0);  // EV_RXCHAR, nothing waiting
+    EXPECT_EQ(Log.Events, TLog{"Ring"});
+}
+
+}  // namespace
