@@ -1,0 +1,3 @@
+#include "dde/DdeCalls_win.h"
+
+TDdeCalls DdeCalls;

@@ -1,0 +1,117 @@
+#pragma once
+// A client conversation with a DDE server, named by service and topic. It
+// connects (starting the server's program when the first connect fails),
+// starts the advise loops of the items attached to it, tells its owner when
+// it opens and closes, and keeps service and topic as the "LinkInfo" list of
+// the window layout.
+//
+// Connect and link failures are reported by results and by detaching items,
+// never raised; only DdeManager() may raise EDdeError. Names longer than the
+// DDE library's 255 characters are cut when handed to it.
+// Main thread only.
+#include <windows.h>
+#include <ddeml.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dde/DdeHandles_win.h"
+#include "framework/Component.h"
+
+class TDdeClientItem;
+class TDdeCliItem;
+
+enum TDataMode { ddeAutomatic = 0, ddeManual = 1 };
+
+class TDdeClientConv : public TComponent {
+public:
+    explicit TDdeClientConv(TComponent* AOwner);
+    ~TDdeClientConv() override;
+
+    // The command that starts the server (plain stored value).
+    const std::string& ServiceApplication() const { return FServiceApplication; }
+    void SetServiceApplication(const std::string& Value) { FServiceApplication = Value; }
+    // Set through SetLinkInfo or ChangeConversation.
+    const std::string& DdeService() const { return FDdeService; }
+    const std::string& DdeTopic() const { return FDdeTopic; }
+
+    TDataMode ConnectMode() const { return FConnectMode; }
+    // Switching to ddeAutomatic with both names set opens the conversation;
+    // when that reports false, raises Exception("Unable to connect DDE
+    // conversation") and keeps the old mode.
+    void SetConnectMode(TDataMode Value);
+    bool FormatChars() const { return FFormatChars; }
+    // While open, every item fetches and converts its value anew.
+    void SetFormatChars(bool Value);
+
+    // The layout's list: "Service <name>", "Topic <name>"; empty while both
+    // names are empty. Setting it stores the names and opens nothing.
+    std::vector<std::string> LinkInfo() const;
+    void SetLinkInfo(const std::vector<std::string>& Entries);
+
+    TNotifyEvent OnClose;
+    TNotifyEvent OnOpen;
+
+    // True when this call opened the conversation: connects, else starts
+    // ServiceApplication (or "<service> <topic>") and connects once more;
+    // then starts every advise loop, raises OnOpen and has every item fetch
+    // its value. When it cannot connect, every item is detached.
+    bool OpenConversation();
+    // Ends the conversation (OnClose when it was open) and clears the names;
+    // the items stay attached with their item names.
+    void CloseConversation();
+    // Closes, takes the new names and opens; the names are cleared again when
+    // the open fails.
+    bool ChangeConversation(const std::string& Service, const std::string& Topic);
+    // The server ended the conversation, or CloseConversation does: OnClose
+    // (while still open), then closed; names and items stay, so a later open
+    // connects again and restarts every advise loop.
+    void Disconnected();
+
+    // Items: one link record per attached item, in the order of attachment.
+    bool LinkItem(TDdeClientItem* Item, const std::string& Name);
+    void AttachItem(TDdeClientItem* Item);
+    void DetachItem(TDdeClientItem* Item);
+    TDdeCliItem* FindLink(TDdeClientItem* Item) const;
+    // Every link whose item handle is ItemHandle (every link when it is
+    // null) receives Data (or fetches its value when Data is null).
+    void DispatchItemData(HDDEDATA Data, HSZ ItemHandle);
+
+    // The conversation: open exactly while it is set.
+    HCONV Conv() const { return FConvHandle; }
+    bool IsOpen() const { return FConvHandle != nullptr; }
+    UINT DataFormat() const { return FDataFormat; }
+    // A synchronous transaction on this conversation with the 1000 ms limit
+    // of every item transaction.
+    HDDEDATA Transact(UINT Type, HSZ Item) const;
+
+protected:
+    void Loaded() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    virtual void NotifyClose();
+    virtual void NotifyOpen();
+
+private:
+    bool TryConnect();
+    bool StartServer();
+    bool StartAdviseLoops();
+    void DropAllItems();
+    void PrepareNames();
+    void ForgetConvHandle();
+    [[nodiscard]] bool HasLink(const TDdeCliItem* Link) const;
+
+    std::string FServiceApplication;
+    std::string FDdeService;
+    std::string FDdeTopic;
+    TDataMode FConnectMode = ddeAutomatic;
+    bool FFormatChars = false;
+
+    HCONV FConvHandle = nullptr;
+    CONVINFO FConvInfo{};
+    std::vector<std::unique_ptr<TDdeCliItem>> FLinks;
+    TDdeString FServiceHandle;
+    TDdeString FTopicHandle;
+    unsigned FHandleGeneration = 0;  // the manager's generation of the two handles
+    UINT FDataFormat = CF_TEXT;
+};

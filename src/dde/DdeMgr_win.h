@@ -1,0 +1,108 @@
+#pragma once
+// The process's DDE manager: owns the DDE library instance of the main
+// thread, registers the process's own service name, receives every callback
+// of the library and routes it to the conversation it belongs to.
+//
+// Other programs may open conversations with this process on the caption of
+// an open form (framework/OpenForms.h); every transaction in them is
+// refused.
+//
+// Under Wine the library reports no disconnect when a server ends a client
+// conversation, and keeps that conversation in its instance for good, so
+// that the same service and topic cannot be connected again there. The
+// manager therefore watches for the server's terminate itself (the
+// conversation's Disconnected runs exactly once on either platform) and
+// gives the next connect a fresh instance. Conversations see this only as a
+// new Generation(): handles of an earlier generation are gone.
+//
+// Main thread only: the library calls back on the thread that created it.
+#include <windows.h>
+#include <dde.h>
+#include <ddeml.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dde/DdeErrors.h"
+#include "dde/DdeHandles_win.h"
+#include "framework/Component.h"
+#include "framework/Handles_win.h"
+
+class TDdeClientConv;
+
+class TDdeMgr : public TComponent {
+public:
+    // Raises EDdeError when the DDE library cannot be initialised.
+    explicit TDdeMgr(TComponent* AOwner);
+    ~TDdeMgr() override;
+
+    DWORD InstanceId() const { return FInstanceId; }
+    // This process's service name: the executable's file name up to its
+    // first ".".
+    const std::string& AppName() const { return FAppName; }
+    HSZ AppNameHandle() const { return FAppNameHandle.Get(); }
+    UINT LinkFormat() const { return FLinkFormat; }
+
+    // Raises EDdeError with the text of the instance's last error when
+    // Success is false.
+    void CheckDde(bool Success);
+
+    // For client conversations. An open conversation is known to the
+    // manager from its connect until its Disconnected.
+    void ConversationOpened(TDdeClientConv* Conversation);
+    void ConversationClosed(TDdeClientConv* Conversation);
+    // Before a connect: replaces an instance that holds conversations ended
+    // by their servers, once nothing else is open in it. Raises EDdeError
+    // when the new instance cannot be initialised.
+    void PrepareConnect();
+    // Counts the instances: string handles of an earlier generation are gone.
+    unsigned Generation() const { return FGeneration; }
+
+private:
+    struct TIncomingConversation {
+        std::string Topic;
+        HCONV Conv;
+    };
+    struct THookTraits {
+        static HHOOK Invalid() { return nullptr; }
+        static void Close(HHOOK H) { ::UnhookWindowsHookEx(H); }
+    };
+
+    static HDDEDATA CALLBACK DdeCallback(UINT Type, UINT Format, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA Data,
+                                         ULONG_PTR Data1, ULONG_PTR Data2) noexcept;
+    static LRESULT CALLBACK TerminateHook(int Code, WPARAM WParam, LPARAM LParam) noexcept;
+    static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) noexcept;
+
+    HDDEDATA Callback(UINT Type, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA Data, ULONG_PTR Data1);
+    void Initialize();
+    void Uninitialize();
+    [[noreturn]] void RaiseDdeError(UINT Code);
+    void RegisterAppName();
+    void UnregisterAppName();
+    [[nodiscard]] bool AcceptsConnect(HSZ Service, HSZ Topic) const;
+    [[nodiscard]] HDDEDATA AnswerWildConnect(HSZ Service, HSZ Topic) const;
+    void ConfirmIncomingConnect(HCONV Conv, HSZ Topic);
+    void DropIncomingConversation(TIncomingConversation* Record);
+    void ServerEnded(TDdeClientConv* Conversation);
+    void CheckConversations();
+    [[nodiscard]] bool IsClient(DWORD_PTR Target) const;
+    [[nodiscard]] TIncomingConversation* FindIncoming(DWORD_PTR Target) const;
+    std::string QueryString(HSZ Handle) const;
+
+    DWORD FInstanceId = 0;
+    unsigned FGeneration = 0;
+    std::string FAppName;
+    TDdeString FAppNameHandle;
+    UINT FLinkFormat = 0;
+    std::vector<std::unique_ptr<TIncomingConversation>> FIncomingConversations;
+    std::vector<TDdeClientConv*> FClientConversations;  // open ones; not owned
+    bool FHoldsEndedConversations = false;
+    TWindowHandle FWindow;  // receives the check after a server's terminate
+    TUniqueHandle<HHOOK, THookTraits> FHook;
+};
+
+// The one manager, created on first use with the application object as its
+// owner. The process entry calls it before creating the main window.
+// Raises EDdeError when the DDE library cannot be initialised.
+TDdeMgr& DdeManager();

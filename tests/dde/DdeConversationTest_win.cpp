@@ -1,0 +1,278 @@
+// The client conversation and its items against the simulator as the real
+// server under Wine.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include "DdeTestSupport_win.h"
+#include "dde/DdeClientConv_win.h"
+#include "dde/DdeClientItem_win.h"
+#include "dde/DdeMgr_win.h"
+#include "dde/TrackingProgram.h"
+
+namespace {
+
+const std::string kLineA = "SNISS AZ10.0 EL5.0";
+const std::string kLineB = "SNISS AZ11.0 EL6.0";
+const std::string kLineC = "SNISS AZ12.0 EL7.0";
+
+class TrackingLink : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QuitAllSimulators();
+        Owner = std::make_unique<TComponent>(nullptr);
+        Conv = new TDdeClientConv(Owner.get());
+        Conv->SetConnectMode(ddeManual);
+        Conv->SetLinkInfo({"Service Zenitrak", "Topic Tracking"});
+        Conv->OnOpen = [this] { ++Opens; };
+        Conv->OnClose = [this] { ++Closes; };
+        Item = NewItem(kTrackingItem, Changes);
+    }
+    void TearDown() override {
+        Owner.reset();
+        QuitAllSimulators();
+    }
+
+    TDdeClientItem* NewItem(const std::string& Name, std::vector<std::string>& Log) {
+        auto* NewOne = new TDdeClientItem(Owner.get());
+        NewOne->OnChange = [NewOne, &Log] { Log.push_back(NewOne->Text()); };
+        NewOne->SetDdeConv(Conv);
+        NewOne->SetDdeItem(Name);
+        return NewOne;
+    }
+    bool WaitForText(const std::string& Text) {
+        return WaitFor([&] { return Item->Text() == Text; });
+    }
+
+    std::unique_ptr<TComponent> Owner;
+    TDdeClientConv* Conv = nullptr;  // owned by Owner
+    TDdeClientItem* Item = nullptr;  // owned by Owner
+    std::vector<std::string> Changes;
+    int Opens = 0;
+    int Closes = 0;
+};
+
+std::string Quoted(const std::string& Line) {
+    return "--line \"" + Line + "\"";
+}
+
+TEST_F(TrackingLink, OpensClosesAndReopensWithOneEventEach) {
+    TSimulatorProcess Simulator(Quoted(kLineA));
+    // Attaching and naming the item while closed each told the item.
+    EXPECT_EQ(Changes, (std::vector<std::string>{"", ""}));
+
+    ASSERT_TRUE(Conv->OpenConversation());
+    EXPECT_EQ(Opens, 1);
+    EXPECT_EQ(Changes.back(), kLineA);  // fetched at once, not on the next change
+    EXPECT_FALSE(Conv->OpenConversation());
+    EXPECT_EQ(Opens, 1);
+
+    Conv->CloseConversation();
+    EXPECT_EQ(Closes, 1);
+    EXPECT_FALSE(Conv->IsOpen());
+    EXPECT_EQ(Conv->DdeService(), "");
+    EXPECT_EQ(Conv->DdeTopic(), "");
+    EXPECT_EQ(Item->DdeItem(), kTrackingItem);
+    Conv->CloseConversation();
+    EXPECT_EQ(Closes, 1);
+
+    ASSERT_TRUE(Conv->ChangeConversation(kTrackingService, kTrackingTopic));
+    EXPECT_EQ(Opens, 2);
+    Simulator.Send("line " + kLineB);
+    EXPECT_TRUE(WaitForText(kLineB));
+
+    // Without names the next open fails and detaches the item.
+    Conv->CloseConversation();
+    EXPECT_FALSE(Conv->OpenConversation());
+    EXPECT_EQ(Item->DdeItem(), "");
+    EXPECT_EQ(Conv->FindLink(Item), nullptr);
+    EXPECT_EQ(Closes, 2);
+}
+
+TEST_F(TrackingLink, ServerQuittingClosesOnceAndAReopenRestartsTheLoops) {
+    {
+        TSimulatorProcess Simulator(Quoted(kLineA));
+        ASSERT_TRUE(Conv->OpenConversation());
+        Simulator.Quit();
+        ASSERT_TRUE(WaitFor([&] { return Closes > 0; }));
+        Pump(300);
+    }
+    EXPECT_EQ(Closes, 1);
+    EXPECT_FALSE(Conv->IsOpen());
+    EXPECT_EQ(Conv->DdeService(), kTrackingService);
+    EXPECT_EQ(Conv->DdeTopic(), kTrackingTopic);
+    EXPECT_EQ(Item->DdeItem(), kTrackingItem);
+    EXPECT_EQ(Item->Text(), kLineA);
+
+    TSimulatorProcess Restarted(Quoted(kLineB));
+    ASSERT_TRUE(Conv->OpenConversation());
+    EXPECT_EQ(Opens, 2);
+    EXPECT_EQ(Item->Text(), kLineB);
+    Restarted.Send("line " + kLineC);
+    EXPECT_TRUE(WaitForText(kLineC));
+
+    Restarted.Quit();
+    ASSERT_TRUE(WaitFor([&] { return Closes == 2; }));
+}
+
+TEST_F(TrackingLink, FailedOpenDetachesEveryItem) {
+    std::vector<std::string> OtherChanges;
+    TDdeClientItem* Other = NewItem("Other", OtherChanges);
+    Conv->CloseConversation();
+    Conv->SetLinkInfo({"Service NoSuchTracker", "Topic Tracking"});
+
+    EXPECT_FALSE(Conv->OpenConversation());
+    EXPECT_EQ(Opens, 0);
+    for (TDdeClientItem* Each : {Item, Other}) {
+        EXPECT_EQ(Each->DdeItem(), "");
+        EXPECT_EQ(Conv->FindLink(Each), nullptr);
+    }
+    EXPECT_EQ(Changes.back(), "");
+    EXPECT_EQ(OtherChanges.back(), "");
+}
+
+TEST_F(TrackingLink, RefusedAdviseStartDetachesOnlyThatItem) {
+    std::vector<std::string> OtherChanges;
+    TDdeClientItem* Other = NewItem("NotServed", OtherChanges);
+    TSimulatorProcess Simulator(Quoted(kLineA));
+
+    ASSERT_TRUE(Conv->OpenConversation());
+    EXPECT_EQ(Other->DdeItem(), "");
+    EXPECT_EQ(Conv->FindLink(Other), nullptr);
+    EXPECT_EQ(Item->DdeItem(), kTrackingItem);
+    EXPECT_EQ(Item->Text(), kLineA);
+
+    // A server that refuses every loop: the conversation opens all the same.
+    Simulator.Send("refuse on");
+    ASSERT_TRUE(Conv->ChangeConversation(kTrackingService, kTrackingTopic));
+    EXPECT_EQ(Opens, 2);
+    EXPECT_TRUE(Conv->IsOpen());
+    EXPECT_EQ(Item->DdeItem(), "");
+    EXPECT_EQ(Item->Text(), "");
+}
+
+TEST_F(TrackingLink, RequestTimeOutKeepsTextAndTheLateAnswerIsNeverTaken) {
+    TSimulatorProcess Simulator(Quoted(kLineA));
+    TLoggedCalls Calls;
+    ASSERT_TRUE(Conv->OpenConversation());
+    ASSERT_EQ(Item->Text(), kLineA);
+    const size_t Before = Changes.size();
+
+    // The server answers the request for B three seconds late.
+    Simulator.Send("slow 3000");
+    Simulator.Send("line " + kLineB);
+    ASSERT_TRUE(WaitFor([&] { return std::ranges::count(Calls.Log.FailedTransactions, XTYP_REQUEST) == 1; }));
+    EXPECT_EQ(Item->Text(), kLineA);
+    EXPECT_EQ(Changes.size(), Before);
+
+    // Before B's answer arrives the server moves on to C and answers at once.
+    Simulator.Send("slow 0");
+    Simulator.Send("line " + kLineC);
+    ASSERT_TRUE(WaitForText(kLineC));
+    Pump(500);
+    EXPECT_EQ(std::vector<std::string>(Changes.begin() + Before, Changes.end()), std::vector<std::string>{kLineC});
+}
+
+std::optional<long long> StampOf(const std::string& Text) {
+    const size_t Pos = Text.find(" TS");
+    if (Pos == std::string::npos)
+        return std::nullopt;
+    return std::stoll(Text.substr(Pos + 3));
+}
+
+long long NowMicroseconds() {
+    LARGE_INTEGER Counter, Frequency;
+    QueryPerformanceCounter(&Counter);
+    QueryPerformanceFrequency(&Frequency);
+    return static_cast<long long>(static_cast<long double>(Counter.QuadPart) * 1e6L / Frequency.QuadPart);
+}
+
+TEST_F(TrackingLink, EveryChangeArrivesWithItsText) {
+    constexpr int kChanges = 200;
+    TSimulatorProcess Simulator(Quoted("SNLAT AZ0") + " --stamp");
+    ASSERT_TRUE(Conv->OpenConversation());
+    std::vector<long long> Latencies;
+    Item->OnChange = [&] {
+        Changes.push_back(Item->Text());
+        if (std::optional<long long> Stamp = StampOf(Item->Text()))
+            Latencies.push_back(NowMicroseconds() - *Stamp);
+    };
+    Changes.clear();
+    Latencies.clear();
+
+    for (int I = 1; I <= kChanges; ++I) {
+        const std::string Line = "SNLAT AZ" + std::to_string(I);
+        ASSERT_TRUE(Simulator.Send("line " + Line));
+        ASSERT_TRUE(WaitFor([&] { return Changes.size() == static_cast<size_t>(I); })) << Line;
+        ASSERT_EQ(Changes.back().substr(0, Line.size() + 3), Line + " TS");
+    }
+    Pump(300);
+    EXPECT_EQ(Changes.size(), static_cast<size_t>(kChanges));
+
+    std::ranges::sort(Latencies);
+    ASSERT_EQ(Latencies.size(), static_cast<size_t>(kChanges));
+    const double Median = (Latencies[kChanges / 2 - 1] + Latencies[kChanges / 2]) / 2000.0;
+    const double Maximum = Latencies.back() / 1000.0;
+    std::cout << "Change to OnChange over " << kChanges << " changes: median " << Median << " ms, maximum "
+              << Maximum << " ms\n";
+    RecordProperty("latency_median_ms", std::to_string(Median));
+    RecordProperty("latency_max_ms", std::to_string(Maximum));
+}
+
+struct TFormatCase {
+    std::string Value;  // as the server publishes it
+    bool FormatChars;
+    std::vector<std::string> Lines;
+};
+
+TEST_F(TrackingLink, FormatCharsDecidesBetweenBlanksAndLines) {
+    const std::vector<TFormatCase> Cases = {
+        {"abc\r\n", false, {"abc  "}},  {"abc\r\n", true, {"abc"}},     {"a\r\nb", true, {"a", "b"}},
+        {"a\r\nb", false, {"a  b"}},    {"a\n\rb", true, {"a", "", "b"}}, {"x\ty", false, {"x y"}},
+    };
+    TSimulatorProcess Simulator(Quoted(kLineA));
+    ASSERT_TRUE(Conv->OpenConversation());
+    for (const TFormatCase& Case : Cases) {
+        SCOPED_TRACE(Case.FormatChars ? "FormatChars" : "blanks");
+        Conv->SetFormatChars(Case.FormatChars);
+        ASSERT_TRUE(Simulator.Send("line " + Case.Value));
+        ASSERT_TRUE(WaitFor([&] { return Item->Lines().ToVector() == Case.Lines; }))
+            << "got " << Item->Text() << " for " << Case.Value;
+        EXPECT_EQ(Item->Text(), Case.Lines.front());
+    }
+
+    // Switching FormatChars while open fetches and converts the value anew.
+    const size_t Before = Changes.size();
+    Conv->SetFormatChars(false);
+    EXPECT_EQ(Changes.size(), Before + 1);
+    EXPECT_EQ(Item->Lines().ToVector(), std::vector<std::string>{"x y"});
+
+    // An empty value leaves the text, but is told all the same.
+    ASSERT_TRUE(Simulator.Send("empty"));
+    ASSERT_TRUE(WaitFor([&] { return Changes.size() == Before + 2; }));
+    EXPECT_EQ(Item->Text(), "x y");
+}
+
+TEST_F(TrackingLink, StartsTheTrackingProgramWhenNoneRuns) {
+    TLoggedCalls Calls;
+    char Previous[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, Previous);
+    SetCurrentDirectoryA(SimulatorDirectory().c_str());
+    Conv->SetServiceApplication(kTrackingStartCommand);
+
+    const bool Opened = Conv->OpenConversation();
+    SetCurrentDirectoryA(Previous);
+    ASSERT_TRUE(Opened);
+    EXPECT_EQ(Calls.Log.Connects, 2);
+    EXPECT_EQ(Calls.Log.Commands, std::vector<std::string>{kTrackingStartCommand});
+    EXPECT_EQ(Calls.Log.ShowModes, std::vector<UINT>{SW_SHOWMINNOACTIVE});
+    // The built-in pass of the started simulator flows.
+    EXPECT_EQ(Item->Text().rfind("SNISS AZ", 0), 0u) << Item->Text();
+    const std::string First = Item->Text();
+    EXPECT_TRUE(WaitFor([&] { return Item->Text() != First; }));
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+#include "DdeTestSupport_win.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "Simulation.h"
+#include "framework/Application_win.h"
+
+namespace {
+bool GTimedOut = false;
+
+void CALLBACK TimeoutProc(HWND, UINT, UINT_PTR, DWORD) {
+    GTimedOut = true;
+}
+
+TCallLog* GLog = nullptr;  // the log of the installed wrappers; not owned
+
+HCONV WINAPI LoggedConnect(DWORD Instance, HSZ Service, HSZ Topic, PCONVCONTEXT Context) {
+    ++GLog->Connects;
+    return ::DdeConnect(Instance, Service, Topic, Context);
+}
+
+UINT WINAPI LoggedWinExec(LPCSTR Command, UINT Show) {
+    GLog->Commands.push_back(Command);
+    GLog->ShowModes.push_back(Show);
+    return GLog->WinExecResult ? GLog->WinExecResult : ::WinExec(Command, Show);
+}
+
+HDDEDATA WINAPI LoggedTransaction(LPBYTE Data, DWORD Size, HCONV Conv, HSZ Item, UINT Format, UINT Type,
+                                  DWORD Timeout, LPDWORD Result) {
+    HDDEDATA Answer = ::DdeClientTransaction(Data, Size, Conv, Item, Format, Type, Timeout, Result);
+    if (!Answer)
+        GLog->FailedTransactions.push_back(Type);
+    return Answer;
+}
+}  // namespace
+
+bool WaitFor(const std::function<bool()>& Done, DWORD TimeoutMs) {
+    GTimedOut = false;
+    const UINT_PTR Timer = SetTimer(nullptr, 0, TimeoutMs, TimeoutProc);
+    Application().WaitUntil([&] { return Done() || GTimedOut; });
+    KillTimer(nullptr, Timer);
+    return Done();
+}
+
+void Pump(DWORD Milliseconds) {
+    WaitFor([] { return false; }, Milliseconds);
+}
+
+std::string SimulatorPath() {
+    std::string Path = "Z:" ZENITRAK_EXE;
+    std::replace(Path.begin(), Path.end(), '/', '\\');
+    return Path;
+}
+
+std::string SimulatorDirectory() {
+    const std::string Path = SimulatorPath();
+    return Path.substr(0, Path.rfind('\\'));
+}
+
+void QuitAllSimulators() {
+    while (HWND Window = FindWindowA(kSimWindowClass, nullptr)) {
+        DWORD ProcessId = 0;
+        GetWindowThreadProcessId(Window, &ProcessId);
+        HANDLE Process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, ProcessId);
+        PostMessageA(Window, WM_CLOSE, 0, 0);
+        if (Process) {
+            if (WaitForSingleObject(Process, 10000) != WAIT_OBJECT_0)
+                TerminateProcess(Process, 1);
+            WaitForSingleObject(Process, 10000);
+            CloseHandle(Process);
+        }
+        Pump(50);  // the terminates of its conversations
+    }
+}
+
+TSimulatorProcess::TSimulatorProcess(const std::string& Arguments) {
+    std::string CommandLine = "\"" + SimulatorPath() + "\" " + Arguments;
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    if (!CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup,
+                        &FProcess))
+        throw std::runtime_error("cannot start the simulator: " + CommandLine);
+    // Its service is registered before it first waits for input.
+    WaitForInputIdle(FProcess.hProcess, 30000);
+}
+
+TSimulatorProcess::~TSimulatorProcess() {
+    Quit();
+    CloseHandle(FProcess.hThread);
+    CloseHandle(FProcess.hProcess);
+}
+
+bool TSimulatorProcess::Send(const std::string& Command) const {
+    HWND Window = FindWindowA(kSimWindowClass, nullptr);
+    if (!Window)
+        return false;
+    COPYDATASTRUCT Data{kSimCopyDataId, static_cast<DWORD>(Command.size()), const_cast<char*>(Command.data())};
+    DWORD_PTR Understood = FALSE;
+    SendMessageTimeoutA(Window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&Data), SMTO_NORMAL, 15000, &Understood);
+    return Understood != FALSE;
+}
+
+void TSimulatorProcess::Quit() {
+    if (WaitForSingleObject(FProcess.hProcess, 0) == WAIT_OBJECT_0)
+        return;
+    Send("quit");
+    // Handles our side of its terminates while it ends.
+    WaitFor([&] { return WaitForSingleObject(FProcess.hProcess, 0) == WAIT_OBJECT_0; }, 15000);
+    if (WaitForSingleObject(FProcess.hProcess, 0) != WAIT_OBJECT_0)
+        TerminateProcess(FProcess.hProcess, 1);
+}
+
+TLoggedCalls::TLoggedCalls() : FSaved(DdeCalls) {
+    GLog = &Log;
+    DdeCalls.Connect = LoggedConnect;
+    DdeCalls.WinExec = LoggedWinExec;
+    DdeCalls.ClientTransaction = LoggedTransaction;
+}
+
+TLoggedCalls::~TLoggedCalls() {
+    DdeCalls = FSaved;
+    GLog = nullptr;
+}

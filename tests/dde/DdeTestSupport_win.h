@@ -1,0 +1,62 @@
+#pragma once
+// What the tracking-link tests share: the simulator as a real server, waits
+// on the message queue with generous limits, and counting wrappers around
+// the DDE seam.
+#include <windows.h>
+#include <ddeml.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dde/DdeCalls_win.h"
+
+// Handles messages until Done() holds or TimeoutMs pass; returns Done().
+bool WaitFor(const std::function<bool()>& Done, DWORD TimeoutMs = 15000);
+// Handles messages for Milliseconds.
+void Pump(DWORD Milliseconds);
+
+// The simulator's executable as Windows sees it.
+std::string SimulatorPath();
+std::string SimulatorDirectory();
+
+// Ends every simulator that is running (a test that failed half-way may
+// have left one).
+void QuitAllSimulators();
+
+// A simulator started for a test and told to quit at the end.
+class TSimulatorProcess {
+public:
+    explicit TSimulatorProcess(const std::string& Arguments);
+    ~TSimulatorProcess();
+    TSimulatorProcess(const TSimulatorProcess&) = delete;
+    TSimulatorProcess& operator=(const TSimulatorProcess&) = delete;
+
+    // Hands a command to the running simulator; true when understood.
+    bool Send(const std::string& Command) const;
+    // Tells it to quit and waits until it has ended.
+    void Quit();
+
+private:
+    PROCESS_INFORMATION FProcess{};
+};
+
+// Wraps the seam's real calls and records what the conversation asked for.
+struct TCallLog {
+    int Connects = 0;
+    std::vector<std::string> Commands;  // WinExec command lines
+    std::vector<UINT> ShowModes;
+    std::vector<UINT> FailedTransactions;  // types of transactions that gave nothing back
+    UINT WinExecResult = 0;                // 0: the real WinExec runs
+};
+
+// Installs the wrappers for its lifetime and restores the real calls after.
+class TLoggedCalls {
+public:
+    TLoggedCalls();
+    ~TLoggedCalls();
+    TCallLog Log;
+
+private:
+    TDdeCalls FSaved;
+};

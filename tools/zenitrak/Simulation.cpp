@@ -1,0 +1,192 @@
+#include "Simulation.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <numbers>
+#include <stdexcept>
+
+#include "framework/Numbers.h"
+
+const char kSimUsage[] =
+    "Zenitrak - tracking-program simulator (DDE server \"Zenitrak\", topic \"Tracking\",\n"
+    "item \"TrackingData\", warm and hot advise loops and requests in CF_TEXT).\n"
+    "\n"
+    "Usage: Zenitrak [options]\n"
+    "  --help             show this text\n"
+    "  --script FILE      publish the lines of FILE in turn (\"#\" comment, \"!CMD\" command)\n"
+    "  --line TEXT        publish TEXT and nothing else\n"
+    "  --interval MS      one pass step or script line every MS milliseconds (1000)\n"
+    "  --once             stop at the end of the pass or script instead of starting over\n"
+    "  --refuse-advise    refuse every advise loop\n"
+    "  --slow MS          answer each request MS milliseconds late\n"
+    "  --empty            publish an empty value first\n"
+    "  --stamp            append the publishing time as a word \"TS<microseconds>\"\n"
+    "  --paused           publish nothing until told \"pause off\"\n"
+    "  --quit-after MS    end every conversation and quit after MS milliseconds\n"
+    "  --send CMD         hand CMD to the running simulator and exit\n"
+    "\n"
+    "Commands (--send, or \"!\" lines of a script):\n"
+    "  line TEXT | empty | refuse on|off | slow MS | stamp on|off | pause on|off | quit\n"
+    "\n"
+    "Without --script or --line it publishes a built-in pass of a satellite that\n"
+    "rises, crosses the sky and sets.\n";
+
+namespace {
+
+std::string_view Trim(std::string_view Text) {
+    while (!Text.empty() && (Text.front() == ' ' || Text.front() == '\t'))
+        Text.remove_prefix(1);
+    while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t' || Text.back() == '\r'))
+        Text.remove_suffix(1);
+    return Text;
+}
+
+std::optional<int> ParseMilliseconds(std::string_view Text) {
+    int Value = 0;
+    auto [End, Error] = std::from_chars(Text.data(), Text.data() + Text.size(), Value);
+    if (Error != std::errc() || End != Text.data() + Text.size() || Value < 0)
+        return std::nullopt;
+    return Value;
+}
+
+std::optional<int> ParseSwitch(std::string_view Text) {
+    std::string Word = AsciiUpperCase(Text);
+    if (Word == "ON")
+        return 1;
+    if (Word == "OFF")
+        return 0;
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<TSimCommand> ParseSimCommand(std::string_view Text) {
+    Text = Trim(Text);
+    std::string_view Argument;
+    size_t Blank = Text.find(' ');
+    if (Blank != std::string_view::npos)
+        Argument = Trim(Text.substr(Blank + 1));
+    const std::string Verb = AsciiUpperCase(Text.substr(0, Blank));
+
+    TSimCommand Command;
+    std::optional<int> Value = 0;
+    if (Verb == "LINE") {
+        Command.Kind = TSimCommand::scLine;
+        Command.Text = std::string(Argument);
+        return Command;
+    }
+    if (Verb == "EMPTY" || Verb == "QUIT") {
+        if (!Argument.empty())
+            return std::nullopt;
+        Command.Kind = Verb == "EMPTY" ? TSimCommand::scEmpty : TSimCommand::scQuit;
+        return Command;
+    }
+    if (Verb == "SLOW") {
+        Command.Kind = TSimCommand::scSlow;
+        Value = ParseMilliseconds(Argument);
+    } else if (Verb == "REFUSE" || Verb == "STAMP" || Verb == "PAUSE") {
+        Command.Kind = Verb == "REFUSE"  ? TSimCommand::scRefuse
+                       : Verb == "STAMP" ? TSimCommand::scStamp
+                                         : TSimCommand::scPause;
+        Value = ParseSwitch(Argument);
+    } else {
+        return std::nullopt;
+    }
+    if (!Value)
+        return std::nullopt;
+    Command.Value = *Value;
+    return Command;
+}
+
+TSimOptions ParseSimOptions(const std::vector<std::string>& Args) {
+    TSimOptions Options;
+    for (size_t I = 0; I < Args.size(); ++I) {
+        const std::string& Arg = Args[I];
+        auto Next = [&]() -> const std::string& {
+            if (I + 1 >= Args.size())
+                throw std::invalid_argument(Arg + " needs a value");
+            return Args[++I];
+        };
+        auto Milliseconds = [&]() {
+            const std::string& Text = Next();
+            std::optional<int> Value = ParseMilliseconds(Text);
+            if (!Value)
+                throw std::invalid_argument(Arg + ": not a number of milliseconds: " + Text);
+            return *Value;
+        };
+        if (Arg == "--help" || Arg == "-h" || Arg == "/?")
+            Options.Help = true;
+        else if (Arg == "--script")
+            Options.Script = Next();
+        else if (Arg == "--line")
+            Options.Line = Next();
+        else if (Arg == "--interval")
+            Options.IntervalMs = std::max(1, Milliseconds());
+        else if (Arg == "--once")
+            Options.Once = true;
+        else if (Arg == "--quit-after")
+            Options.QuitAfterMs = Milliseconds();
+        else if (Arg == "--send")
+            Options.Send = Next();
+        else if (Arg == "--refuse-advise")
+            Options.Initial.push_back({TSimCommand::scRefuse, {}, 1});
+        else if (Arg == "--slow")
+            Options.Initial.push_back({TSimCommand::scSlow, {}, Milliseconds()});
+        else if (Arg == "--empty")
+            Options.Initial.push_back({TSimCommand::scEmpty, {}, 0});
+        else if (Arg == "--stamp")
+            Options.Initial.push_back({TSimCommand::scStamp, {}, 1});
+        else if (Arg == "--paused")
+            Options.Initial.push_back({TSimCommand::scPause, {}, 1});
+        else
+            throw std::invalid_argument("unknown option: " + Arg);
+    }
+    return Options;
+}
+
+std::vector<TScriptStep> ParseScript(std::string_view Text) {
+    std::vector<TScriptStep> Steps;
+    int LineNumber = 0;
+    while (!Text.empty()) {
+        size_t End = Text.find('\n');
+        std::string_view Line = Trim(Text.substr(0, End));
+        Text.remove_prefix(End == std::string_view::npos ? Text.size() : End + 1);
+        ++LineNumber;
+        if (Line.empty() || Line.front() == '#')
+            continue;
+        TScriptStep Step;
+        if (Line.front() == '!') {
+            std::optional<TSimCommand> Command = ParseSimCommand(Line.substr(1));
+            if (!Command)
+                throw std::invalid_argument("line " + std::to_string(LineNumber) + ": unknown command " +
+                                            std::string(Line));
+            Step.IsCommand = true;
+            Step.Command = *Command;
+        } else {
+            Step.Line = std::string(Line);
+        }
+        Steps.push_back(std::move(Step));
+    }
+    return Steps;
+}
+
+std::vector<std::string> BuiltInPass(int Steps) {
+    // Azimuth sweeps 180 degrees through the south; elevation follows a sine
+    // arc from just below the horizon. The Doppler shift is largest at the
+    // horizons and changes sign at culmination; the uplink is pre-corrected
+    // the other way.
+    constexpr double kRiseAzimuth = 140, kSweep = 180, kPeak = 57, kBelow = 2;
+    constexpr double kUplink = 145990000, kDownlink = 437800000, kUplinkShift = 3400, kDownlinkShift = 10200;
+    std::vector<std::string> Lines;
+    for (int I = 0; I < Steps; ++I) {
+        const double T = static_cast<double>(I) / (Steps - 1);
+        const double Closing = std::cos(std::numbers::pi * T);
+        const double Azimuth = kRiseAzimuth + kSweep * T;
+        const double Elevation = kPeak * std::sin(std::numbers::pi * T) - kBelow;
+        Lines.push_back("SNISS AZ" + FormatFixed(Azimuth, 4, 1) + " EL" + FormatFixed(Elevation, 4, 1) + " UP" +
+                        FormatFixed(kUplink - kUplinkShift * Closing, 12, 0) + " DN" +
+                        FormatFixed(kDownlink + kDownlinkShift * Closing, 12, 0) + " UMFM DMFM");
+    }
+    return Lines;
+}

@@ -1,0 +1,62 @@
+#pragma once
+// What the tracking-program simulator publishes and how it is told what to
+// do: command-line options, control commands, the built-in pass and script
+// files. No Windows call here, so it is tested natively.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A control command, from the command line, a script or a running
+// simulator's window message.
+struct TSimCommand {
+    enum TKind { scLine, scEmpty, scRefuse, scSlow, scStamp, scPause, scQuit };
+    TKind Kind = scLine;
+    std::string Text;  // scLine: the tracking line
+    int Value = 0;     // scSlow: milliseconds; scRefuse, scStamp, scPause: 1 on, 0 off
+};
+
+// "line TEXT", "empty", "refuse on|off", "slow MS", "stamp on|off",
+// "pause on|off", "quit" (words in any letter case). Anything else gives no
+// command.
+std::optional<TSimCommand> ParseSimCommand(std::string_view Text);
+
+struct TSimOptions {
+    std::string Script;            // file of lines and "!" commands; empty: built-in pass
+    std::string Line;              // fixed line instead of a pass or script
+    int IntervalMs = 1000;         // one pass step or script line per interval
+    std::vector<TSimCommand> Initial;  // commands applied before the first line
+    int QuitAfterMs = 0;           // 0: run until told to quit
+    bool Once = false;             // stop publishing at the end instead of starting over
+    std::string Send;              // send this command to a running simulator and exit
+    bool Help = false;
+};
+
+// Parses the arguments behind the program name. Raises std::invalid_argument
+// with a message for the user on anything it does not understand.
+TSimOptions ParseSimOptions(const std::vector<std::string>& Args);
+
+extern const char kSimUsage[];
+
+// One step of a script: a tracking line to publish, or a command.
+struct TScriptStep {
+    bool IsCommand = false;
+    std::string Line;
+    TSimCommand Command;
+};
+
+// Script text: one step per line. Blank lines and lines starting with "#"
+// are skipped; "!" followed by a control command is that command; every
+// other line is published as it stands. Raises std::invalid_argument naming
+// the line of an unknown command.
+std::vector<TScriptStep> ParseScript(std::string_view Text);
+
+// A satellite pass as the tracking program shows it, one line per step: the
+// satellite rises in the south-east, culminates and sets in the north-west,
+// with Doppler-shifted frequencies. Steps >= 2.
+std::vector<std::string> BuiltInPass(int Steps);
+
+// A running simulator is found by its window class and takes commands as
+// WM_COPYDATA with this identifier and the command text.
+inline constexpr char kSimWindowClass[] = "ZenitrakSimulator";
+inline constexpr unsigned long kSimCopyDataId = 0x5A54524B;  // "ZTRK"
