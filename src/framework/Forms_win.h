@@ -17,6 +17,7 @@
 #include "framework/Controls_win.h"
 #include "framework/Exceptions.h"
 #include "framework/Handles_win.h"
+#include "framework/OpenForms.h"
 
 struct TFormSpec {
     const char* Caption;
@@ -24,7 +25,7 @@ struct TFormSpec {
     const char* IconName;  // the window's icon resource, or null for the system's
 };
 
-class TForm : public TComponent {
+class TForm : public TComponent, public TOpenForm {
 public:
     explicit TForm(TComponent* AOwner);
     ~TForm() override;
@@ -38,7 +39,7 @@ public:
 
     HWND Handle() const { return FHandle.Get(); }
     HFONT Font() const { return FFont.Get(); }
-    std::string Caption() const;
+    std::string Caption() const override;
 
     // The control that the row Name made. Raises Exception when there is
     // none or it is not a T.

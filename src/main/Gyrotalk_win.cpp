@@ -1,0 +1,20 @@
+// Process entry: the DDE manager, one window, its message loop.
+#include <windows.h>
+
+#include "dde/DdeMgr_win.h"
+#include "framework/Application_win.h"
+#include "main/Main_win.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Number texts use "." whatever the user's locale: the formatting and
+    // parsing code never consults the C locale.
+    try {
+        DdeManager();  // before the window, whose conversation needs it
+        TFMain FMain;
+        Application().Run(FMain);
+    } catch (const std::exception& Error) {
+        Application().HandleException(Error);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,8 @@
+#pragma once
+// The main window's layout: one row per control, positions in client pixels.
+#include <span>
+
+#include "framework/Forms_win.h"
+
+extern const TFormSpec kMainFormSpec;
+std::span<const TControlSpec> MainLayout();

@@ -1,0 +1,354 @@
+#include "main/Main_win.h"
+
+#include <windows.h>
+
+#include "cport/ComComboBox_win.h"
+#include "cport/CPort_win.h"
+#include "dde/DdeClientConv_win.h"
+#include "dde/DdeClientItem_win.h"
+#include "dde/TrackingProgram.h"
+#include "framework/Application_win.h"
+#include "framework/Registry_win.h"
+#include "main/MainLayout_win.h"
+#include "main/SatData.h"
+
+namespace {
+
+std::string ExecutableDir() {
+    char Path[MAX_PATH * 4] = "";
+    DWORD Length = GetModuleFileNameA(nullptr, Path, sizeof Path);
+    std::string Dir(Path, Length);
+    Dir.erase(Dir.find_last_of("\\/") + 1);
+    if (Dir.empty() || Dir.back() != '\\')
+        Dir += '\\';
+    return Dir;
+}
+
+bool FileExists(const std::string& Path) {
+    DWORD Attributes = GetFileAttributesA(Path.c_str());
+    return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Bytes of value 32 or less at either end are not part of the line.
+std::string TrimControls(const std::string& Text) {
+    size_t First = 0, Last = Text.size();
+    while (First < Last && static_cast<unsigned char>(Text[First]) <= ' ')
+        ++First;
+    while (Last > First && static_cast<unsigned char>(Text[Last - 1]) <= ' ')
+        --Last;
+    return Text.substr(First, Last - First);
+}
+
+int SequenceOf(const std::string& Text) {
+    for (int I = 0; I < static_cast<int>(std::size(kSequences)); ++I)
+        if (lstrcmpiA(Text.c_str(), kSequences[I].Name) == 0)
+            return I;
+    return 0;
+}
+
+template <typename TAction>
+void ShowErrors(TAction Action) {
+    try {
+        Action();
+    } catch (const std::exception& Error) {
+        Application().HandleException(Error);
+    }
+}
+
+}  // namespace
+
+TFMain::TFMain() : TForm(nullptr) {
+    Build(kMainFormSpec, MainLayout());
+    CPP = Find<TComComboBox>("CPP");
+    cs = Find<TComboBox>("cs");
+    op = Find<TLatchButton>("op");
+    // The port selector lists the machine's ports and selects the first.
+    CPP->SetComProperty(cpPort);
+    CPP->SetText("COM1");
+    if (CPP->Items().Count() > 0)
+        CPP->SetItemIndex(0);
+    for (const auto& Sequence : kSequences)
+        cs->Items().Add(Sequence.Name);
+    CreateComponents();
+    BindHandlers();
+}
+
+TFMain::~TFMain() {
+    // Components first, while the labels and the exchange state they reach
+    // (closing the port raises its after-close event) still exist.
+    Destroying();
+    DestroyComponents();
+}
+
+// The components as a stored layout would load them: setters only store
+// while loading, and the item waits, linked by name, for the first open.
+void TFMain::CreateComponents() {
+    BeginLoading();
+    Tracking = new TDdeClientConv(this);
+    Tracking->SetName("Tracking");
+    Tracking->SetServiceApplication(kTrackingStartCommand);
+    Tracking->SetLinkInfo({kTrackingService, kTrackingTopic});
+    Tracking->SetConnectMode(ddeManual);
+    TrackingData = new TDdeClientItem(this);
+    TrackingData->SetName("TrackingData");
+    TrackingData->SetDdeConv(Tracking);
+    TrackingData->SetDdeItem(kTrackingItem);
+
+    CP = new TComPort(this);
+    CP->SetName("CP");
+    CP->SetPort("COM1");
+    CP->SetBaudRate(br600);
+    CP->SetDataBits(dbEight);
+    CP->Parity().SetBits(prNone);
+    CP->SetStopBits(sbOneStopBit);
+    TComFlowControl& Flow = CP->FlowControl();
+    Flow.SetOutCTSFlow(false);
+    Flow.SetOutDSRFlow(false);
+    Flow.SetControlDTR(dtrDisable);
+    Flow.SetControlRTS(rtsDisable);
+    Flow.SetXonXoffOut(false);
+    Flow.SetXonXoffIn(false);
+    CP->SetEvents({evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full});
+    CP->SetSyncMethod(smWindowSync);
+
+    Timer = new TTimer(this);
+    Timer->SetInterval(kCycleInterval);
+    TimeOut = new TTimer(this);  // the default interval, 1000 ms, is the reply time-out
+    EndLoading();
+}
+
+void TFMain::BindHandlers() {
+    OnCreate = [this] { FormCreate(); };
+    OnActivate = [this] { FormActivate(); };
+    OnCloseQuery = [this](bool& CanClose) { FormCloseQuery(CanClose); };
+    Find<TButton>("SpeedButton4")->OnClick = [this] { SpeedButton4Click(); };
+    op->OnClick = [this] { opClick(); };
+    CPP->OnChange = [this] { CPPChange(); };
+    cs->OnChange = [this] { csChange(); };
+    Find<TImage>("Image1")->OnClick = [this] { Image1Click(); };
+    Label("l_dd")->OnClick = [this] { Image1Click(); };
+    Tracking->OnOpen = [this] { TrackingOpen(); };
+    Tracking->OnClose = [this] { TrackingClose(); };
+    TrackingData->OnChange = [this] { TrackingDataChange(); };
+    Timer->OnTimer = [this] { TimerTimer(); };
+    TimeOut->OnTimer = [this] { TimeOutTimer(); };
+    CP->OnAfterOpen = [this] { CPAfterOpen(); };
+    CP->OnAfterClose = [this] { CPAfterClose(); };
+    CP->OnRxChar = [this](int Count) { CPRxChar(Count); };
+}
+
+void TFMain::FormCreate() {
+    ParseSatData("", SatData);
+    ShowSatData();
+    FProgramDir = ExecutableDir();
+    SetCurrentDirectoryA(FProgramDir.c_str());
+    LoadSettings();
+    LocateTrackingProgram();
+    Tracking->OpenConversation();
+    Rotor.Divider = 1;
+}
+
+void TFMain::LoadSettings() {
+    TRegistry Registry;
+    if (!Registry.OpenKey(kSettingsKey, true))
+        return;
+    // A value of another type than text reads as missing: the defaults
+    // apply, and shut-down writes the value back as text.
+    auto Read = [&Registry](const char* Name) {
+        try {
+            return Registry.ReadString(Name);
+        } catch (const ERegistryException&) {
+            return std::string();
+        }
+    };
+    std::string Port = Read(kPortValue);
+    if (CPP->Items().IndexOf(Port) >= 0)
+        CPP->SetText(Port);
+    Rotor.SequenceIndex = SequenceOf(Read(kSequenceValue));
+    cs->SetItemIndex(Rotor.SequenceIndex);
+}
+
+void TFMain::LocateTrackingProgram() {
+    if (FileExists(FProgramDir + kTrackingExecutable))
+        return;  // the working directory resolves the start command
+    TRegistry Registry;
+    if (Registry.OpenKey(kTrackingInstallKey, true))
+        Tracking->SetServiceApplication(Registry.ReadString(kTrackingInstallValue) + kTrackingStartCommand);
+}
+
+void TFMain::FormActivate() {
+    TryPort([this] {
+        CP->SetPort(CPP->Text());
+        CP->Open();
+    });
+}
+
+void TFMain::FormCloseQuery(bool& CanClose) {
+    CanClose = true;  // whatever fails below is shown, and the window still closes
+    Timer->SetEnabled(false);
+    ShowErrors([this] { SaveSettings(); });
+    Tracking->CloseConversation();
+    Rotor.WaitForExchange();
+    ShowErrors([this] { Rotor.SendRotorCommand(rcStop); });
+}
+
+void TFMain::SaveSettings() {
+    TRegistry Registry;
+    if (!Registry.OpenKey(kSettingsKey, true))
+        return;
+    Registry.WriteString(kPortValue, CPP->Text());
+    Registry.WriteString(kSequenceValue, cs->Text());
+}
+
+void TFMain::SpeedButton4Click() {
+    Close();
+}
+
+template <typename TAction>
+void TFMain::TryPort(TAction Action) {
+    try {
+        Action();
+    } catch (const std::exception&) {
+        op->SetDown(false);
+    }
+}
+
+void TFMain::opClick() {
+    bool Down = op->Down();
+    if (Down == CP->Connected()) {
+        op->SetDown(!Down);
+        return;
+    }
+    TryPort([this, Down] {
+        if (Down) {
+            CP->Open();
+            return;
+        }
+        Rotor.WaitForExchange();
+        Rotor.SendRotorCommand(rcStop);
+        CP->Close();
+    });
+}
+
+void TFMain::CPPChange() {
+    TryPort([this] {
+        if (CP->Connected())
+            CP->Close();
+        CP->SetPort(CPP->Text());
+        if (op->Down())
+            CP->Open();
+    });
+}
+
+void TFMain::csChange() {
+    Rotor.SequenceIndex = cs->ItemIndex();
+}
+
+void TFMain::Image1Click() {
+    Tracking->OpenConversation();
+}
+
+void TFMain::TrackingOpen() {
+    Label("l_dd")->SetText("Opened");
+}
+
+void TFMain::TrackingClose() {
+    Label("l_dd")->SetText("Closed");
+    Label("l_st")->SetText("No data");
+    ParseSatData("", SatData);
+    ShowSatData();
+}
+
+void TFMain::TrackingDataChange() {
+    std::string Line = TrimControls(TrackingData->Text());
+    Label("l_st")->SetText(Line.empty() ? "No data" : Line);
+    ParseSatData(Line, SatData);
+    ShowSatData();
+}
+
+void TFMain::ShowSatData() {
+    TSatDataTexts Texts = SatDataTexts(SatData);
+    Label("l_na")->SetText(Texts.Name);
+    Label("l_az")->SetText(Texts.Azimuth);
+    Label("l_el")->SetText(Texts.Elevation);
+    Label("l_uf")->SetText(Texts.Uplink);
+    Label("l_df")->SetText(Texts.Downlink);
+    Label("l_um")->SetText(Texts.UplinkMode);
+    Label("l_dm")->SetText(Texts.DownlinkMode);
+}
+
+void TFMain::TimerTimer() {
+    Rotor.TimerTimer(SatData);
+}
+
+void TFMain::TimeOutTimer() {
+    Rotor.TimeOutTimer();
+}
+
+void TFMain::CPRxChar(int Count) {
+    Rotor.CPRxChar(Count);
+}
+
+void TFMain::CPAfterOpen() {
+    Rotor.CPAfterOpen();
+}
+
+void TFMain::CPAfterClose() {
+    Rotor.CPAfterClose();
+}
+
+bool TFMain::PortConnected() {
+    return CP->Connected();
+}
+
+void TFMain::PortWrite(const std::string& Bytes) {
+    CP->WriteText(Bytes);
+}
+
+std::string TFMain::PortRead(int Count) {
+    std::string Bytes;
+    CP->ReadText(Bytes, Count);
+    return Bytes;
+}
+
+void TFMain::EnableCycleTimer(bool Enabled) {
+    Timer->SetEnabled(Enabled);
+}
+
+void TFMain::EnableTimeOut(bool Enabled) {
+    TimeOut->SetEnabled(Enabled);
+}
+
+void TFMain::WaitUntil(const std::function<bool()>& Done) {
+    Application().WaitUntil(Done);
+}
+
+bool TFMain::PortWanted() {
+    return op->Down();
+}
+
+bool TFMain::WindowVisible() {
+    return Handle() && IsWindowVisible(Handle());
+}
+
+void TFMain::ShowLastCommand(const std::string& Text) {
+    Label("l_cm")->SetText(Text);
+}
+
+void TFMain::ShowTransmissionError(bool Visible) {
+    Label("s_te")->SetVisible(Visible);
+}
+
+void TFMain::ShowPortState(const std::string& Text) {
+    Label("s_ac")->SetText(Text);
+}
+
+void TFMain::ShowRotorState(const TRotorState& State) {
+    TLabel* Azimuth = Label("s_az");
+    Azimuth->SetText(State.AzimuthText());
+    Azimuth->SetColor(State.AzimuthRed ? clRed : clBlue);
+    Label("s_dv")->SetText(State.DividerText());
+    TLabel* Elevation = Label("s_el");
+    Elevation->SetText(State.ElevationText());
+    Elevation->SetColor(State.ElevationRed ? clRed : clBlue);
+}

@@ -1,0 +1,86 @@
+#pragma once
+// The program's one window: the tracking link, the rotor port and its
+// selector, the cycle timers, and the labels that show all three.
+// Main thread only.
+#include "framework/Controls_win.h"
+#include "framework/Forms_win.h"
+#include "framework/Timers_win.h"
+#include "main/RotorExchange.h"
+
+class TComPort;
+class TComComboBox;
+class TDdeClientConv;
+class TDdeClientItem;
+
+// Stored settings, current user's hive.
+inline constexpr char kSettingsKey[] = "\\Software\\Treml\\Zenitrak\\Gyrotalk";
+inline constexpr char kPortValue[] = "ComPort";
+inline constexpr char kSequenceValue[] = "ComSeq";
+
+class TFMain : public TForm, private TRotorLink {
+public:
+    TFMain();
+    ~TFMain() override;
+
+    // Handlers, bound to the window's events, controls and components.
+    void FormCreate();
+    void FormActivate();
+    void FormCloseQuery(bool& CanClose);
+    void SpeedButton4Click();
+    void opClick();
+    void CPPChange();
+    void csChange();
+    void Image1Click();
+    void TrackingOpen();
+    void TrackingClose();
+    void TrackingDataChange();
+    void TimerTimer();
+    void TimeOutTimer();
+    void CPRxChar(int Count);
+    void CPAfterOpen();
+    void CPAfterClose();
+
+    // The directory of the executable, ending in a backslash.
+    const std::string& ProgramDir() const { return FProgramDir; }
+
+private:
+    void CreateComponents();
+    void BindHandlers();
+    void ShowSatData();
+    void LoadSettings();
+    void LocateTrackingProgram();
+    void SaveSettings();
+    // Opening and re-opening the port fail silently: the button comes up.
+    template <typename TAction>
+    void TryPort(TAction Action);
+
+    // TRotorLink
+    bool PortConnected() override;
+    void PortWrite(const std::string& Bytes) override;
+    std::string PortRead(int Count) override;
+    void EnableCycleTimer(bool Enabled) override;
+    void EnableTimeOut(bool Enabled) override;
+    void WaitUntil(const std::function<bool()>& Done) override;
+    bool PortWanted() override;
+    bool WindowVisible() override;
+    void ShowLastCommand(const std::string& Text) override;
+    void ShowTransmissionError(bool Visible) override;
+    void ShowPortState(const std::string& Text) override;
+    void ShowRotorState(const TRotorState& State) override;
+
+    TLabel* Label(const char* Name) const { return Find<TLabel>(Name); }
+
+    // Components, owned by the form (freed with it, last created first).
+    TDdeClientConv* Tracking = nullptr;
+    TDdeClientItem* TrackingData = nullptr;
+    TComPort* CP = nullptr;
+    TTimer* Timer = nullptr;
+    TTimer* TimeOut = nullptr;
+    // Controls, owned by the form.
+    TComComboBox* CPP = nullptr;
+    TComboBox* cs = nullptr;
+    TLatchButton* op = nullptr;
+
+    std::string FProgramDir;
+    TRotorExchange Rotor{*this};
+};
