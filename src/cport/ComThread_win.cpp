@@ -49,12 +49,19 @@ private:
 }  // namespace
 
 TComThread::TComThread(TCustomComPort& Port)
-    : FPort(Port), FStopEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
-    if (!FStopEvent)
-        throw Exception("Cannot create the event thread's stop event");
+    : FPort(Port),
+      FStopEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      FWatching(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    if (!FStopEvent || !FWatching)
+        throw Exception("Cannot create the event thread's wait objects");
     SetPriority(FPort.FThreadPriority);
     SetCommMask(FPort.Handle(), EventSetToCommMask(FPort.FEvents));
     Resume();
+    // Windows counts line changes from SetCommMask on, Wine only from the
+    // start of a wait: so that a change right after Open is not lost there,
+    // Open returns once the thread waits.
+    const HANDLE Started[] = {FWatching.Get(), Handle()};
+    WaitForMultipleObjects(2, Started, FALSE, INFINITE);
 }
 
 TComThread::~TComThread() {
@@ -70,8 +77,11 @@ void TComThread::StopWatching() {
 void TComThread::WatchLoop() {
     TLineWait Wait(FPort.Handle());
     const HANDLE Waits[] = {FStopEvent.Get(), Wait.Event()};
-    for (;;) {
-        if (!Wait.Start()) {
+    for (bool First = true;; First = false) {
+        const bool Started = Wait.Start();
+        if (First)
+            SetEvent(FWatching.Get());
+        if (!Started) {
             // The device will not report events (Wine says so for a terminal
             // without modem lines): retrying could only spin.
             WaitForSingleObject(FStopEvent.Get(), INFINITE);

@@ -22,7 +22,8 @@ public:
     static constexpr DWORD kLevelPause = 20;  // ms
 
     // Sets the device's event mask from the port's Events, fixed for the
-    // thread's life, and starts watching. Main thread only.
+    // thread's life, and returns once the thread watches the device. Main
+    // thread only.
     explicit TComThread(TCustomComPort& Port);
     // Stops watching and returns when the thread has ended; meanwhile the
     // calling (main) thread still delivers events that the thread is handing
@@ -45,5 +46,6 @@ private:
 
     TCustomComPort& FPort;
     TEventHandle FStopEvent;
+    TEventHandle FWatching;      // set once the first wait for line events was started
     TComEvents FReceivedEvents;  // of the last completed wait
 };

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "SerialPorts_win.h"
 #include "cport/CPort_win.h"
 #include "cport/ComThread_win.h"
 #include "framework/Application_win.h"
-#include "SerialPorts_win.h"
 
 namespace {
 
@@ -37,9 +37,7 @@ struct TRecorder {
         Port.OnRxChar = [this](int32_t Count) { Add("RxChar " + std::to_string(Count)); };
         Port.OnError = [this](TComErrors Errors) { Add("Error " + std::to_string(Errors.Bits())); };
     }
-    bool Has(const std::string& Event) const {
-        return std::find(Events.begin(), Events.end(), Event) != Events.end();
-    }
+    bool Has(const std::string& Event) const { return std::find(Events.begin(), Events.end(), Event) != Events.end(); }
 };
 
 std::vector<std::string> ShownErrors;
@@ -70,8 +68,10 @@ protected:
     }
 
     TPeer Peer;
-    TComPort Port{nullptr};
+    // Declared before the port: the port's destructor closes it and raises
+    // the close events into the recorder.
     TRecorder Recorder;
+    TComPort Port{nullptr};
 };
 
 TEST_F(ComPortTest, NewPortHasTheInitialSettings) {
@@ -156,55 +156,32 @@ TEST_F(ComPortTest, AnUnknownPortRaisesCode1AndStaysClosed) {
 
 TEST_F(ComPortTest, BytesTravelBothWaysExactly) {
     Port.SetEvents({});
-    fprintf(stderr, "DBG 1\n", 1);
     Port.Open();
-    fprintf(stderr, "DBG 2\n", 2);
     EXPECT_EQ(Port.WriteText(kStateFrame), 13);
-    fprintf(stderr, "DBG 3\n", 3);
     EXPECT_EQ(Peer.Read(13), kStateFrame);
-    fprintf(stderr, "DBG 4\n", 4);
     EXPECT_EQ(Port.WriteText(""), 0);
-    fprintf(stderr, "DBG 5\n", 5);
 
     std::string Text = "unchanged";
-    fprintf(stderr, "DBG 7\n", 7);
     EXPECT_EQ(Port.ReadText(Text, 12), 0);  // nothing waiting: back at once
     EXPECT_EQ(Text, "");
-    fprintf(stderr, "DBG 9\n", 9);
 
     const std::string Sent = std::string("0123456789\0abcdefghi", 20);
-    fprintf(stderr, "DBG 11\n", 11);
     Peer.Write(Sent);
-    fprintf(stderr, "DBG 12\n", 12);
     ASSERT_TRUE(PumpUntil([&] { return Port.PendingInputCount() == 20; }));
-    fprintf(stderr, "DBG 13\n", 13);
     EXPECT_EQ(Port.ReadText(Text, 12), 12);
-    fprintf(stderr, "DBG 14\n", 14);
     EXPECT_EQ(Text, Sent.substr(0, 12));
-    fprintf(stderr, "DBG 15\n", 15);
     EXPECT_EQ(Port.PendingInputCount(), 8);
-    fprintf(stderr, "DBG 16\n", 16);
     EXPECT_EQ(Port.ReadText(Text, 0), 0);
-    fprintf(stderr, "DBG 17\n", 17);
     EXPECT_EQ(Text, "");
-    fprintf(stderr, "DBG 18\n", 18);
     EXPECT_EQ(Port.ReadText(Text, -3), 0);
-    fprintf(stderr, "DBG 19\n", 19);
     EXPECT_EQ(Port.ReadText(Text, 12), 8);
-    fprintf(stderr, "DBG 20\n", 20);
     EXPECT_EQ(Text, Sent.substr(12));
-    fprintf(stderr, "DBG 21\n", 21);
 
     char Buffer[4];
-    fprintf(stderr, "DBG 23\n", 23);
     Peer.Write("xyz");
-    fprintf(stderr, "DBG 24\n", 24);
     ASSERT_TRUE(PumpUntil([&] { return Port.PendingInputCount() == 3; }));
-    fprintf(stderr, "DBG 25\n", 25);
     EXPECT_EQ(Port.ReadBuffer(Buffer, 4), 3);
-    fprintf(stderr, "DBG 26\n", 26);
     EXPECT_EQ(std::string(Buffer, 3), "xyz");
-    fprintf(stderr, "DBG 27\n", 27);
 }
 
 TEST_F(ComPortTest, AsynchronousTransfersAndTheirRecord) {
@@ -239,23 +216,29 @@ TEST_F(ComPortTest, AsynchronousTransfersAndTheirRecord) {
     }
 }
 
+// A pseudo-terminal keeps eight data bits and no parity whatever it is
+// told (and Wine then refuses further changes): those two reach the device
+// as the block tests with the device seam show.
 TEST_F(ComPortTest, SettingsReachTheDevice) {
     Port.SetBaudRate(br600);
-    Port.SetDataBits(dbSeven);
-    Port.Parity().SetBits(prEven);
     Port.SetStopBits(sbTwoStopBits);
     Port.FlowControl().SetXonChar('Q');
     Port.FlowControl().SetXoffChar('S');
+    Port.Timeouts().SetReadTotalConstant(250);
     Port.Open();
     DCB Device{};
     Device.DCBlength = sizeof Device;
     ASSERT_TRUE(GetCommState(Port.Handle(), &Device));
     EXPECT_EQ(Device.BaudRate, 600u);
-    EXPECT_EQ(Device.ByteSize, 7);
-    EXPECT_EQ(Device.Parity, EVENPARITY);
     EXPECT_EQ(Device.StopBits, TWOSTOPBITS);
     EXPECT_EQ(Device.XonChar, 'Q');
     EXPECT_EQ(Device.XoffChar, 'S');
+    COMMTIMEOUTS Timeouts{};
+    ASSERT_TRUE(GetCommTimeouts(Port.Handle(), &Timeouts));
+    EXPECT_EQ(Timeouts.ReadIntervalTimeout, MAXDWORD);
+    EXPECT_EQ(Timeouts.ReadTotalTimeoutConstant, 250u);
+    EXPECT_EQ(Timeouts.WriteTotalTimeoutMultiplier, 100u);
+    EXPECT_EQ(Timeouts.WriteTotalTimeoutConstant, 1000u);
 
     // While open each change reaches the device at once.
     Port.SetBaudRate(br1200);
@@ -372,8 +355,9 @@ TEST_F(ComPortTest, ThreadSyncRunsHandlersOnTheMainThreadAndAnExceptionEndsWatch
 
     Port.OnRxChar = [](int32_t) { throw EComPort(ecRead); };
     Peer.Write("d");
-    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(Port.EventThread()->Handle(), 0) == WAIT_OBJECT_0; }));
+    ASSERT_TRUE(PumpUntilSignalled(Port.EventThread()->Handle()));
     EXPECT_EQ(ShownErrors, TLog{});  // ended without any message
+    Recorder = {};
     Recorder.Bind(Port);
     Peer.Write("e");
     PumpFor(300);
@@ -422,10 +406,11 @@ TEST_P(ComPortCloseTest, CloseWhileTheThreadIsDeliveringCompletes) {
     Port.Close();
     EXPECT_FALSE(Port.Connected());
     EXPECT_EQ(Recorder.Events.back(), "AfterClose");
-    // An event still handed over runs between the close events.
+    // An event that the main thread delivers while it waits for the thread
+    // runs between the close events (under no sync it ran before the close).
     const auto Before = std::find(Recorder.Events.begin(), Recorder.Events.end(), "BeforeClose");
     const auto Rx = std::find(Recorder.Events.begin(), Recorder.Events.end(), "RxChar 4");
-    if (Rx != Recorder.Events.end()) {
+    if (GetParam() != smNone && Rx != Recorder.Events.end()) {
         EXPECT_LT(Before, Rx);
     }
     CloseHandle(Entered);

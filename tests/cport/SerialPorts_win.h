@@ -118,3 +118,21 @@ inline bool PumpUntil(const std::function<bool()>& Done, DWORD TimeoutMs = 10000
 inline void PumpFor(DWORD Milliseconds) {
     PumpUntil([] { return false; }, Milliseconds);
 }
+
+// Hands messages to their windows until Object is signalled or TimeoutMs
+// passed. True when it was signalled.
+inline bool PumpUntilSignalled(HANDLE Object, DWORD TimeoutMs = 10000) {
+    const DWORD Start = GetTickCount();
+    for (;;) {
+        MSG Msg;
+        while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&Msg);
+            DispatchMessageA(&Msg);
+        }
+        const DWORD Elapsed = GetTickCount() - Start;
+        if (Elapsed >= TimeoutMs)
+            return WaitForSingleObject(Object, 0) == WAIT_OBJECT_0;
+        if (MsgWaitForMultipleObjects(1, &Object, FALSE, TimeoutMs - Elapsed, QS_ALLINPUT) == WAIT_OBJECT_0)
+            return true;
+    }
+}
