@@ -55,9 +55,13 @@ namespace {
 
 constexpr uint8_t kExtraByte = 0xEE;
 constexpr size_t kDefaultSplitAt = 5;
+constexpr double kDefaultSplitPauseMs = 300;
 constexpr size_t kDefaultStallAfter = 5;
 constexpr size_t kDefaultGarbageCount = 3;
+constexpr double kDefaultGarbagePeriodMs = 1000;
 constexpr size_t kDefaultExtra = 2;
+constexpr size_t kMaxBytes = 4096;
+constexpr double kMaxMs = 600000;
 
 std::vector<std::string> SplitWords(std::string_view Text) {
     std::vector<std::string> Words;
@@ -126,57 +130,59 @@ std::optional<TSlewRates> RatesArgument(const std::vector<std::string>& Words) {
     return TSlewRates{*Azimuth, *Elevation};
 }
 
-constexpr size_t kMaxBytes = 4096;
-constexpr double kMaxMs = 600000;
+bool ClearFault(const std::string& Name, TFaults& Faults) {
+    if (Name == "silent")
+        Faults.Silent = false;
+    else if (Name == "split")
+        Faults.SplitAt.reset();
+    else if (Name == "stall")
+        Faults.StallAfter.reset();
+    else if (Name == "garbage")
+        Faults.GarbageCount.reset();
+    else if (Name == "extra")
+        Faults.Extra = 0;
+    else
+        return false;
+    return true;
+}
 
-// "fault ..." words, on a copy so that a half-understood line changes nothing.
+// "fault NAME [ARG...]" and "fault NAME off". The fault's arguments start at
+// word 2; Faults changes only when the whole line is understood.
 bool ApplyFault(const std::vector<std::string>& Words, TFaults& Faults) {
     if (Words.size() < 2)
         return false;
     const std::string Name = Lower(Words[1]);
-    const bool Off = Words.size() == 3 && Lower(Words[2]) == "off";
-    const std::vector<std::string> Args(Words.begin() + 1, Words.end());  // Args[0] is the name
+    const size_t Count = Words.size() - 2;
+    if (Count == 1 && Lower(Words[2]) == "off")
+        return ClearFault(Name, Faults);
     TFaults New = Faults;
-    if (Name == "none" && Words.size() == 2) {
+    if (Name == "none" && Count == 0) {
         New = TFaults{};
-    } else if (Name == "silent" && Words.size() <= 3) {
-        if (Words.size() == 3 && !Off)
+    } else if (Name == "silent" && Count == 0) {
+        New.Silent = true;
+    } else if (Name == "split" && Count <= 2) {
+        const auto At = Argument<size_t>(Words, 2, 1, kMaxBytes, kDefaultSplitAt);
+        const auto Pause = Argument<double>(Words, 3, 0, kMaxMs, kDefaultSplitPauseMs);
+        if (!At || !Pause)
             return false;
-        New.Silent = !Off;
-    } else if (Name == "split") {
-        const auto At = Argument<size_t>(Args, 1, 1, kMaxBytes, kDefaultSplitAt);
-        const auto Pause = Argument<double>(Args, 2, 0, kMaxMs, New.SplitPauseMs);
-        if (Off)
-            New.SplitAt.reset();
-        else if (!At || !Pause || Args.size() > 3)
+        New.SplitAt = *At;
+        New.SplitPauseMs = *Pause;
+    } else if (Name == "stall" && Count <= 1) {
+        New.StallAfter = Argument<size_t>(Words, 2, 0, kMaxBytes, kDefaultStallAfter);
+        if (!New.StallAfter)
             return false;
-        else
-            New.SplitAt = At, New.SplitPauseMs = *Pause;
-    } else if (Name == "stall") {
-        const auto After = Argument<size_t>(Args, 1, 0, kMaxBytes, kDefaultStallAfter);
-        if (Off)
-            New.StallAfter.reset();
-        else if (!After || Args.size() > 2)
+    } else if (Name == "garbage" && Count <= 2) {
+        const auto Bytes = Argument<size_t>(Words, 2, 1, kMaxBytes, kDefaultGarbageCount);
+        const auto Period = Argument<double>(Words, 3, 10, kMaxMs, kDefaultGarbagePeriodMs);
+        if (!Bytes || !Period)
             return false;
-        else
-            New.StallAfter = After;
-    } else if (Name == "garbage") {
-        const auto Count = Argument<size_t>(Args, 1, 1, kMaxBytes, kDefaultGarbageCount);
-        const auto Period = Argument<double>(Args, 2, 10, kMaxMs, New.GarbagePeriodMs);
-        if (Off)
-            New.GarbageCount.reset();
-        else if (!Count || !Period || Args.size() > 3)
+        New.GarbageCount = *Bytes;
+        New.GarbagePeriodMs = *Period;
+    } else if (Name == "extra" && Count <= 1) {
+        const auto Extra = Argument<size_t>(Words, 2, 0, kMaxBytes, kDefaultExtra);
+        if (!Extra)
             return false;
-        else
-            New.GarbageCount = Count, New.GarbagePeriodMs = *Period;
-    } else if (Name == "extra") {
-        const auto Extra = Argument<size_t>(Args, 1, 0, kMaxBytes, kDefaultExtra);
-        if (Off)
-            New.Extra = 0;
-        else if (!Extra || Args.size() > 2)
-            return false;
-        else
-            New.Extra = *Extra;
+        New.Extra = *Extra;
     } else {
         return false;
     }

@@ -24,11 +24,11 @@ inline constexpr double kFrameGapMs = 1000.0;
 struct TFaults {
     bool Silent = false;            // STOP and STATE get no reply
     std::optional<size_t> SplitAt;  // reply sent as [0, SplitAt) and, SplitPauseMs later, the rest
-    double SplitPauseMs = 300;
+    double SplitPauseMs = 0;
     std::optional<size_t> StallAfter;    // only this many bytes of each reply are sent
     size_t Extra = 0;                    // bytes appended to each reply
     std::optional<size_t> GarbageCount;  // unsolicited bytes sent every GarbagePeriodMs
-    double GarbagePeriodMs = 1000;
+    double GarbagePeriodMs = 0;
 };
 
 struct TSimSettings {

@@ -179,11 +179,16 @@ TEST(RotorSim, FaultsShapeTheRepliesUntilCleared) {
     EXPECT_EQ(Reply(10000.0), "57 03 06 00 00 01 03 06 00 00 01 20 EE EE");
     ASSERT_TRUE(S.Sim.Control("fault stall 5", 0.0));
     EXPECT_EQ(Reply(20000.0), "57 03 06 00 00");
+    ASSERT_TRUE(S.Sim.Control("fault stall off", 0.0));
+    ASSERT_TRUE(S.Sim.Control("fault split", 0.0));  // after 5 bytes, 300 ms
+    S.Sim.Receive(kState, 30000.0);
+    EXPECT_EQ(S.At(30299.0), "57 03 06 00 00");
+    EXPECT_EQ(S.At(30300.0), "01 03 06 00 00 01 20 EE EE");  // extra bytes still on
     ASSERT_TRUE(S.Sim.Control("fault none", 0.0));
     ASSERT_TRUE(S.Sim.Control("divider 2", 0.0));
-    EXPECT_EQ(Reply(30000.0), "57 03 06 00 00 02 03 06 00 00 02 20");
+    EXPECT_EQ(Reply(40000.0), "57 03 06 00 00 02 03 06 00 00 02 20");
     // SET frames are read with the new divider: 966 / 2 - 360.
-    S.Sim.Receive(kSet966_740, 40000.0);
+    S.Sim.Receive(kSet966_740, 50000.0);
     EXPECT_DOUBLE_EQ(S.Sim.Rotor().Target().Azimuth, 123.0);
 }
 
