@@ -42,9 +42,11 @@ struct TComTransfer {
     TTransferKind Kind;     // picks the error code of a failed completion
 };
 
-// The device calls that a pseudo-terminal cannot make fail: a refused
-// SetCommState, a failing PurgeComm or ClearCommError. Tests put fakes here;
-// otherwise a port makes the real calls.
+// The device calls whose failures no pseudo-terminal produces, so that
+// tests can put fakes here: SetCommState for a setting that the device
+// refuses (code 7), PurgeComm for an abort that fails in Close (code 5),
+// ClearCommError for a queue query that fails (code 10). Otherwise a port
+// makes the real calls.
 struct TComDeviceCalls {
     decltype(&::SetCommState) SetCommState = &::SetCommState;
     decltype(&::PurgeComm) PurgeComm = &::PurgeComm;

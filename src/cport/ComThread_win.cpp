@@ -1,5 +1,7 @@
 #include "cport/ComThread_win.h"
 
+#include <utility>
+
 #include "cport/CPort_win.h"
 #include "cport/ComEvents.h"
 #include "framework/Exceptions.h"
@@ -104,12 +106,15 @@ bool TComThread::DropRepeatedRxChar() {
     if (!FReceivedEvents.Contains(evRxChar))
         return false;
     try {
-        if (FPort.FRxArrivals.Arrived(FPort.WaitingInput()))
+        const bool Arrived = FPort.FRxArrivals.Arrived(FPort.WaitingInput());
+        FQueryFailed = false;
+        if (Arrived)
             return false;
     } catch (const EComPort&) {
         // The rx-char step on the main thread meets the same failure and
-        // reports it; pass the event on.
-        return true;
+        // reports it: pass the event on once, not at every repeated report.
+        if (!std::exchange(FQueryFailed, true))
+            return true;
     }
     FReceivedEvents.Exclude(evRxChar);
     return true;

@@ -48,4 +48,5 @@ private:
     TEventHandle FStopEvent;
     TEventHandle FWatching;      // set once the first wait for line events was started
     TComEvents FReceivedEvents;  // of the last completed wait
+    bool FQueryFailed = false;   // the last look at the input queue failed
 };
