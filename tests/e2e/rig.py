@@ -1,0 +1,294 @@
+"""The test rig: Gyrotalk.exe under Wine with the rotator simulator on a
+pseudo-terminal (through the modem shim) and the tracking simulator, driven
+from outside through its window with windriver.
+
+Paths come from the environment that CTest sets (see CMakeLists.txt).
+"""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import time
+
+CAPTION = "Gyrotalk Rotor Driver 0.97 test"
+SETTINGS_KEY = r"HKCU\Software\Treml\Zenitrak\Gyrotalk"
+SERIALCOMM_KEY = r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"
+
+# Control ids of the main window's children.
+IDS = {
+    "Image1": 100, "CPP": 101, "cs": 102, "op": 103, "Exit": 104,
+    "l_dd": 105, "l_st": 106, "l_na": 107, "l_az": 108, "l_el": 109,
+    "l_uf": 110, "l_df": 111, "l_um": 112, "l_dm": 113,
+    "s_ac": 114, "s_te": 115, "l_cm": 116, "s_az": 117, "s_el": 118, "s_dv": 119,
+}
+NAMES = {number: name for name, number in IDS.items()}
+
+PORT = "COM5"        # where the rotator simulator answers
+OTHER_PORT = "COM6"  # a second simulator, for port changes
+
+ENV = os.environ
+WINE_RUN = ENV["GYRO_WINE_RUN"]
+WINEPREFIX = ENV["WINEPREFIX"]
+GYROTALK_EXE = ENV["GYRO_GYROTALK_EXE"]
+ZENITRAK_EXE = ENV["GYRO_ZENITRAK_EXE"]
+WINDRIVER_EXE = ENV["GYRO_WINDRIVER_EXE"]
+ROTORSIM = ENV["GYRO_ROTORSIM"]
+MODEMSHIM = ENV["GYRO_MODEMSHIM"]
+
+
+class Failure(AssertionError):
+    pass
+
+
+def wine(*args, check=True, timeout=60, extra_env=None):
+    env = dict(ENV, **(extra_env or {}))
+    done = subprocess.run([WINE_RUN, *args], capture_output=True, text=True, errors="replace",
+                          timeout=timeout, env=env)
+    if check and done.returncode != 0:
+        raise Failure(f"{args} failed ({done.returncode}): {done.stdout}{done.stderr}")
+    return done
+
+
+def wait_for(what, condition, limit=15.0, step=0.1):
+    """Polls condition() until it returns something true; fails after limit seconds."""
+    end = time.monotonic() + limit
+    while True:
+        result = condition()
+        if result:
+            return result
+        if time.monotonic() > end:
+            raise Failure(f"timed out waiting for {what}")
+        time.sleep(step)
+
+
+# --- registry -------------------------------------------------------------
+
+def reg_query(key, value):
+    """The value's (type, data), or None when the key or value is missing."""
+    done = wine("reg", "query", key, "/v", value, check=False)
+    for line in done.stdout.splitlines():
+        fields = line.strip().split(None, 2)
+        if len(fields) >= 2 and fields[0].lower() == value.lower():
+            return fields[1], fields[2] if len(fields) > 2 else ""
+    return None
+
+
+def reg_key_exists(key):
+    return wine("reg", "query", key, check=False).returncode == 0
+
+
+def reg_delete_key(key):
+    wine("reg", "delete", key, "/f", check=False)
+
+
+def reg_add(key, value, data, kind="REG_SZ"):
+    wine("reg", "add", key, "/v", value, "/t", kind, "/d", data, "/f")
+
+
+# --- the window -----------------------------------------------------------
+
+def unquote(text):
+    return re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r", "t": "\t"}.get(m.group(1), m.group(1)), text)
+
+
+FIELD = re.compile(r'(\w+)=("(?:[^"\\]|\\.)*"|\S+)')
+
+
+def parse_fields(line):
+    return {k: unquote(v[1:-1]) if v.startswith('"') else v for k, v in FIELD.findall(line)}
+
+
+class Window:
+    """The running program's main window, seen through windriver."""
+
+    def drive(self, *args, check=True, timeout=60):
+        return wine(WINDRIVER_EXE, args[0], "--caption", CAPTION, *args[1:], check=check, timeout=timeout)
+
+    def snapshot(self):
+        """Every named child: name -> (text, visible)."""
+        children = {}
+        for line in self.drive("list").stdout.splitlines():
+            if line.startswith("child "):
+                f = parse_fields(line)
+                name = NAMES.get(int(f["id"]))
+                if name:
+                    children[name] = (f.get("text", ""), f.get("visible") == "1")
+        return children
+
+    def texts(self):
+        return {name: text for name, (text, _) in self.snapshot().items()}
+
+    def text(self, name):
+        return self.texts()[name]
+
+    def visible(self, name):
+        return self.snapshot()[name][1]
+
+    def wait_text(self, name, expected, limit=15.0):
+        last = {}
+
+        def matches():
+            last["text"] = self.text(name)
+            return expected(last["text"]) if callable(expected) else last["text"] == expected
+        try:
+            wait_for(f"{name} to read {expected!r}", matches, limit, step=0.2)
+        except Failure as error:
+            raise Failure(f"{error}; last read {last.get('text')!r}") from None
+
+    def wait_visible(self, name, visible, limit=15.0):
+        wait_for(f"{name} visible={visible}", lambda: self.visible(name) == visible, limit, step=0.2)
+
+    def click(self, name):
+        self.drive("click", "--id", str(IDS[name]))
+
+    def pick(self, name, item):
+        self.drive("pick", "--id", str(IDS[name]), "--item", item)
+
+    def close(self):
+        self.drive("close", "--timeout", "30000", timeout=90)
+
+
+# --- the rotator simulator -----------------------------------------------
+
+LOG_LINE = re.compile(r"^(\d+(?:\.\d+)?)\s+(rx|tx)\s+(\w+)\s*(.*)$")
+
+
+class RotorSim:
+    """The rotator simulator on a pseudo-terminal linked as a COM port."""
+
+    def __init__(self, workdir, port=PORT, *options):
+        self.port = port
+        self.log_path = os.path.join(workdir, f"rotorsim-{port}.log")
+        self.control = os.path.join(workdir, f"rotorsim-{port}.ctl")
+        link = os.path.join(WINEPREFIX, "dosdevices", port.lower())
+        if os.path.lexists(link):
+            os.unlink(link)
+        self.process = subprocess.Popen(
+            [ROTORSIM, "--link", link, "--log", self.log_path, "--control", self.control, *options],
+            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        wait_for("the simulator's port", lambda: os.path.lexists(link) and os.path.exists(self.control), 10)
+        self.link = link
+
+    def command(self, line):
+        with open(self.control, "a") as control:
+            control.write(line + "\n")
+
+    def frames(self, direction="rx"):
+        """(seconds, kind, bytes-hex) of every logged frame or reply."""
+        found = []
+        try:
+            with open(self.log_path) as log:
+                for line in log:
+                    m = LOG_LINE.match(line.strip())
+                    if m and m.group(2) == direction:
+                        found.append((float(m.group(1)) / 1000.0, m.group(3), m.group(4)))
+        except FileNotFoundError:
+            pass
+        return found
+
+    def targets(self):
+        """(azimuth, elevation) texts of every SET frame's set point, in order."""
+        with open(self.log_path) as log:
+            return [tuple(line.split()[2:4]) for line in log if line.split()[1:2] == ["target"]]
+
+    def kinds(self):
+        return [kind for _, kind, _ in self.frames()]
+
+    def wait_frames(self, what, condition, limit=20.0):
+        return wait_for(what, lambda: condition(self.frames()), limit, step=0.1)
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        if os.path.lexists(self.link):
+            os.unlink(self.link)
+
+
+# --- the tracking simulator -----------------------------------------------
+
+class Zenitrak:
+    def __init__(self, *options):
+        self.process = subprocess.Popen([WINE_RUN, ZENITRAK_EXE, *options],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def send(self, command):
+        wine(ZENITRAK_EXE, "--send", command)
+
+    def stop(self):
+        if self.process.poll() is None:
+            wine(ZENITRAK_EXE, "--send", "quit", check=False)
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+# --- the program -------------------------------------------------------------
+
+class Rig:
+    """One scenario's surroundings: fresh settings, the program in its own
+    directory in the prefix, simulators as asked for; torn down in reverse."""
+
+    def __init__(self, name):
+        self.name = name
+        self.workdir = os.path.join(WINEPREFIX, "drive_c", "e2e", name)
+        shutil.rmtree(self.workdir, ignore_errors=True)
+        os.makedirs(self.workdir)
+        self.exe = os.path.join(self.workdir, "Gyrotalk.exe")
+        shutil.copy(GYROTALK_EXE, self.exe)
+        self.window = Window()
+        self.program = None
+        self.sims = []
+        self.tracking = None
+        reg_delete_key(r"HKCU\Software\Treml")
+        for port in (PORT, OTHER_PORT):
+            reg_add(SERIALCOMM_KEY, rf"\Device\E2E{port}", port)
+
+    def rotor(self, port=PORT, *options):
+        sim = RotorSim(self.workdir, port, *options)
+        self.sims.append(sim)
+        return sim
+
+    def zenitrak(self, *options):
+        self.tracking = Zenitrak(*options)
+        return self.tracking
+
+    def place_zenitrak_beside(self):
+        shutil.copy(ZENITRAK_EXE, os.path.join(self.workdir, "Zenitrak.exe"))
+
+    def start(self):
+        env = dict(ENV, LD_PRELOAD=MODEMSHIM)
+        self.started_at = time.monotonic()
+        self.program = subprocess.Popen([WINE_RUN, self.exe], cwd=self.workdir, env=env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.window.drive("find", "--timeout", "30000", timeout=90)
+        return self.window
+
+    def stop_program(self):
+        """Closes the window as a user would and waits for the process to end."""
+        self.window.close()
+        self.program.wait(30)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        if self.program and self.program.poll() is None:
+            self.window.drive("close", check=False)
+            try:
+                self.program.wait(15)
+            except subprocess.TimeoutExpired:
+                self.program.kill()
+        if self.tracking:
+            self.tracking.stop()
+        for sim in self.sims:
+            sim.stop()
+        wine("taskkill", "/f", "/im", "Zenitrak.exe", check=False)
+        return False
