@@ -205,8 +205,7 @@ void TDdeClientConv::NotifyOpen() {
 }
 
 HDDEDATA TDdeClientConv::Transact(UINT Type, HSZ Item) const {
-    DWORD Result = 0;
-    return DdeCalls.ClientTransaction(nullptr, 0, FConvHandle, Item, FDataFormat, Type, kTransactionTimeout, &Result);
+    return DdeManager().ClientTransaction(FConvHandle, FConvInfo.hwnd, Item, FDataFormat, Type, kTransactionTimeout);
 }
 
 TDdeCliItem* TDdeClientConv::FindLink(TDdeClientItem* Item) const {

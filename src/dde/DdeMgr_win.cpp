@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dde/DdeCalls_win.h"
 #include "dde/DdeClientConv_win.h"
 #include "dde/DdeNames.h"
 #include "framework/Application_win.h"
@@ -37,9 +38,8 @@ TDdeMgr::TDdeMgr(TComponent* AOwner) : TComponent(AOwner) {
     Class.hInstance = GetModuleHandleA(nullptr);
     Class.lpszClassName = kWindowClass;
     RegisterClassA(&Class);  // fails harmlessly when a former manager registered it
-    FWindow.Reset(CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, Class.hInstance,
-                                  nullptr));
-    FHook.Reset(SetWindowsHookExA(WH_GETMESSAGE, TerminateHook, nullptr, GetCurrentThreadId()));
+    FWindow.Reset(CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, Class.hInstance, nullptr));
+    FHook.Reset(SetWindowsHookExA(WH_GETMESSAGE, MessageHook, nullptr, GetCurrentThreadId()));
     GManager = this;
 }
 
@@ -107,8 +107,8 @@ void TDdeMgr::PrepareConnect() {
     FHoldsEndedConversations = false;
 }
 
-HDDEDATA CALLBACK TDdeMgr::DdeCallback(UINT Type, UINT, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA Data,
-                                       ULONG_PTR Data1, ULONG_PTR) noexcept {
+HDDEDATA CALLBACK TDdeMgr::DdeCallback(UINT Type, UINT, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA Data, ULONG_PTR Data1,
+                                       ULONG_PTR) noexcept {
     try {
         if (GManager)
             return GManager->Callback(Type, Conv, Hsz1, Hsz2, Data, Data1);
@@ -212,12 +212,42 @@ void TDdeMgr::CheckConversations() {
             ServerEnded(Conversation);
 }
 
-LRESULT CALLBACK TDdeMgr::TerminateHook(int Code, WPARAM WParam, LPARAM LParam) noexcept {
-    // Seen as the terminate leaves the queue; the check is posted so that it
-    // runs after the library has handled it.
-    const auto* Msg = reinterpret_cast<const MSG*>(LParam);
-    if (Code == HC_ACTION && WParam == PM_REMOVE && Msg->message == WM_DDE_TERMINATE && GManager)
-        PostMessageA(GManager->FWindow.Get(), kCheckConversations, 0, 0);
+HDDEDATA TDdeMgr::ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT Format, UINT Type, DWORD Timeout) {
+    DropStaleAcks(ConvWindow);
+    FRequestWindow = Type == XTYP_REQUEST ? ConvWindow : nullptr;
+    DWORD Result = 0;
+    const HDDEDATA Answer = DdeCalls.ClientTransaction(nullptr, 0, Conv, Item, Format, Type, Timeout, &Result);
+    FRequestWindow = nullptr;
+    return Answer;
+}
+
+void TDdeMgr::DropStaleAcks(HWND ConvWindow) {
+    // Transactions here are synchronous: an acknowledgement queued before
+    // one starts answers nothing. The library's window discards it.
+    MSG Msg;
+    while (ConvWindow && PeekMessageA(&Msg, ConvWindow, WM_DDE_ACK, WM_DDE_ACK, PM_REMOVE))
+        DispatchMessageA(&Msg);
+}
+
+void TDdeMgr::DivertStrayAck(MSG& Msg) const {
+    // A request is answered by data or refused by a negative acknowledgement;
+    // a positive one is the leftover of an earlier request that arrived after
+    // DropStaleAcks looked. Sent to the manager's window, it answers nothing.
+    UINT_PTR Status = 0, Atom = 0;
+    if (Msg.message == WM_DDE_ACK && Msg.hwnd && Msg.hwnd == FRequestWindow &&
+        UnpackDDElParam(WM_DDE_ACK, Msg.lParam, &Status, &Atom) && (Status & DDE_FACK))
+        Msg.hwnd = FWindow.Get();
+}
+
+LRESULT CALLBACK TDdeMgr::MessageHook(int Code, WPARAM WParam, LPARAM LParam) noexcept {
+    auto* Msg = reinterpret_cast<MSG*>(LParam);
+    if (Code == HC_ACTION && WParam == PM_REMOVE && GManager) {
+        GManager->DivertStrayAck(*Msg);
+        // The check is posted so that it runs after the library has handled
+        // the terminate.
+        if (Msg->message == WM_DDE_TERMINATE)
+            PostMessageA(GManager->FWindow.Get(), kCheckConversations, 0, 0);
+    }
     return CallNextHookEx(nullptr, Code, WParam, LParam);
 }
 

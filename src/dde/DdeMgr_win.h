@@ -15,6 +15,11 @@
 // gives the next connect a fresh instance. Conversations see this only as a
 // new Generation(): handles of an earlier generation are gone.
 //
+// A server under Wine also follows its answer to a request with a positive
+// acknowledgement that nothing waits for. Client transactions therefore run
+// through ClientTransaction, which keeps such leftovers from being taken for
+// the answer to a later transaction.
+//
 // Main thread only: the library calls back on the thread that created it.
 #include <windows.h>
 #include <dde.h>
@@ -58,6 +63,10 @@ public:
     void PrepareConnect();
     // Counts the instances: string handles of an earlier generation are gone.
     unsigned Generation() const { return FGeneration; }
+    // A synchronous transaction without data of a client conversation whose
+    // own window (CONVINFO hwnd) is ConvWindow; the result as the library's
+    // (through the DdeCalls seam).
+    HDDEDATA ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT Format, UINT Type, DWORD Timeout);
 
 private:
     struct TIncomingConversation {
@@ -71,7 +80,7 @@ private:
 
     static HDDEDATA CALLBACK DdeCallback(UINT Type, UINT Format, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA Data,
                                          ULONG_PTR Data1, ULONG_PTR Data2) noexcept;
-    static LRESULT CALLBACK TerminateHook(int Code, WPARAM WParam, LPARAM LParam) noexcept;
+    static LRESULT CALLBACK MessageHook(int Code, WPARAM WParam, LPARAM LParam) noexcept;
     static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) noexcept;
 
     HDDEDATA Callback(UINT Type, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA Data, ULONG_PTR Data1);
@@ -86,6 +95,8 @@ private:
     void DropIncomingConversation(TIncomingConversation* Record);
     void ServerEnded(TDdeClientConv* Conversation);
     void CheckConversations();
+    void DropStaleAcks(HWND ConvWindow);
+    void DivertStrayAck(MSG& Msg) const;
     [[nodiscard]] bool IsClient(DWORD_PTR Target) const;
     [[nodiscard]] TIncomingConversation* FindIncoming(DWORD_PTR Target) const;
     std::string QueryString(HSZ Handle) const;
@@ -98,7 +109,8 @@ private:
     std::vector<std::unique_ptr<TIncomingConversation>> FIncomingConversations;
     std::vector<TDdeClientConv*> FClientConversations;  // open ones; not owned
     bool FHoldsEndedConversations = false;
-    TWindowHandle FWindow;  // receives the check after a server's terminate
+    HWND FRequestWindow = nullptr;  // conversation window of the request in progress
+    TWindowHandle FWindow;          // receives the check after a server's terminate, and stray acknowledgements
     TUniqueHandle<HHOOK, THookTraits> FHook;
 };
 

@@ -7,12 +7,6 @@
 #include "framework/Application_win.h"
 
 namespace {
-bool GTimedOut = false;
-
-void CALLBACK TimeoutProc(HWND, UINT, UINT_PTR, DWORD) {
-    GTimedOut = true;
-}
-
 TCallLog* GLog = nullptr;  // the log of the installed wrappers; not owned
 
 HCONV WINAPI LoggedConnect(DWORD Instance, HSZ Service, HSZ Topic, PCONVCONTEXT Context) {
@@ -26,8 +20,8 @@ UINT WINAPI LoggedWinExec(LPCSTR Command, UINT Show) {
     return GLog->WinExecResult ? GLog->WinExecResult : ::WinExec(Command, Show);
 }
 
-HDDEDATA WINAPI LoggedTransaction(LPBYTE Data, DWORD Size, HCONV Conv, HSZ Item, UINT Format, UINT Type,
-                                  DWORD Timeout, LPDWORD Result) {
+HDDEDATA WINAPI LoggedTransaction(LPBYTE Data, DWORD Size, HCONV Conv, HSZ Item, UINT Format, UINT Type, DWORD Timeout,
+                                  LPDWORD Result) {
     HDDEDATA Answer = ::DdeClientTransaction(Data, Size, Conv, Item, Format, Type, Timeout, Result);
     if (!Answer)
         GLog->FailedTransactions.push_back(Type);
@@ -35,11 +29,13 @@ HDDEDATA WINAPI LoggedTransaction(LPBYTE Data, DWORD Size, HCONV Conv, HSZ Item,
 }
 }  // namespace
 
-bool WaitFor(const std::function<bool()>& Done, DWORD TimeoutMs) {
-    GTimedOut = false;
-    const UINT_PTR Timer = SetTimer(nullptr, 0, TimeoutMs, TimeoutProc);
-    Application().WaitUntil([&] { return Done() || GTimedOut; });
-    KillTimer(nullptr, Timer);
+bool WaitFor(const std::function<bool()>& Done, DWORD TimeoutMs, HANDLE Object) {
+    const ULONGLONG Deadline = GetTickCount64() + TimeoutMs;
+    for (ULONGLONG Now = GetTickCount64(); !Done() && Now < Deadline; Now = GetTickCount64()) {
+        MsgWaitForMultipleObjectsEx(Object ? 1 : 0, &Object, static_cast<DWORD>(Deadline - Now), QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+        Application().ProcessMessages();
+    }
     return Done();
 }
 
@@ -65,12 +61,12 @@ void QuitAllSimulators() {
         HANDLE Process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, ProcessId);
         PostMessageA(Window, WM_CLOSE, 0, 0);
         if (Process) {
-            if (WaitForSingleObject(Process, 10000) != WAIT_OBJECT_0)
+            // Handles our side of its terminates while it ends.
+            if (!WaitFor([&] { return WaitForSingleObject(Process, 0) == WAIT_OBJECT_0; }, 10000, Process))
                 TerminateProcess(Process, 1);
             WaitForSingleObject(Process, 10000);
             CloseHandle(Process);
         }
-        Pump(50);  // the terminates of its conversations
     }
 }
 
@@ -78,8 +74,7 @@ TSimulatorProcess::TSimulatorProcess(const std::string& Arguments) {
     std::string CommandLine = "\"" + SimulatorPath() + "\" " + Arguments;
     STARTUPINFOA Startup{};
     Startup.cb = sizeof Startup;
-    if (!CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup,
-                        &FProcess))
+    if (!CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup, &FProcess))
         throw std::runtime_error("cannot start the simulator: " + CommandLine);
     // Its service is registered before it first waits for input.
     WaitForInputIdle(FProcess.hProcess, 30000);
@@ -106,7 +101,7 @@ void TSimulatorProcess::Quit() {
         return;
     Send("quit");
     // Handles our side of its terminates while it ends.
-    WaitFor([&] { return WaitForSingleObject(FProcess.hProcess, 0) == WAIT_OBJECT_0; }, 15000);
+    WaitFor([&] { return WaitForSingleObject(FProcess.hProcess, 0) == WAIT_OBJECT_0; }, 15000, FProcess.hProcess);
     if (WaitForSingleObject(FProcess.hProcess, 0) != WAIT_OBJECT_0)
         TerminateProcess(FProcess.hProcess, 1);
 }

@@ -12,7 +12,9 @@
 #include "dde/DdeCalls_win.h"
 
 // Handles messages until Done() holds or TimeoutMs pass; returns Done().
-bool WaitFor(const std::function<bool()>& Done, DWORD TimeoutMs = 15000);
+// Done() is checked after every wake-up: a message, or Object (when given)
+// becoming signalled, such as a process ending.
+bool WaitFor(const std::function<bool()>& Done, DWORD TimeoutMs = 15000, HANDLE Object = nullptr);
 // Handles messages for Milliseconds.
 void Pump(DWORD Milliseconds);
 
