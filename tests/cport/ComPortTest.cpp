@@ -46,6 +46,16 @@ void RecordErrorDialog(const std::string& Message, const std::string&) {
     ShownErrors.push_back(Message);
 }
 
+// Kernel plus user time of a thread so far.
+double ThreadCpuMs(HANDLE Thread) {
+    FILETIME Created, Ended, Kernel, User;
+    GetThreadTimes(Thread, &Created, &Ended, &Kernel, &User);
+    auto Ms = [](const FILETIME& Time) {
+        return (static_cast<double>(Time.dwHighDateTime) * 4294967296.0 + Time.dwLowDateTime) / 10000.0;
+    };
+    return Ms(Kernel) + Ms(User);
+}
+
 const std::string kStateFrame("W\0\0\0\0\0\0\0\0\0\0\x1F ", 13);
 
 class ComPortTest : public ::testing::Test {
@@ -299,9 +309,13 @@ TEST_F(ComPortTest, WindowSyncRaisesOnRxCharOnTheMainThreadOncePerArrival) {
     EXPECT_EQ(Recorder.Threads.back(), GetCurrentThreadId());
 
     // Wine keeps reporting the unread bytes; the port does not pass that on,
-    // so a reply that stalls half-way lets the reader's time-out run out.
+    // so a reply that stalls half-way lets the reader's time-out run out,
+    // and the event thread does not spin on them (a spinning thread would
+    // take most of the second; it takes well under 1 %).
+    const double CpuBefore = ThreadCpuMs(Port.EventThread()->Handle());
     PumpFor(1000);
     EXPECT_EQ(Recorder.Events, TLog{"RxChar 5"});
+    EXPECT_LT(ThreadCpuMs(Port.EventThread()->Handle()) - CpuBefore, 250.0);
 
     Peer.Write("678");
     ASSERT_TRUE(WaitForEvent("RxChar 8"));
