@@ -263,6 +263,62 @@ TEST_F(TrackingLink, FormatCharsDecidesBetweenBlanksAndLines) {
     EXPECT_EQ(Item->Text(), "x y");
 }
 
+struct TStartCase {
+    const char* What;
+    std::string ServiceApplication;
+    std::vector<std::string> LinkInfo;
+    UINT WinExecResult;  // what the start reports; it starts nothing
+    std::vector<std::string> Commands;
+    int Connects;
+};
+
+TEST_F(TrackingLink, NoServerGivesOneConnectAndOneMoreOnlyAfterAStartThatReportsSuccess) {
+    const std::string Long(300, 'x');
+    const std::vector<TStartCase> Cases = {
+        {"started", "zenitrak", {"Service Zenitrak", "Topic Tracking"}, 33, {"zenitrak"}, 2},
+        {"lowest success", "zenitrak", {"Service Zenitrak", "Topic Tracking"}, 32, {"zenitrak"}, 2},
+        {"not found", "zenitrak", {"Service Zenitrak", "Topic Tracking"}, ERROR_FILE_NOT_FOUND, {"zenitrak"}, 1},
+        {"highest failure", "zenitrak", {"Service Zenitrak", "Topic Tracking"}, 31, {"zenitrak"}, 1},
+        {"service and topic", "", {"Service Zenitrak", "Topic Tracking"}, 33, {"Zenitrak Tracking"}, 2},
+        {"topic alone", "", {"Topic Tracking"}, 33, {}, 1},
+        {"application alone", "zenitrak", {"Topic Tracking"}, 33, {"zenitrak"}, 2},
+        {"longest application", Long, {"Service Zenitrak", "Topic Tracking"}, 33, {std::string(255, 'x')}, 2},
+    };
+    for (const TStartCase& Case : Cases) {
+        SCOPED_TRACE(Case.What);
+        Conv->CloseConversation();
+        Conv->SetServiceApplication(Case.ServiceApplication);
+        Conv->SetLinkInfo(Case.LinkInfo);
+        Item->SetDdeItem(kTrackingItem);
+        TLoggedCalls Calls;
+        Calls.Log.WinExecResult = Case.WinExecResult;
+
+        EXPECT_FALSE(Conv->OpenConversation());
+        EXPECT_EQ(Calls.Log.Connects, Case.Connects);
+        EXPECT_EQ(Calls.Log.Commands, Case.Commands);
+        EXPECT_EQ(Calls.Log.ShowModes, std::vector<UINT>(Case.Commands.size(), SW_SHOWMINNOACTIVE));
+        EXPECT_EQ(Opens, 0);
+        EXPECT_EQ(Item->DdeItem(), "");
+        EXPECT_EQ(Conv->FindLink(Item), nullptr);
+    }
+}
+
+TEST_F(TrackingLink, NamesUpTo255CharactersReachTheLibraryAndLongerOnesAreCut) {
+    Conv->CloseConversation();
+    Conv->SetLinkInfo({"Service " + std::string(255, 's'), "Topic " + std::string(300, 't')});
+    TLoggedCalls Calls;
+    Calls.Log.WinExecResult = ERROR_FILE_NOT_FOUND;
+    EXPECT_FALSE(Conv->OpenConversation());
+    EXPECT_EQ(Calls.Log.Services, std::vector<std::string>{std::string(255, 's')});
+    EXPECT_EQ(Calls.Log.Topics, std::vector<std::string>{std::string(255, 't')});
+
+    // A name with a zero byte reaches the library up to it.
+    Conv->CloseConversation();
+    Conv->SetLinkInfo({"Service " + std::string("Zeni\0trak", 9), "Topic Tracking"});
+    EXPECT_FALSE(Conv->OpenConversation());
+    EXPECT_EQ(Calls.Log.Services.back(), "Zeni");
+}
+
 TEST_F(TrackingLink, StartsTheTrackingProgramWhenNoneRuns) {
     TLoggedCalls Calls;
     char Previous[MAX_PATH] = {};

@@ -9,8 +9,16 @@
 namespace {
 TCallLog* GLog = nullptr;  // the log of the installed wrappers; not owned
 
+std::string NameOf(DWORD Instance, HSZ Handle) {
+    char Name[4096] = "";
+    DdeQueryStringA(Instance, Handle, Name, sizeof Name, CP_WINANSI);
+    return Name;
+}
+
 HCONV WINAPI LoggedConnect(DWORD Instance, HSZ Service, HSZ Topic, PCONVCONTEXT Context) {
     ++GLog->Connects;
+    GLog->Services.push_back(NameOf(Instance, Service));
+    GLog->Topics.push_back(NameOf(Instance, Topic));
     return ::DdeConnect(Instance, Service, Topic, Context);
 }
 

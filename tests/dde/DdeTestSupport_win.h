@@ -46,6 +46,7 @@ private:
 // Wraps the seam's real calls and records what the conversation asked for.
 struct TCallLog {
     int Connects = 0;
+    std::vector<std::string> Services, Topics;  // the names of each connect, as the library has them
     std::vector<std::string> Commands;  // WinExec command lines
     std::vector<UINT> ShowModes;
     std::vector<UINT> FailedTransactions;  // types of transactions that gave nothing back
