@@ -97,7 +97,8 @@ private:
 };
 
 // Hands messages to their windows until Done() holds or TimeoutMs passed;
-// sleeps on the queue in between. True when Done() held.
+// sleeps on the queue in between, at most 10 ms at a time, for conditions
+// that no message announces (bytes reaching a queue). True when Done() held.
 inline bool PumpUntil(const std::function<bool()>& Done, DWORD TimeoutMs = 10000) {
     const DWORD Start = GetTickCount();
     for (;;) {
@@ -111,7 +112,7 @@ inline bool PumpUntil(const std::function<bool()>& Done, DWORD TimeoutMs = 10000
         const DWORD Elapsed = GetTickCount() - Start;
         if (Elapsed >= TimeoutMs)
             return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, TimeoutMs - Elapsed, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(TimeoutMs - Elapsed, 10), QS_ALLINPUT);
     }
 }
 
