@@ -131,8 +131,8 @@ public:
     // moved so far (0 while under way); the buffer must outlive the transfer.
     // No transfer record: code 4.
     int32_t WriteBufferAsync(const void* Buffer, int32_t Count, TComTransfer* Transfer);  // code 2
-    int32_t WriteTextAsync(const std::string& Text, TComTransfer* Transfer);  // empty text: 0, no call
-    int32_t ReadBufferAsync(void* Buffer, int32_t Count, TComTransfer* Transfer);  // code 3
+    int32_t WriteTextAsync(const std::string& Text, TComTransfer* Transfer);              // empty text: 0, no call
+    int32_t ReadBufferAsync(void* Buffer, int32_t Count, TComTransfer* Transfer);         // code 3
     int32_t ReadTextAsync(std::string& Text, int32_t Count, TComTransfer* Transfer);
     // Waits without limit for the transfer's end; the bytes it moved.
     // Codes 4, 2 (write) or 3 (read), 10 (input check after a read).
@@ -227,7 +227,7 @@ private:
     bool ReadsReturnAtOnce() const;
     DWORD ClearErrors(COMSTAT& Status);
 
-    std::unique_ptr<TComThread> FEventThread;      // owned
+    std::unique_ptr<TComThread> FEventThread;  // owned
     bool FThreadCreated = false;
     TFileHandle FHandle;
     std::unique_ptr<TMessageWindow> FNotifyWindow;  // owned
