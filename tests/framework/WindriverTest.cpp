@@ -8,6 +8,7 @@
 
 #include "WinTestSupport.h"
 #include "framework/Forms_win.h"
+#include "framework/Handles_win.h"
 #include "framework/Timers_win.h"
 
 namespace {
@@ -26,10 +27,34 @@ const TControlSpec kRows[] = {
     {"cs", ckComboList, 102, "", 129, 23, 97, 21},
 };
 
+using TKernelHandle = TUniqueHandle<HANDLE, TKernelHandleTraits>;  // pipes, processes
+
+const DWORD kDriverLimit = 20000;  // far above a run's real length
+
 struct TRun {
     DWORD Exit = 0;
     std::string Out;
 };
+
+std::wstring Wide(const std::string& Utf8) {
+    int Size = MultiByteToWideChar(CP_UTF8, 0, Utf8.c_str(), -1, nullptr, 0);
+    std::wstring Out(static_cast<size_t>(Size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, Utf8.c_str(), -1, Out.data(), Size);
+    Out.resize(static_cast<size_t>(Size - 1));
+    return Out;
+}
+
+// Moves what the pipe holds now into Out, without blocking.
+void Drain(HANDLE Pipe, std::string& Out) {
+    DWORD Available = 0;
+    while (PeekNamedPipe(Pipe, nullptr, 0, nullptr, &Available, nullptr) && Available > 0) {
+        char Buffer[4096];
+        DWORD Read = 0;
+        if (!ReadFile(Pipe, Buffer, std::min<DWORD>(Available, sizeof Buffer), &Read, nullptr))
+            return;
+        Out.append(Buffer, Read);
+    }
+}
 
 class Windriver : public ::testing::Test {
 protected:
@@ -43,74 +68,83 @@ protected:
         F->Show();
     }
 
-    // Runs the driver with Arguments and handles messages until it ends.
+    // Runs the driver with Arguments (UTF-8, as a shell passes them) and
+    // handles this process's messages until it ends.
     TRun Drive(const std::string& Arguments) {
-        char Dir[MAX_PATH];
-        GetTempPathA(sizeof Dir, Dir);
-        std::string OutPath = std::string(Dir) + "windriver-test.out";
+        HANDLE Read = nullptr, Write = nullptr;
         SECURITY_ATTRIBUTES Inherit{sizeof Inherit, nullptr, TRUE};
-        HANDLE Out = CreateFileA(OutPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &Inherit, CREATE_ALWAYS, 0, nullptr);
-        EXPECT_NE(Out, INVALID_HANDLE_VALUE);
-        STARTUPINFOA Start{};
+        TRun Result;
+        if (!CreatePipe(&Read, &Write, &Inherit, 65536)) {
+            ADD_FAILURE() << "CreatePipe failed: " << GetLastError();
+            return Result;
+        }
+        TKernelHandle Reader(Read), Writer(Write);
+        SetHandleInformation(Read, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW Start{};
         Start.cb = sizeof Start;
         Start.dwFlags = STARTF_USESTDHANDLES;
-        Start.hStdOutput = Out;
-        Start.hStdError = Out;
-        std::string Command = std::string("\"") + WINDRIVER_EXE + "\" " + Arguments;
+        Start.hStdOutput = Write;
+        Start.hStdError = Write;
+        std::wstring Command = Wide(std::string("\"") + WINDRIVER_EXE + "\" " + Arguments);
         PROCESS_INFORMATION Process{};
         BOOL Started =
-            CreateProcessA(nullptr, Command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &Start, &Process);
-        CloseHandle(Out);
-        TRun Result;
-        EXPECT_TRUE(Started) << Command;
-        if (!Started)
+            CreateProcessW(nullptr, Command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &Start, &Process);
+        Writer.Reset();  // the pipe breaks when the driver ends
+        if (!Started) {
+            ADD_FAILURE() << "cannot start " << WINDRIVER_EXE << ": " << GetLastError();
             return Result;
-        ULONGLONG End = GetTickCount64() + 30000;
-        while (WaitForSingleObject(Process.hProcess, 0) == WAIT_TIMEOUT && GetTickCount64() < End) {
-            MsgWaitForMultipleObjects(1, &Process.hProcess, FALSE, 100, QS_ALLINPUT);
+        }
+        TKernelHandle ProcessHandle(Process.hProcess), ThreadHandle(Process.hThread);
+        // Wakes for this process's messages, for the driver's end, and now
+        // and then to empty the pipe.
+        ULONGLONG End = GetTickCount64() + kDriverLimit;
+        bool Ended = false;
+        while (!Ended && GetTickCount64() < End) {
+            Ended = MsgWaitForMultipleObjects(1, &Process.hProcess, FALSE, 50, QS_ALLINPUT) == WAIT_OBJECT_0;
             MSG Msg;
             while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
                 TranslateMessage(&Msg);
                 DispatchMessageA(&Msg);
             }
+            Drain(Read, Result.Out);
         }
-        if (WaitForSingleObject(Process.hProcess, 0) == WAIT_TIMEOUT) {
-            ADD_FAILURE() << "the driver did not end: " << Command;
+        if (!Ended) {
+            ADD_FAILURE() << "the driver did not end: " << Arguments;
             TerminateProcess(Process.hProcess, 99);
             WaitForSingleObject(Process.hProcess, 5000);
         }
+        Drain(Read, Result.Out);
         GetExitCodeProcess(Process.hProcess, &Result.Exit);
-        CloseHandle(Process.hProcess);
-        CloseHandle(Process.hThread);
-        HANDLE In = CreateFileA(OutPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        char Buffer[8192];
-        DWORD Read = 0;
-        ReadFile(In, Buffer, sizeof Buffer, &Read, nullptr);
-        CloseHandle(In);
-        DeleteFileA(OutPath.c_str());
-        Result.Out.assign(Buffer, Read);
         return Result;
     }
     TRun Drive(const std::string& Command, const std::string& Rest) {
         return Drive(Command + " --caption \"Driven form\" " + Rest);
     }
-    bool Has(const TRun& Run, const std::string& Line) { return Run.Out.find(Line + "\n") != std::string::npos; }
+    static bool Has(const TRun& Run, const std::string& Line) {
+        return ("\n" + Run.Out).find("\n" + Line + "\n") != std::string::npos;
+    }
 
     std::unique_ptr<TForm> F;
 };
 
-TEST_F(Windriver, ListsEveryChildWithItsTextVisibilityAndItems) {
+TEST_F(Windriver, ListsEveryChildAndEveryItemInLinesAScriptCanSplit) {
     TRun Run = Drive("list", "");
     EXPECT_EQ(Run.Exit, 0u) << Run.Out;
-    EXPECT_NE(Run.Out.find("child id=115 class=\"Static\" visible=0 x=104 y=202"), std::string::npos) << Run.Out;
-    EXPECT_NE(Run.Out.find("text=\"No data\\r\\n\""), std::string::npos) << Run.Out;
+    EXPECT_NE(Run.Out.find("child id=115 class=\"Static\" visible=0 x=104 y=202 w="), std::string::npos) << Run.Out;
+    EXPECT_NE(Run.Out.find(" text=\"No data\\r\\n\"\n"), std::string::npos) << Run.Out;
+    EXPECT_EQ(Run.Out.find('\r'), std::string::npos) << "lines end in LF alone";
+    EXPECT_TRUE(Has(Run, "item id=102 index=0 text=\"G-500, S-2500\"")) << Run.Out;
     EXPECT_TRUE(Has(Run, "item id=102 index=1 text=\"G-500, S-1000\"")) << Run.Out;
-    EXPECT_EQ(Drive("find", "").Exit, 0u);
+    char Window[64];
+    snprintf(Window, sizeof Window, "window hwnd=0x%llX pid=%lu caption=\"Driven form\"",
+             static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(F->Handle())), GetCurrentProcessId());
+    EXPECT_TRUE(Has(Drive("find", ""), Window));
 }
 
 TEST_F(Windriver, ReadsAChildByIdByNeighbourAndByPosition) {
     EXPECT_TRUE(Has(Drive("text", "--id 117"), "text id=117 visible=1 text=\"123.4\""));
-    EXPECT_TRUE(Has(Drive("text", "--right-of Azimuth:"), "text id=108 visible=1 text=\"?\""));
+    TRun Run = Drive("text", "--right-of Azimuth:");
+    EXPECT_TRUE(Has(Run, "text id=108 visible=1 text=\"?\"")) << Run.Out;
     EXPECT_TRUE(Has(Drive("text", "--right-of Azimuth: --nth 2"), "text id=117 visible=1 text=\"123.4\""));
     EXPECT_TRUE(Has(Drive("text", "--right-of \"Port status:\""), "text id=114 visible=1 text=\"Closed\""));
     F->Find<TLabel>("s_te")->SetVisible(true);  // now covers s_ac
@@ -118,7 +152,20 @@ TEST_F(Windriver, ReadsAChildByIdByNeighbourAndByPosition) {
     EXPECT_TRUE(Has(Drive("text", "--at 110,205"), "text id=115 visible=1 text=\"Transmission error\""));
     TRun Missing = Drive("text", "--id 999");
     EXPECT_EQ(Missing.Exit, 1u);
-    EXPECT_EQ(Missing.Out.rfind("error message=", 0), 0u) << Missing.Out;
+    EXPECT_TRUE(Has(Missing, "error message=\"no child window id 999\"")) << Missing.Out;
+}
+
+TEST_F(Windriver, TextsTravelAsUtf8WhateverTheCodePage) {
+    SetWindowTextW(F->Find<TLabel>("l_az")->Handle(), L"45\u00B0 \"S\u00FCd\"");
+    EXPECT_TRUE(Has(Drive("text", "--id 108"),
+                    "text id=108 visible=1 text=\"45\xC2\xB0 \\\"S\xC3\xBC"
+                    "d\\\"\""));
+    EXPECT_EQ(Drive("wait", "--id 108 --contains \xC2\xB0").Exit, 0u);
+    EXPECT_EQ(Drive("text",
+                    "--text \"45\xC2\xB0 \\\"S\xC3\xBC"
+                    "d\\\"\"")
+                  .Exit,
+              0u);
 }
 
 TEST_F(Windriver, ClicksButtonsAndLabelsAsAUserWould) {
@@ -126,7 +173,7 @@ TEST_F(Windriver, ClicksButtonsAndLabelsAsAUserWould) {
     auto* op = F->Find<TLatchButton>("op");
     op->OnClick = [&] { Log.push_back(op->Down() ? "op down" : "op up"); };
     F->Find<TImage>("Image1")->OnClick = [&] { Log.push_back("icon"); };
-    EXPECT_EQ(Drive("click", "--text \"Open port\"").Exit, 0u);
+    EXPECT_TRUE(Has(Drive("click", "--text \"Open port\""), "clicked id=103 class=\"Button\""));
     EXPECT_EQ(Drive("click", "--id 100").Exit, 0u);
     EXPECT_EQ(Log, (std::vector<std::string>{"op up", "icon"}));
 }
@@ -139,23 +186,37 @@ TEST_F(Windriver, PicksAComboItemAsTheUsersPick) {
     EXPECT_TRUE(Has(Run, "picked id=102 index=1 text=\"G-500, S-1000\"")) << Run.Out;
     EXPECT_EQ(Changes, std::vector<std::string>{"G-500, S-1000"});
     EXPECT_EQ(Drive("pick", "--id 102 --item \"G-500\"").Exit, 1u);
+    EXPECT_EQ(Drive("pick", "--id 117 --item \"G-500, S-2500\"").Exit, 1u);
     EXPECT_EQ(Changes.size(), 1u);
     EXPECT_EQ(cs->ItemIndex(), 1);
 }
 
-TEST_F(Windriver, WaitsForATextAndGivesUpAtItsLimit) {
+TEST_F(Windriver, WaitsForATextThatEqualsOrHoldsAValue) {
     TTimer Later(nullptr);
     Later.SetInterval(300);
     Later.OnTimer = [&] {
-        F->Find<TLabel>("s_ac")->SetText("Opened");
+        F->Find<TLabel>("s_ac")->SetText("Opened COM5");
+        F->Find<TLabel>("s_te")->SetVisible(true);
         Later.SetEnabled(false);
     };
     Later.SetEnabled(true);
-    TRun Run = Drive("wait", "--id 114 --equals Opened");
-    EXPECT_TRUE(Has(Run, "matched id=114 text=\"Opened\"")) << Run.Out;
-    TRun Never = Drive("wait", "--id 114 --equals Closed --timeout 300");
+    TRun Run = Drive("wait", "--id 114 --equals \"Opened COM5\"");
+    EXPECT_TRUE(Has(Run, "matched id=114 text=\"Opened COM5\"")) << Run.Out;
+    EXPECT_TRUE(Has(Drive("wait", "--id 114 --contains COM"), "matched id=114 text=\"Opened COM5\""));
+    // What the user sees beside the caption changed from one child to another.
+    EXPECT_TRUE(Has(Drive("wait", "--right-of \"Port status:\" --contains error"),
+                    "matched id=115 text=\"Transmission error\""));
+}
+
+TEST_F(Windriver, WaitGivesUpAtItsLimitAndSaysWhatItLastSaw) {
+    TRun Never = Drive("wait", "--id 114 --equals Opened --timeout 300");
     EXPECT_EQ(Never.Exit, 1u);
-    EXPECT_NE(Never.Out.find("text=\"Opened\""), std::string::npos) << Never.Out;
+    EXPECT_NE(Never.Out.rfind("error message=\"timed out waiting for text \\\"Opened\\\"", 0), std::string::npos)
+        << Never.Out;
+    EXPECT_NE(Never.Out.find(" id=114 text=\"Closed\"\n"), std::string::npos) << Never.Out;
+    TRun Absent = Drive("wait", "--id 999 --contains x --timeout 200");
+    EXPECT_EQ(Absent.Exit, 1u);
+    EXPECT_NE(Absent.Out.find("never there"), std::string::npos) << Absent.Out;
 }
 
 TEST_F(Windriver, ClosesTheWindowThroughItsCloseQuery) {
@@ -167,10 +228,19 @@ TEST_F(Windriver, ClosesTheWindowThroughItsCloseQuery) {
     EXPECT_EQ(F->Handle(), nullptr);
 }
 
-TEST_F(Windriver, RefusesUnknownCommandsAndMissingCaptions) {
-    EXPECT_EQ(Drive("jump --caption x").Exit, 2u);
-    EXPECT_EQ(Drive("list").Exit, 2u);
-    EXPECT_EQ(Drive("list --caption \"No such window\" --timeout 100").Exit, 1u);
+TEST_F(Windriver, RefusesWhatMakesNoCommand) {
+    for (const char* Arguments : {"jump --caption x", "list", "text --caption x", "text --caption x --id 1 --text y",
+                                  "wait --caption x --id 1", "wait --caption x --id 1 --equals a --contains b",
+                                  "text --caption x --id 1x", "list --caption x --timeout", "--help --caption x"}) {
+        TRun Run = Drive(Arguments);
+        EXPECT_EQ(Run.Exit, 2u) << Arguments;
+        EXPECT_EQ(Run.Out.rfind("usage: windriver", 0), 0u) << Arguments;
+    }
+    EXPECT_TRUE(Has(Drive("list --caption \"No such window\" --timeout 100"),
+                    "error message=\"no window with caption \\\"No such window\\\"\""));
+    TRun Help = Drive("--help");
+    EXPECT_EQ(Help.Exit, 0u);
+    EXPECT_NE(Help.Out.find("Exit status"), std::string::npos);
 }
 
 }  // namespace

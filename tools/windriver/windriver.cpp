@@ -1,13 +1,20 @@
 // windriver: drives a running program's window from outside, for the
 // end-to-end tests and the demo. It finds a top-level window by its caption,
 // lists and reads its child windows, clicks buttons and labels, picks items
-// of drop-down lists and closes the window. Every result is one or more
-// lines of key=value fields; texts are quoted with C escapes.
+// of drop-down lists, waits for a text and closes the window.
+//
+// It talks to the other program through the wide-character messages only:
+// under Wine a narrow CB_GETLBTEXT sent to another process comes back in
+// UTF-16 and overruns the buffer. Texts go in and out as UTF-8, whatever the
+// program's own code page, so that a script compares them as it wrote them.
 #include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <cwchar>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -19,29 +26,50 @@ const char kHelp[] =
     "usage: windriver COMMAND --caption TEXT [SELECTOR] [OPTIONS]\n"
     "\n"
     "Commands:\n"
-    "  find                   the window:            window hwnd=0x.. pid=N caption=\"..\"\n"
-    "  list                   every child window:    child id=N class=\"..\" visible=0|1 x= y= w= h= text=\"..\"\n"
-    "                         and a drop-down list's items: item id=N index=N text=\"..\"\n"
-    "  text SELECTOR          one child's text:      text id=N visible=0|1 text=\"..\"\n"
-    "  click SELECTOR         clicks a button, or a label or image as the mouse would\n"
-    "  pick SELECTOR --item T selects item T of a drop-down list and notifies as a user's pick\n"
-    "  wait SELECTOR --equals T   waits until the child's text is T\n"
-    "  close                  asks the window to close (WM_CLOSE) and waits until it is gone\n"
+    "  find                    waits for the window, prints its line\n"
+    "  list                    prints every child window, and a drop-down list's items\n"
+    "  text SELECTOR           prints one child's line\n"
+    "  click SELECTOR          clicks a button, or a label or image as the mouse would\n"
+    "  pick SELECTOR --item T  selects item T of a drop-down list and notifies as a user's pick\n"
+    "  wait SELECTOR (--equals T | --contains T)\n"
+    "                          waits until the child's text is T, or holds T\n"
+    "  close                   asks the window to close (WM_CLOSE) and waits until it is gone\n"
     "\n"
-    "Selectors (client coordinates; texts match whole and exactly):\n"
-    "  --id N                 the child with control id N\n"
-    "  --text T [--nth K]     the K-th child (reading order, from 1) whose own text is T\n"
-    "  --right-of T [--nth K] the nearest visible child to the right of the K-th child with text T\n"
-    "  --at X,Y               the topmost visible child at that point\n"
+    "Selectors (client coordinates of the window; texts match whole and exactly):\n"
+    "  --id N                  the child with control id N\n"
+    "  --text T [--nth K]      the K-th child (reading order, from 1) whose own text is T\n"
+    "  --right-of T [--nth K]  the nearest visible child on the line of the K-th child with text T,\n"
+    "                          starting right of that child's middle\n"
+    "  --at X,Y                the topmost visible child at that point\n"
     "\n"
     "Options:\n"
-    "  --timeout MS           limit for finding the window, for handlers and for wait (default 10000)\n"
+    "  --timeout MS            how long to wait for the window, for the text (wait), for the\n"
+    "                          window's end (close) and for each answer of the program\n"
+    "                          (default 10000)\n"
     "\n"
-    "Exit status: 0 done, 1 not found or timed out (an error line says why), 2 usage.\n";
+    "Output on stdout, one record a line, each line ending in LF alone:\n"
+    "  find   window hwnd=0x1A2B pid=N caption=\"..\"\n"
+    "  list   child id=N class=\"..\" visible=0|1 x=N y=N w=N h=N text=\"..\"\n"
+    "         item id=N index=N text=\"..\"   (a drop-down list's items, after its child line)\n"
+    "  text   text id=N visible=0|1 text=\"..\"\n"
+    "  click  clicked id=N class=\"..\"\n"
+    "  pick   picked id=N index=N text=\"..\"\n"
+    "  wait   matched id=N text=\"..\"\n"
+    "  close  closed\n"
+    "  any    error message=\"..\"   (exit status 1; a wait that timed out adds id=N text=\"..\",\n"
+    "                               the child's last text)\n"
+    "The first word names the record, then come key=value fields, one space apart.\n"
+    "Numbers stand bare. Texts are UTF-8 in double quotes, with \\\" \\\\ \\n \\r \\t, and \\xHH\n"
+    "for other control characters. The text field, where there is one, comes last:\n"
+    "  windriver text --caption C --id 108 | sed -n 's/^text .* text=\"\\(.*\\)\"$/\\1/p'\n"
+    "prints the text itself.\n"
+    "\n"
+    "Exit status: 0 done, 1 not found or timed out (an error line says why), 2 usage\n"
+    "(this text on stderr).\n";
 
 struct TOptions {
-    std::string Command, Caption, Item, Equals;
-    std::optional<std::string> Text, RightOf;
+    std::string Command, Caption, Item;
+    std::optional<std::string> Text, RightOf, Equals, Contains;
     std::optional<int> Id;
     std::optional<POINT> At;
     int Nth = 1;
@@ -60,6 +88,30 @@ class EFailure : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// The end of waiting for the window, a text or the window's end.
+class TDeadline {
+public:
+    explicit TDeadline(DWORD Limit) : FEnd(GetTickCount64() + Limit) {}
+    bool Passed() const { return GetTickCount64() >= FEnd; }
+
+private:
+    ULONGLONG FEnd;
+};
+
+std::string ToUtf8(const wchar_t* Text, int Length) {
+    int Size = WideCharToMultiByte(CP_UTF8, 0, Text, Length, nullptr, 0, nullptr, nullptr);
+    std::string Out(static_cast<size_t>(std::max(Size, 0)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, Text, Length, Out.data(), Size, nullptr, nullptr);
+    return Out;
+}
+
+std::wstring FromUtf8(const std::string& Text) {
+    int Size = MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
+    std::wstring Out(static_cast<size_t>(std::max(Size, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Out.data(), Size);
+    return Out;
+}
 
 std::string Quote(const std::string& Text) {
     std::string Out = "\"";
@@ -94,43 +146,46 @@ std::string Quote(const std::string& Text) {
 }
 
 // Sends to the other program, giving up when it does not answer in time.
-LRESULT Send(HWND Window, UINT Message, WPARAM W, LPARAM L, DWORD Timeout) {
+LRESULT Send(HWND Window, UINT Message, WPARAM W, LPARAM L, DWORD Limit) {
     DWORD_PTR Result = 0;
-    if (!SendMessageTimeoutA(Window, Message, W, L, SMTO_ABORTIFHUNG, Timeout, &Result))
+    if (!SendMessageTimeoutW(Window, Message, W, L, SMTO_ABORTIFHUNG, Limit, &Result))
         throw EFailure("the window did not answer message " + std::to_string(Message) + " in time");
     return static_cast<LRESULT>(Result);
 }
 
-std::string WindowText(HWND Window, DWORD Timeout) {
-    auto Length = Send(Window, WM_GETTEXTLENGTH, 0, 0, Timeout);
-    std::string Text(static_cast<size_t>(Length) + 1, '\0');
-    auto Copied = Send(Window, WM_GETTEXT, Text.size(), reinterpret_cast<LPARAM>(Text.data()), Timeout);
-    Text.resize(static_cast<size_t>(Copied));
-    return Text;
+std::string WindowText(HWND Window, DWORD Answer) {
+    auto Length = std::max<LRESULT>(Send(Window, WM_GETTEXTLENGTH, 0, 0, Answer), 0);
+    std::wstring Text(static_cast<size_t>(Length) + 1, L'\0');
+    auto Copied = Send(Window, WM_GETTEXT, Text.size(), reinterpret_cast<LPARAM>(Text.data()), Answer);
+    return ToUtf8(Text.data(), static_cast<int>(std::clamp<LRESULT>(Copied, 0, Length)));
 }
 
-HWND FindTopLevel(const TOptions& O) {
-    ULONGLONG End = GetTickCount64() + O.Timeout;
+std::string ClassName(HWND Window) {
+    wchar_t Class[64] = L"";
+    int Length = GetClassNameW(Window, Class, 64);
+    return ToUtf8(Class, Length);
+}
+
+HWND FindTopLevel(const TOptions& O, const TDeadline& Limit) {
+    std::wstring Caption = FromUtf8(O.Caption);
     for (;;) {
-        if (HWND Window = FindWindowA(nullptr, O.Caption.c_str()))
+        if (HWND Window = FindWindowW(nullptr, Caption.c_str()))
             return Window;
-        if (GetTickCount64() >= End)
+        if (Limit.Passed())
             throw EFailure("no window with caption " + Quote(O.Caption));
         Sleep(50);  // the program may still be starting
     }
 }
 
 // Direct children, topmost first.
-std::vector<TChild> Children(HWND Parent, DWORD Timeout) {
+std::vector<TChild> Children(HWND Parent, DWORD Answer) {
     std::vector<TChild> List;
     for (HWND Child = GetWindow(Parent, GW_CHILD); Child; Child = GetWindow(Child, GW_HWNDNEXT)) {
-        char Class[64] = "";
-        GetClassNameA(Child, Class, sizeof Class);
         RECT R;
         GetWindowRect(Child, &R);
         MapWindowPoints(nullptr, Parent, reinterpret_cast<POINT*>(&R), 2);
-        List.push_back(
-            TChild{Child, GetDlgCtrlID(Child), Class, WindowText(Child, Timeout), IsWindowVisible(Child) != FALSE, R});
+        List.push_back(TChild{Child, GetDlgCtrlID(Child), ClassName(Child), WindowText(Child, Answer),
+                              IsWindowVisible(Child) != FALSE, R});
     }
     return List;
 }
@@ -152,12 +207,14 @@ const TChild* NthWithText(const std::vector<TChild>& List, const std::string& Te
 }
 
 // The visible child nearest to the right of Anchor on its line; of two at
-// the same place, the topmost (what a user sees).
+// the same place, the topmost (what a user sees). A caption's box may reach
+// into the value beside it, so "right of" means starting beyond its middle.
 const TChild* RightOf(const std::vector<TChild>& List, const TChild& Anchor) {
     const TChild* Best = nullptr;
+    LONG Middle = (Anchor.Rect.left + Anchor.Rect.right) / 2;
     for (const TChild& C : List) {
         bool SameLine = C.Rect.top <= Anchor.Rect.top + 4 && C.Rect.bottom > Anchor.Rect.top;
-        if (&C == &Anchor || !C.Visible || !SameLine || C.Rect.left < Anchor.Rect.right - 2)
+        if (&C == &Anchor || !C.Visible || !SameLine || C.Rect.left <= Middle)
             continue;
         if (!Best || C.Rect.left < Best->Rect.left)
             Best = &C;
@@ -165,49 +222,44 @@ const TChild* RightOf(const std::vector<TChild>& List, const TChild& Anchor) {
     return Best;
 }
 
-const TChild& Select(const std::vector<TChild>& List, const TOptions& O) {
-    const TChild* Found = nullptr;
-    std::string What;
-    if (O.Id) {
-        What = "id " + std::to_string(*O.Id);
-        for (const TChild& C : List)
-            if (C.Id == *O.Id && !Found)
-                Found = &C;
-    } else if (O.Text) {
-        What = "text " + Quote(*O.Text);
-        Found = NthWithText(List, *O.Text, O.Nth);
-    } else if (O.RightOf) {
-        What = "right of " + Quote(*O.RightOf);
-        if (const TChild* Anchor = NthWithText(List, *O.RightOf, O.Nth))
-            Found = RightOf(List, *Anchor);
-    } else if (O.At) {
-        What = "at " + std::to_string(O.At->x) + "," + std::to_string(O.At->y);
-        for (const TChild& C : List)
-            if (C.Visible && Contains(C.Rect, *O.At) && !Found)
-                Found = &C;
-    } else {
-        throw EFailure("this command needs a selector (--id, --text, --right-of or --at)");
+std::string SelectorText(const TOptions& O) {
+    if (O.Id)
+        return "id " + std::to_string(*O.Id);
+    if (O.Text)
+        return "text " + Quote(*O.Text);
+    if (O.RightOf)
+        return "right of " + Quote(*O.RightOf);
+    return "at " + std::to_string(O.At->x) + "," + std::to_string(O.At->y);
+}
+
+// The selected child, or null when there is none (yet).
+const TChild* Select(const std::vector<TChild>& List, const TOptions& O) {
+    if (O.Text)
+        return NthWithText(List, *O.Text, O.Nth);
+    if (O.RightOf) {
+        const TChild* Anchor = NthWithText(List, *O.RightOf, O.Nth);
+        return Anchor ? RightOf(List, *Anchor) : nullptr;
     }
-    if (!Found)
-        throw EFailure("no child window " + What);
-    return *Found;
+    for (const TChild& C : List)
+        if (O.Id ? C.Id == *O.Id : C.Visible && Contains(C.Rect, *O.At))
+            return &C;
+    return nullptr;
 }
 
-void PrintChild(const TChild& C) {
-    printf("child id=%d class=%s visible=%d x=%ld y=%ld w=%ld h=%ld text=%s\n", C.Id, Quote(C.Class).c_str(),
-           C.Visible ? 1 : 0, C.Rect.left, C.Rect.top, C.Rect.right - C.Rect.left, C.Rect.bottom - C.Rect.top,
-           Quote(C.Text).c_str());
+const TChild& SelectOrFail(const std::vector<TChild>& List, const TOptions& O) {
+    if (const TChild* C = Select(List, O))
+        return *C;
+    throw EFailure("no child window " + SelectorText(O));
 }
 
-std::vector<std::string> ComboItems(HWND Combo, DWORD Timeout) {
+std::vector<std::string> ComboItems(HWND Combo, DWORD Answer) {
     std::vector<std::string> Items;
-    auto Count = Send(Combo, CB_GETCOUNT, 0, 0, Timeout);
+    auto Count = Send(Combo, CB_GETCOUNT, 0, 0, Answer);
     for (LRESULT I = 0; I < Count; ++I) {
-        auto Length = Send(Combo, CB_GETLBTEXTLEN, I, 0, Timeout);
-        std::string Text(static_cast<size_t>(std::max<LRESULT>(Length, 0)) + 1, '\0');
-        auto Copied = Send(Combo, CB_GETLBTEXT, I, reinterpret_cast<LPARAM>(Text.data()), Timeout);
-        Text.resize(static_cast<size_t>(std::max<LRESULT>(Copied, 0)));
-        Items.push_back(Text);
+        auto Length = std::max<LRESULT>(Send(Combo, CB_GETLBTEXTLEN, I, 0, Answer), 0);
+        std::wstring Text(static_cast<size_t>(Length) + 1, L'\0');
+        auto Copied = Send(Combo, CB_GETLBTEXT, I, reinterpret_cast<LPARAM>(Text.data()), Answer);
+        Items.push_back(ToUtf8(Text.data(), static_cast<int>(std::clamp<LRESULT>(Copied, 0, Length))));
     }
     return Items;
 }
@@ -216,25 +268,35 @@ bool IsClass(const TChild& C, const char* Class) {
     return lstrcmpiA(C.Class.c_str(), Class) == 0;
 }
 
-int List(HWND Window, const TOptions& O) {
-    for (const TChild& C : Children(Window, O.Timeout)) {
-        PrintChild(C);
+int Find(HWND Window, const TOptions& O) {
+    DWORD Process = 0;
+    GetWindowThreadProcessId(Window, &Process);
+    printf("window hwnd=0x%llX pid=%lu caption=%s\n",
+           static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(Window)), Process, Quote(O.Caption).c_str());
+    return 0;
+}
+
+int List(HWND Window, DWORD Answer) {
+    for (const TChild& C : Children(Window, Answer)) {
+        printf("child id=%d class=%s visible=%d x=%ld y=%ld w=%ld h=%ld text=%s\n", C.Id, Quote(C.Class).c_str(),
+               C.Visible ? 1 : 0, C.Rect.left, C.Rect.top, C.Rect.right - C.Rect.left, C.Rect.bottom - C.Rect.top,
+               Quote(C.Text).c_str());
         if (IsClass(C, "ComboBox")) {
-            auto Items = ComboItems(C.Window, O.Timeout);
+            auto Items = ComboItems(C.Window, Answer);
             for (size_t I = 0; I < Items.size(); ++I)
-                printf("item id=%d index=%zu text=%s\n", C.Id, I, Quote(Items[I]).c_str());
+                printf("item id=%d index=%u text=%s\n", C.Id, static_cast<unsigned>(I), Quote(Items[I]).c_str());
         }
     }
     return 0;
 }
 
-int Click(HWND, const TChild& C, const TOptions& O) {
+int Click(const TChild& C, DWORD Answer) {
     if (IsClass(C, "Button")) {
-        Send(C.Window, BM_CLICK, 0, 0, O.Timeout);
+        Send(C.Window, BM_CLICK, 0, 0, Answer);
     } else if (IsClass(C, "Static")) {
         // What a mouse click gives: the label reports it when it is clickable.
-        Send(C.Window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1), O.Timeout);
-        Send(C.Window, WM_LBUTTONUP, 0, MAKELPARAM(1, 1), O.Timeout);
+        Send(C.Window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1), Answer);
+        Send(C.Window, WM_LBUTTONUP, 0, MAKELPARAM(1, 1), Answer);
     } else {
         throw EFailure("cannot click a window of class " + Quote(C.Class));
     }
@@ -253,33 +315,45 @@ int Pick(HWND Window, const TChild& C, const TOptions& O) {
     Send(C.Window, CB_SETCURSEL, Index, 0, O.Timeout);
     // The list's own notice of a user's pick, which a selection from code lacks.
     Send(Window, WM_COMMAND, MAKEWPARAM(C.Id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(C.Window), O.Timeout);
-    printf("picked id=%d index=%lld text=%s\n", C.Id, static_cast<long long>(Index), Quote(O.Item).c_str());
+    printf("picked id=%d index=%d text=%s\n", C.Id, static_cast<int>(Index), Quote(O.Item).c_str());
     return 0;
 }
 
-int Wait(HWND Window, const TOptions& O) {
-    ULONGLONG End = GetTickCount64() + O.Timeout;
-    for (;;) {
-        auto List = Children(Window, O.Timeout);
-        const TChild& C = Select(List, O);
-        if (C.Text == O.Equals) {
-            printf("matched id=%d text=%s\n", C.Id, Quote(C.Text).c_str());
-            return 0;
-        }
-        if (GetTickCount64() >= End) {
-            printf("error message=%s id=%d text=%s\n", Quote("timed out waiting for " + Quote(O.Equals)).c_str(), C.Id,
-                   Quote(C.Text).c_str());
-            return 1;
-        }
-        Sleep(50);
-    }
+bool Matches(const std::string& Text, const TOptions& O) {
+    return O.Equals ? Text == *O.Equals : Text.find(*O.Contains) != std::string::npos;
 }
 
-int Close(HWND Window, const TOptions& O) {
-    PostMessageA(Window, WM_CLOSE, 0, 0);
-    ULONGLONG End = GetTickCount64() + O.Timeout;
+// Polls: the program may still be starting, the child may not be there yet.
+int Wait(const TOptions& O, const TDeadline& Limit) {
+    std::optional<TChild> Last;
+    for (;;) {
+        if (HWND Window = FindWindowW(nullptr, FromUtf8(O.Caption).c_str())) {
+            auto List = Children(Window, O.Timeout);
+            if (const TChild* C = Select(List, O)) {
+                Last = *C;
+                if (Matches(C->Text, O)) {
+                    printf("matched id=%d text=%s\n", C->Id, Quote(C->Text).c_str());
+                    return 0;
+                }
+            }
+        }
+        if (Limit.Passed())
+            break;
+        Sleep(50);
+    }
+    std::string Wanted = O.Equals ? "text " + Quote(*O.Equals) : "a text holding " + Quote(*O.Contains);
+    std::string Message = "timed out waiting for " + Wanted + " in child window " + SelectorText(O);
+    if (Last)
+        printf("error message=%s id=%d text=%s\n", Quote(Message).c_str(), Last->Id, Quote(Last->Text).c_str());
+    else
+        printf("error message=%s\n", Quote(Message + ", which was never there").c_str());
+    return 1;
+}
+
+int Close(HWND Window, const TDeadline& Limit) {
+    PostMessageW(Window, WM_CLOSE, 0, 0);
     while (IsWindow(Window)) {
-        if (GetTickCount64() >= End)
+        if (Limit.Passed())
             throw EFailure("the window is still open");
         Sleep(50);
     }
@@ -288,83 +362,118 @@ int Close(HWND Window, const TOptions& O) {
 }
 
 int Run(const TOptions& O) {
-    HWND Window = FindTopLevel(O);
-    if (O.Command == "find") {
-        DWORD Process = 0;
-        GetWindowThreadProcessId(Window, &Process);
-        printf("window hwnd=0x%llx pid=%lu caption=%s\n",
-               static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(Window)), Process, Quote(O.Caption).c_str());
-        return 0;
-    }
-    if (O.Command == "list")
-        return List(Window, O);
-    if (O.Command == "close")
-        return Close(Window, O);
+    TDeadline Limit(O.Timeout);
     if (O.Command == "wait")
-        return Wait(Window, O);
+        return Wait(O, Limit);
+    HWND Window = FindTopLevel(O, Limit);
+    if (O.Command == "find")
+        return Find(Window, O);
+    if (O.Command == "list")
+        return List(Window, O.Timeout);
+    if (O.Command == "close")
+        return Close(Window, Limit);
     auto List = Children(Window, O.Timeout);
-    const TChild& C = Select(List, O);
+    const TChild& C = SelectOrFail(List, O);
     if (O.Command == "text") {
         printf("text id=%d visible=%d text=%s\n", C.Id, C.Visible ? 1 : 0, Quote(C.Text).c_str());
         return 0;
     }
     if (O.Command == "click")
-        return Click(Window, C, O);
+        return Click(C, O.Timeout);
     return Pick(Window, C, O);
 }
 
-std::optional<TOptions> Parse(int Argc, char** Argv) {
-    if (Argc < 2)
+std::optional<long> ParseNumber(const std::string& Text) {
+    char* End = nullptr;
+    long Value = strtol(Text.c_str(), &End, 10);
+    if (Text.empty() || *End != '\0')
+        return std::nullopt;
+    return Value;
+}
+
+// Null when the arguments make no valid command.
+std::optional<TOptions> Parse(const std::vector<std::string>& Args) {
+    if (Args.empty())
         return std::nullopt;
     TOptions O;
-    O.Command = Argv[1];
+    O.Command = Args[0];
     const std::vector<std::string> Commands{"find", "list", "text", "click", "pick", "wait", "close"};
     if (std::find(Commands.begin(), Commands.end(), O.Command) == Commands.end())
         return std::nullopt;
     bool HasCaption = false;
-    for (int I = 2; I < Argc; ++I) {
-        std::string Key = Argv[I];
-        if (I + 1 >= Argc)
+    int Selectors = 0;
+    for (size_t I = 1; I < Args.size(); I += 2) {
+        const std::string& Key = Args[I];
+        if (I + 1 >= Args.size())
             return std::nullopt;
-        std::string Value = Argv[++I];
+        const std::string& Value = Args[I + 1];
         if (Key == "--caption") {
             O.Caption = Value;
             HasCaption = true;
         } else if (Key == "--id") {
-            O.Id = atoi(Value.c_str());
+            auto N = ParseNumber(Value);
+            if (!N)
+                return std::nullopt;
+            O.Id = static_cast<int>(*N);
+            ++Selectors;
         } else if (Key == "--text") {
             O.Text = Value;
+            ++Selectors;
         } else if (Key == "--right-of") {
             O.RightOf = Value;
-        } else if (Key == "--nth") {
-            O.Nth = atoi(Value.c_str());
+            ++Selectors;
         } else if (Key == "--at") {
             POINT P;
-            if (sscanf(Value.c_str(), "%ld,%ld", &P.x, &P.y) != 2)
+            char Rest;
+            if (sscanf(Value.c_str(), "%ld,%ld%c", &P.x, &P.y, &Rest) != 2)
                 return std::nullopt;
             O.At = P;
+            ++Selectors;
+        } else if (Key == "--nth") {
+            auto N = ParseNumber(Value);
+            if (!N || *N < 1)
+                return std::nullopt;
+            O.Nth = static_cast<int>(*N);
         } else if (Key == "--item") {
             O.Item = Value;
         } else if (Key == "--equals") {
             O.Equals = Value;
+        } else if (Key == "--contains") {
+            O.Contains = Value;
         } else if (Key == "--timeout") {
-            O.Timeout = static_cast<DWORD>(strtoul(Value.c_str(), nullptr, 10));
+            auto N = ParseNumber(Value);
+            if (!N || *N < 0)
+                return std::nullopt;
+            O.Timeout = static_cast<DWORD>(*N);
         } else {
             return std::nullopt;
         }
     }
-    return HasCaption ? std::optional(O) : std::nullopt;
+    bool NeedsSelector = O.Command == "text" || O.Command == "click" || O.Command == "pick" || O.Command == "wait";
+    if (!HasCaption || Selectors > 1 || NeedsSelector != (Selectors == 1))
+        return std::nullopt;
+    if (O.Command == "wait" && O.Equals.has_value() == O.Contains.has_value())
+        return std::nullopt;
+    return O;
 }
 
 }  // namespace
 
-int main(int Argc, char** Argv) {
-    setvbuf(stdout, nullptr, _IOLBF, 0);  // lines reach a reading script at once
-    if (Argc == 2 && std::string(Argv[1]) == "--help") {
+int wmain(int Argc, wchar_t** Argv) {
+    // A crash ends the tool at once instead of waiting on a debugger, and
+    // lines reach a reading script unchanged (LF, no CR) and at once (the
+    // C runtime here has no line buffering).
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    _setmode(_fileno(stdout), _O_BINARY);
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    std::vector<std::string> Args;
+    for (int I = 1; I < Argc; ++I)
+        Args.push_back(ToUtf8(Argv[I], static_cast<int>(wcslen(Argv[I]))));
+    if (Args.size() == 1 && Args[0] == "--help") {
         fputs(kHelp, stdout);
         return 0;
     }
-    auto Options = Parse(Argc, Argv);
+    auto Options = Parse(Args);
     if (!Options) {
         fputs(kHelp, stderr);
         return 2;
