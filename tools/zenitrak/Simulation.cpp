@@ -26,11 +26,22 @@ const char kSimUsage[] =
     "  --quit-after MS    end every conversation and quit after MS milliseconds\n"
     "  --send CMD         hand CMD to the running simulator and exit\n"
     "\n"
-    "Commands (--send, or \"!\" lines of a script):\n"
-    "  line TEXT | empty | refuse on|off | slow MS | stamp on|off | pause on|off | quit\n"
+    "Commands to a running simulator (--send CMD), or \"!CMD\" lines of a script:\n"
+    "  line TEXT          publish TEXT now\n"
+    "  empty              publish an empty value (the terminating zero alone)\n"
+    "  refuse on|off      refuse advise loops from now on, or accept them again\n"
+    "  slow MS            answer requests MS milliseconds late (0: at once)\n"
+    "  stamp on|off       append the publishing time, or stop\n"
+    "  pause on|off       stop or resume the pass or script\n"
+    "  interval MS        one pass step or script line every MS milliseconds from now\n"
+    "  quit               end every conversation and quit\n"
+    "--send exits with 0 when the command was taken, 1 when it was not understood,\n"
+    "2 when no simulator is running.\n"
     "\n"
     "Without --script or --line it publishes a built-in pass of a satellite that\n"
-    "rises, crosses the sky and sets.\n";
+    "rises in the south-east, culminates and sets in the north-west (120 steps),\n"
+    "then starts over. Placed beside Gyrotalk.exe as Zenitrak.exe, it is the\n"
+    "program that Gyrotalk starts when it finds no tracking program running.\n";
 
 namespace {
 
@@ -82,9 +93,11 @@ std::optional<TSimCommand> ParseSimCommand(std::string_view Text) {
         Command.Kind = Verb == "EMPTY" ? TSimCommand::scEmpty : TSimCommand::scQuit;
         return Command;
     }
-    if (Verb == "SLOW") {
-        Command.Kind = TSimCommand::scSlow;
+    if (Verb == "SLOW" || Verb == "INTERVAL") {
+        Command.Kind = Verb == "SLOW" ? TSimCommand::scSlow : TSimCommand::scInterval;
         Value = ParseMilliseconds(Argument);
+        if (Value && Command.Kind == TSimCommand::scInterval && *Value < 1)
+            return std::nullopt;
     } else if (Verb == "REFUSE" || Verb == "STAMP" || Verb == "PAUSE") {
         Command.Kind = Verb == "REFUSE"  ? TSimCommand::scRefuse
                        : Verb == "STAMP" ? TSimCommand::scStamp

@@ -74,6 +74,7 @@ TSimulator::TSimulator(const TSimOptions& Options, int ShowMode) : FOnce(Options
     FTopic = DdeCreateStringHandleA(FInst, kTrackingTopic, CP_WINANSI);
     FItem = DdeCreateStringHandleA(FInst, kTrackingItem, CP_WINANSI);
     CreateMainWindow(ShowMode);
+    SetTimer(FWindow, kStepTimer, Options.IntervalMs, nullptr);  // before any step: a script may change it
     bool EmptyFirst = false;
     for (const TSimCommand& Command : Options.Initial) {
         Apply(Command);
@@ -83,7 +84,6 @@ TSimulator::TSimulator(const TSimOptions& Options, int ShowMode) : FOnce(Options
         Step();
     if (Options.QuitAfterMs > 0)
         SetTimer(FWindow, kQuitTimer, Options.QuitAfterMs, nullptr);
-    SetTimer(FWindow, kStepTimer, Options.IntervalMs, nullptr);
     // Registered last: a client that finds the service finds it ready.
     DdeNameService(FInst, FService, nullptr, DNS_REGISTER);
 }
@@ -228,6 +228,9 @@ void TSimulator::Apply(const TSimCommand& Command) {
             break;
         case TSimCommand::scPause:
             FPaused = Command.Value != 0;
+            break;
+        case TSimCommand::scInterval:
+            SetTimer(FWindow, kStepTimer, Command.Value, nullptr);  // replaces the running one
             break;
         case TSimCommand::scQuit:
             PostQuitMessage(0);
