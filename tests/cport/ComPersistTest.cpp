@@ -42,6 +42,55 @@ private:
     std::map<std::string, TEntries> FSections;
 };
 
+// A registry key in memory that keeps its values in the order of their
+// first write, each with its type: "S" a string, "D" a double word.
+class TMemoryRegistry : public TCustomRegistry {
+public:
+    std::string ReadString(const std::string& Name) override {
+        auto Found = Find(Name);
+        return Found == FValues.end() ? "" : Found->Data;
+    }
+    void WriteString(const std::string& Name, const std::string& Value) override { Write(Name, "S", Value); }
+    int32_t ReadInteger(const std::string& Name) override {
+        auto Found = Find(Name);
+        if (Found == FValues.end() || Found->Type != "D")
+            throw ERegistryException("no double word " + Name);
+        return std::stoi(Found->Data);
+    }
+    void WriteInteger(const std::string& Name, int32_t Value) override { Write(Name, "D", std::to_string(Value)); }
+    bool ValueExists(const std::string& Name) override { return Find(Name) != FValues.end(); }
+    bool DeleteValue(const std::string& Name) override {
+        auto Found = Find(Name);
+        if (Found == FValues.end())
+            return false;
+        FValues.erase(Found);
+        return true;
+    }
+    // name, type and data of each value, in order.
+    std::vector<std::string> Values() const {
+        std::vector<std::string> Lines;
+        for (const TValue& Value : FValues)
+            Lines.push_back(Value.Name + " " + Value.Type + " " + Value.Data);
+        return Lines;
+    }
+
+private:
+    struct TValue {
+        std::string Name, Type, Data;
+    };
+    std::vector<TValue>::iterator Find(const std::string& Name) {
+        return std::find_if(FValues.begin(), FValues.end(), [&](const TValue& Value) { return Value.Name == Name; });
+    }
+    void Write(const std::string& Name, const char* Type, const std::string& Data) {
+        auto Found = Find(Name);
+        if (Found == FValues.end())
+            FValues.push_back({Name, Type, Data});
+        else
+            *Found = {Name, Type, Data};
+    }
+    std::vector<TValue> FValues;
+};
+
 const TComSettingGroups kAllGroups{sgBasic, sgFlowControl, sgBuffer, sgTimeouts, sgParity, sgOthers};
 
 TEST(ComPersist, BasicSaveWritesTheBasicKeysInOrderAndTheCustomRateOnlyForCustom) {
@@ -63,6 +112,29 @@ TEST(ComPersist, BasicSaveWritesTheBasicKeysInOrderAndTheCustomRateOnlyForCustom
     ASSERT_EQ(Entries.size(), 7u);
     EXPECT_EQ(Entries[1], (std::pair<std::string, std::string>{"BaudRate", "Custom"}));
     EXPECT_EQ(Entries[2], (std::pair<std::string, std::string>{"CustomBaudRate", "31250"}));
+}
+
+TEST(ComPersist, ARegistrySaveWritesTextsAsStringsAndNumbersAsDoubleWordsInKeyOrder) {
+    TFakeComPort Port;
+    TMemoryRegistry Basic;
+    SaveComSettings(Port, TComSettingGroups{sgBasic}, Basic);
+    EXPECT_EQ(Basic.Values(), (std::vector<std::string>{"Port S COM1", "BaudRate S 9600", "StopBits S 1",
+                                                        "DataBits S 8", "Parity S None", "FlowControl S None"}));
+
+    ChangeEverySetting(Port);
+    TMemoryRegistry All;
+    SaveComSettings(Port, kAllGroups, All);
+    std::vector<std::string> Values = All.Values();
+    ASSERT_EQ(Values.size(), 29u);
+    EXPECT_EQ(Values[1], "BaudRate S Custom");
+    EXPECT_EQ(Values[2], "CustomBaudRate D 31250");
+    EXPECT_EQ(Values[7], "EventChar S #13");
+    EXPECT_EQ(Values[12], "Buffer.OutputSize D 4096");
+    EXPECT_EQ(Values[17], "Timeouts.WriteTotalConstant D -1");
+    EXPECT_EQ(Values[19], "FlowControl.ControlRTS S Toggle");
+    const auto Doubles = std::count_if(Values.begin(), Values.end(),
+                                       [](const std::string& Line) { return Line.find(" D ") != std::string::npos; });
+    EXPECT_EQ(Doubles, 8);  // the custom rate, two buffer sizes, five timeouts
 }
 
 TEST(ComPersist, FullSaveWritesEveryGroupInItsOrderAndForms) {

@@ -2,6 +2,7 @@
 // registry key.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -46,6 +47,27 @@ protected:
         return Lines;
     }
     void OpenKey(TRegistry& Registry) { ASSERT_TRUE(Registry.OpenKey(KeyPath, true)); }
+    // The current key's values, sorted: texts as name=text, double words as
+    // name=#number.
+    static TTexts Values(TRegistry& Registry) {
+        TTexts Lines;
+        for (DWORD Index = 0;; ++Index) {
+            char Name[256];
+            BYTE Data[256];
+            DWORD NameSize = sizeof Name, DataSize = sizeof Data, Type = 0;
+            if (RegEnumValueA(Registry.CurrentKey(), Index, Name, &NameSize, nullptr, &Type, Data, &DataSize) !=
+                ERROR_SUCCESS) {
+                std::sort(Lines.begin(), Lines.end());
+                return Lines;
+            }
+            if (Type == REG_DWORD)
+                Lines.push_back(std::string(Name) + "=#" + std::to_string(*reinterpret_cast<DWORD*>(Data)));
+            else if (Type == REG_SZ)
+                Lines.push_back(std::string(Name) + "=" + reinterpret_cast<char*>(Data));
+            else
+                Lines.push_back(std::string(Name) + " of type " + std::to_string(Type));
+        }
+    }
 
     std::string IniPath;
     std::string KeyPath;
@@ -58,8 +80,39 @@ TEST_F(ComPersist, ABasicSaveWritesExactlyTheBasicKeysInOrder) {
     Source.SetBaudRate(br600);
     TIniFile Ini(IniPath);
     Source.SaveToIniFile(Ini);
-    EXPECT_EQ(SectionLines("CP"), (TTexts{"Port=COM3", "BaudRate=600", "StopBits=1", "DataBits=8", "Parity=None",
-                                          "FlowControl=None"}));
+    EXPECT_EQ(SectionLines("CP"),
+              (TTexts{"Port=COM3", "BaudRate=600", "StopBits=1", "DataBits=8", "Parity=None", "FlowControl=None"}));
+}
+
+// The registry lists values by name, whatever order they were written in.
+TEST_F(ComPersist, ABasicSaveToTheRegistryWritesExactlyTheBasicValuesInTheirTypes) {
+    TRegistry Registry;
+    OpenKey(Registry);
+    Source.SaveToRegistry(Registry);  // a new port: 9600 baud
+    EXPECT_EQ(Values(Registry),
+              (TTexts{"BaudRate=9600", "DataBits=8", "FlowControl=None", "Parity=None", "Port=COM1", "StopBits=1"}));
+
+    ASSERT_TRUE(Registry.DeleteKey(KeyPath));
+    OpenKey(Registry);
+    Source.SetBaudRate(brCustom);
+    Source.SetCustomBaudRate(31250);
+    Source.SaveToRegistry(Registry);
+    EXPECT_EQ(Values(Registry), (TTexts{"BaudRate=Custom", "CustomBaudRate=#31250", "DataBits=8", "FlowControl=None",
+                                        "Parity=None", "Port=COM1", "StopBits=1"}));
+}
+
+TEST_F(ComPersist, EveryCharacterSurvivesARealIniFile) {
+    // The profile functions trim blanks and quotes: no character may meet them.
+    TIniFile Ini(IniPath);
+    Source.SetSettingGroups({sgOthers});
+    Target.SetSettingGroups({sgOthers});
+    for (int Code = 0; Code < 256; ++Code) {
+        Source.SetEventChar(static_cast<char>(Code));
+        Source.SaveToIniFile(Ini);
+        Target.SetEventChar(Code == 'x' ? 'y' : 'x');
+        Target.LoadFromIniFile(Ini);
+        EXPECT_EQ(static_cast<unsigned char>(Target.EventChar()), Code);
+    }
 }
 
 TEST_F(ComPersist, EverySettingRoundTripsThroughAnIniFile) {

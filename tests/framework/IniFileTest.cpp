@@ -71,6 +71,19 @@ TEST_F(IniFile, KeysAndSectionsCanBeRemoved) {
     EXPECT_EQ(Ini.ReadString("Keep", "A", ""), "1");
 }
 
+TEST_F(IniFile, TheFileIsNotKeptOpenBetweenCalls) {
+    TIniFile Ini(Path);
+    Ini.WriteString("CP", "Port", "COM2");
+    EXPECT_EQ(Ini.ReadString("CP", "Port", ""), "COM2");
+    EXPECT_EQ(Ini.ReadString("CP", "Missing", "dflt"), "dflt");
+    Ini.DeleteKey("CP", "Port");
+    // Nobody else may hold it: an exclusive open succeeds.
+    HANDLE File = CreateFileA(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(File, INVALID_HANDLE_VALUE) << GetLastError();
+    if (File != INVALID_HANDLE_VALUE)
+        CloseHandle(File);
+}
+
 TEST_F(IniFile, AFileThatCannotBeWrittenRaises) {
     TIniFile Ini(Path + "\\no-such-dir\\settings.ini");
     EXPECT_THROW(Ini.WriteString("CP", "Port", "COM1"), Exception);
