@@ -136,10 +136,13 @@ TControl OpenControl(const std::string& Path) {
     TControl Control;
     if (Path.empty())
         return Control;
+    struct stat Status {};
     if (mkfifo(Path.c_str(), 0600) == 0)
         Control.Made = TMadePath(Path);
     else if (errno != EEXIST)
         Die("mkfifo " + Path);
+    else if (stat(Path.c_str(), &Status) != 0 || !S_ISFIFO(Status.st_mode))
+        throw std::runtime_error(Path + " exists and is no FIFO");
     Control.Fd = TFd(open(Path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
     if (Control.Fd.Get() < 0)
         Die(Path);
