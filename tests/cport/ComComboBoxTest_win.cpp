@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "SerialCommKey_win.h"
+#include "framework/Application_win.h"
 #include "framework/Forms_win.h"
 
 namespace {
@@ -136,6 +137,32 @@ TEST_F(ComComboBox, AUsersPickReachesTheLinkedPortBeforeOnChangeOnlyWithAutoAppl
     ASSERT_EQ(Box->Text(), "COM1");
     PickNext();
     EXPECT_EQ(Port->Port(), "COM10");
+}
+
+// A port whose new name cannot be opened, as an open port on a missing device.
+class TRefusingPort : public TComPort {
+public:
+    using TComPort::TComPort;
+    void SetPort(const std::string&) { throw EComPort(ecOpen, ERROR_FILE_NOT_FOUND); }
+};
+
+std::vector<std::string> ShownErrors;
+
+TEST_F(ComComboBox, APortThatRefusesThePickStopsItBeforeOnChange) {
+    TRefusingPort Refusing(nullptr);
+    ShownErrors.clear();
+    auto SavedDialog = Application().ErrorDialog;
+    Application().ErrorDialog = [](const std::string& Message, const std::string&) { ShownErrors.push_back(Message); };
+    Box->SetComProperty(cpPort);
+    Box->SetComPort(&Refusing);
+    ASSERT_EQ(Box->Text(), "COM1");
+    Box->SetAutoApply(true);
+    PickNext();
+    Application().ErrorDialog = SavedDialog;
+    EXPECT_EQ(ShownErrors, TTexts{"Unable to open com port (win error code: 2)"});
+    EXPECT_EQ(Changes, 0);
+    EXPECT_EQ(Box->Text(), "COM10");  // the user's pick stays on show
+    EXPECT_EQ(Refusing.Port(), "COM1");
 }
 
 TEST_F(ComComboBox, DestroyingTheLinkedPortUnlinksItAndSelectsTheFirstItem) {
