@@ -20,12 +20,15 @@ const char kSimUsage[] =
     "  --position AZ EL   starting position in degrees (default 0 0)\n"
     "  --rate AZ EL       slew rates in degrees per second (default 6 3)\n"
     "  --divider N        divider in replies and for reading SET frames (default 1)\n"
-    "  --pace             send at 600 baud, 16.7 ms per byte (default: at once)\n"
-    "  --delay MS         pause between a frame and its reply (default 0)\n"
+    "  --pace             the line at 600 baud: a reply starts when the frame's\n"
+    "                     last byte would have arrived and goes out at 16.7 ms\n"
+    "                     per byte (default: at once)\n"
+    "  --delay MS         further pause between a frame and its reply (default 0)\n"
     "  --fault SPEC       start with a fault, SPEC as after \"fault\" below\n"
     "  --help             this text\n"
     "\n"
-    "Control lines (FIFO):\n"
+    "Control lines (FIFO; faults combine: extra bytes are appended, the stall\n"
+    "cuts, the split divides what is left):\n"
     "  fault none                  clear every fault\n"
     "  fault silent                STOP and STATE get no reply\n"
     "  fault split [K [MS]]        reply in two parts: K bytes (5), MS ms pause (300)\n"
@@ -49,7 +52,13 @@ const char kSimUsage[] =
     "  silent STOP|STATE                 a reply left out\n"
     "  target AZ EL | target invalid     the set point of a SET frame\n"
     "  stop AZ EL | arrived AZ EL        where the rotor halted\n"
-    "  start AZ EL DIVIDER | ctl LINE | ctl-error LINE\n";
+    "  start AZ EL DIVIDER | ctl LINE | ctl-error LINE\n"
+    "\n"
+    "Under Wine: link the port's dosdevices entry, list the port in\n"
+    "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM and preload the modem shim, e.g.\n"
+    "  rotorsim --link $WINEPREFIX/dosdevices/com5 --pace --control /tmp/rotor.fifo \\\n"
+    "      -- env LD_PRELOAD=/path/to/libmodemshim.so wine Gyrotalk.exe\n"
+    "  echo 'fault stall 5' > /tmp/rotor.fifo\n";
 
 namespace {
 
@@ -329,7 +338,10 @@ void TRotorSim::Answer(TCommand Command, double NowMs) {
     Bytes.insert(Bytes.end(), Faults.Extra, kExtraByte);
     if (Faults.StallAfter && *Faults.StallAfter < Bytes.size())
         Bytes.resize(*Faults.StallAfter);
-    const double StartMs = NowMs + FSettings.DelayMs;
+    // A paced line delivers the frame's last byte only a frame's time after
+    // its first, and the reply cannot start before that.
+    const double StartMs =
+        NowMs + FSettings.DelayMs + (FSettings.Pace ? static_cast<double>(kCommandSize) * kByteMs : 0.0);
     if (Faults.SplitAt && *Faults.SplitAt < Bytes.size()) {
         TBytes Rest(Bytes.begin() + static_cast<std::ptrdiff_t>(*Faults.SplitAt), Bytes.end());
         Bytes.resize(*Faults.SplitAt);

@@ -154,11 +154,13 @@ TEST(RotorSim, PacesBytesAt600BaudAndSplitsWithAPause) {
     Settings.Pace = true;
     TSimulated S(Settings);
     S.Sim.Control("fault split 5 400", 0.0);
-    S.Sim.Receive(kState, 100.0);
-    EXPECT_EQ(S.At(100.0), "57");
-    EXPECT_EQ(S.At(140.0), "03 06");  // bytes 2 and 3 at 116.7 and 133.3
-    EXPECT_EQ(S.At(499.0), "00 00");  // the first part ends after 5 bytes
-    const double SecondPart = 100.0 + 5 * kByteMs + 400.0;
+    S.Sim.Receive(kState, 0.0);
+    const double ReplyStart = kCommandSize * kByteMs;  // the frame's time on the line
+    EXPECT_EQ(S.At(ReplyStart - 1.0), "");
+    EXPECT_EQ(S.At(ReplyStart), "57");
+    EXPECT_EQ(S.At(ReplyStart + 2.5 * kByteMs), "03 06");
+    EXPECT_EQ(S.At(ReplyStart + 300.0), "00 00");  // the first part ends after 5 bytes
+    const double SecondPart = ReplyStart + 5 * kByteMs + 400.0;
     EXPECT_DOUBLE_EQ(*S.Sim.NextWakeMs(), SecondPart);
     EXPECT_EQ(S.At(SecondPart + 7 * kByteMs), "01 03 06 00 00 01 20");
     EXPECT_TRUE(S.Logged("tx STATE 57 03 06 00 00"));
