@@ -81,6 +81,8 @@ public:
     // The conversation: open exactly while it is set.
     HCONV Conv() const { return FConvHandle; }
     bool IsOpen() const { return FConvHandle != nullptr; }
+    // This side's window of the conversation, while open.
+    HWND ConvWindow() const { return FConvInfo.hwnd; }
     UINT DataFormat() const { return FDataFormat; }
     // A synchronous transaction on this conversation with the 1000 ms limit
     // of every item transaction.

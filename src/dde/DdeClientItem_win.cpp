@@ -121,7 +121,6 @@ void TDdeCliItem::EndAdvise() {
 
 void TDdeCliItem::ReleaseItemHandle() {
     FItemHandle.Reset();
-    FLateReplies = 0;  // no answer of an ended loop can come any more
 }
 
 bool TDdeCliItem::RequestValue() {
@@ -129,24 +128,14 @@ bool TDdeCliItem::RequestValue() {
         NotifyChanged();
         return false;
     }
-    if (FLateReplies > 0)
-        return false;
     TDdeData Data(FConversation->Transact(XTYP_REQUEST, FItemHandle.Get()));
-    if (!Data.Get()) {
-        if (DdeGetLastError(DdeManager().InstanceId()) == DMLERR_DATAACKTIMEOUT)
-            ++FLateReplies;
-        return false;
-    }
+    if (!Data.Get())
+        return false;  // refused, timed out, or the conversation is gone
     ReceiveData(Data.Get());
     return true;
 }
 
 void TDdeCliItem::ReceiveData(HDDEDATA Data) {
-    if (Data && FLateReplies > 0) {
-        // The answer to a request that timed out: not the current value.
-        --FLateReplies;
-        Data = nullptr;
-    }
     if (!Data) {
         RequestValue();
         return;

@@ -82,8 +82,4 @@ private:
     TDdeClientItem* FItem;          // not owned
     std::string FItemName;
     TDdeString FItemHandle;
-    // Answers still owed for requests that timed out: the library may hand
-    // such a late answer to the next request, so none is sent until they
-    // are in, and a late answer is never taken for the current value.
-    int FLateReplies = 0;
 };

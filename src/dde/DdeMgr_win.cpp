@@ -96,6 +96,7 @@ void TDdeMgr::ConversationOpened(TDdeClientConv* Conversation) {
 
 void TDdeMgr::ConversationClosed(TDdeClientConv* Conversation) {
     std::erase(FClientConversations, Conversation);
+    std::erase(FLateAnswers, Conversation->ConvWindow());  // the window goes with the conversation
 }
 
 void TDdeMgr::PrepareConnect() {
@@ -218,6 +219,8 @@ HDDEDATA TDdeMgr::ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT 
     DWORD Result = 0;
     const HDDEDATA Answer = DdeCalls.ClientTransaction(nullptr, 0, Conv, Item, Format, Type, Timeout, &Result);
     FRequestWindow = nullptr;
+    if (!Answer && Type == XTYP_REQUEST && ConvWindow && DdeGetLastError(FInstanceId) == DMLERR_DATAACKTIMEOUT)
+        FLateAnswers.push_back(ConvWindow);
     return Answer;
 }
 
@@ -239,10 +242,42 @@ void TDdeMgr::DivertStrayAck(MSG& Msg) const {
         Msg.hwnd = FWindow.Get();
 }
 
+void TDdeMgr::DivertLateAnswer(MSG& Msg) {
+    // The first answer with data that reaches a conversation owed one is the
+    // late one, whether a request waits or not (a warm loop's notices carry
+    // no data). Sent to the manager's window, it answers nothing.
+    UINT_PTR Data = 0, Atom = 0;
+    if (Msg.message != WM_DDE_DATA || !Msg.hwnd)
+        return;
+    const auto Owed = std::ranges::find(FLateAnswers, Msg.hwnd);
+    if (Owed == FLateAnswers.end() || !UnpackDDElParam(WM_DDE_DATA, Msg.lParam, &Data, &Atom) || !Data)
+        return;
+    FLateAnswers.erase(Owed);
+    Msg.hwnd = FWindow.Get();
+}
+
+void TDdeMgr::DiscardData(LPARAM LParam) {
+    // What the receiver of an answer owes: the data when the server handed it
+    // over, the item's atom, the packed parameter.
+    UINT_PTR Data = 0, Atom = 0;
+    if (!UnpackDDElParam(WM_DDE_DATA, LParam, &Data, &Atom))
+        return;
+    const auto Memory = reinterpret_cast<HGLOBAL>(Data);
+    const auto* Header = static_cast<const DDEDATA*>(GlobalLock(Memory));
+    const bool Release = Header && Header->fRelease;
+    if (Header)
+        GlobalUnlock(Memory);
+    if (Release)
+        GlobalFree(Memory);
+    GlobalDeleteAtom(static_cast<ATOM>(Atom));
+    FreeDDElParam(WM_DDE_DATA, LParam);
+}
+
 LRESULT CALLBACK TDdeMgr::MessageHook(int Code, WPARAM WParam, LPARAM LParam) noexcept {
     auto* Msg = reinterpret_cast<MSG*>(LParam);
     if (Code == HC_ACTION && WParam == PM_REMOVE && GManager) {
         GManager->DivertStrayAck(*Msg);
+        GManager->DivertLateAnswer(*Msg);
         // The check is posted so that it runs after the library has handled
         // the terminate.
         if (Msg->message == WM_DDE_TERMINATE)
@@ -252,6 +287,10 @@ LRESULT CALLBACK TDdeMgr::MessageHook(int Code, WPARAM WParam, LPARAM LParam) no
 }
 
 LRESULT CALLBACK TDdeMgr::WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) noexcept {
+    if (Message == WM_DDE_DATA) {
+        DiscardData(LParam);
+        return 0;
+    }
     if (Message != kCheckConversations)
         return DefWindowProcA(Window, Message, WParam, LParam);
     try {

@@ -16,9 +16,10 @@
 // new Generation(): handles of an earlier generation are gone.
 //
 // A server under Wine also follows its answer to a request with a positive
-// acknowledgement that nothing waits for. Client transactions therefore run
-// through ClientTransaction, which keeps such leftovers from being taken for
-// the answer to a later transaction.
+// acknowledgement that nothing waits for, and the answer to a request that
+// timed out may still come, where Wine would take it for the answer to the
+// next request. Client transactions therefore run through ClientTransaction,
+// which keeps such leftovers from ever being taken for a later answer.
 //
 // Main thread only: the library calls back on the thread that created it.
 #include <windows.h>
@@ -65,7 +66,8 @@ public:
     unsigned Generation() const { return FGeneration; }
     // A synchronous transaction without data of a client conversation whose
     // own window (CONVINFO hwnd) is ConvWindow; the result as the library's
-    // (through the DdeCalls seam).
+    // (through the DdeCalls seam). Reads (and so resets) the instance's last
+    // error after a request that gave nothing.
     HDDEDATA ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT Format, UINT Type, DWORD Timeout);
 
 private:
@@ -97,6 +99,8 @@ private:
     void CheckConversations();
     void DropStaleAcks(HWND ConvWindow);
     void DivertStrayAck(MSG& Msg) const;
+    void DivertLateAnswer(MSG& Msg);
+    static void DiscardData(LPARAM LParam);
     [[nodiscard]] bool IsClient(DWORD_PTR Target) const;
     [[nodiscard]] TIncomingConversation* FindIncoming(DWORD_PTR Target) const;
     std::string QueryString(HSZ Handle) const;
@@ -110,6 +114,7 @@ private:
     std::vector<TDdeClientConv*> FClientConversations;  // open ones; not owned
     bool FHoldsEndedConversations = false;
     HWND FRequestWindow = nullptr;  // conversation window of the request in progress
+    std::vector<HWND> FLateAnswers;  // one entry per request that timed out, by conversation window
     TWindowHandle FWindow;          // receives the check after a server's terminate, and stray acknowledgements
     TUniqueHandle<HHOOK, THookTraits> FHook;
 };
