@@ -31,6 +31,7 @@ const char kHelp[] =
     "  text SELECTOR           prints one child's line\n"
     "  click SELECTOR          clicks a button, or a label or image as the mouse would\n"
     "  pick SELECTOR --item T  selects item T of a drop-down list and notifies as a user's pick\n"
+    "                          (click and pick return once the program has handled them)\n"
     "  wait SELECTOR (--equals T | --contains T)\n"
     "                          waits until the child's text is T, or holds T\n"
     "  close                   asks the window to close (WM_CLOSE) and waits until it is gone\n"
@@ -151,6 +152,16 @@ LRESULT Send(HWND Window, UINT Message, WPARAM W, LPARAM L, DWORD Limit) {
     if (!SendMessageTimeoutW(Window, Message, W, L, SMTO_ABORTIFHUNG, Limit, &Result))
         throw EFailure("the window did not answer message " + std::to_string(Message) + " in time");
     return static_cast<LRESULT>(Result);
+}
+
+// Sends what a user does and returns once the program has handled it, so
+// that what a script reads next is what the user would see next. A handler
+// that opens a dialog only ends when the dialog is closed.
+void Act(HWND Window, UINT Message, WPARAM W, LPARAM L, DWORD Limit, const char* What) {
+    DWORD_PTR Result = 0;
+    if (!SendMessageTimeoutW(Window, Message, W, L, SMTO_ABORTIFHUNG, Limit, &Result))
+        throw EFailure(std::string("the program did not finish handling the ") + What + " in " + std::to_string(Limit) +
+                       " ms (a dialog of it may be open)");
 }
 
 std::string WindowText(HWND Window, DWORD Answer) {
@@ -292,11 +303,11 @@ int List(HWND Window, DWORD Answer) {
 
 int Click(const TChild& C, DWORD Answer) {
     if (IsClass(C, "Button")) {
-        Send(C.Window, BM_CLICK, 0, 0, Answer);
+        Act(C.Window, BM_CLICK, 0, 0, Answer, "click");
     } else if (IsClass(C, "Static")) {
         // What a mouse click gives: the label reports it when it is clickable.
-        Send(C.Window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1), Answer);
-        Send(C.Window, WM_LBUTTONUP, 0, MAKELPARAM(1, 1), Answer);
+        Act(C.Window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1), Answer, "click");
+        Act(C.Window, WM_LBUTTONUP, 0, MAKELPARAM(1, 1), Answer, "click");
     } else {
         throw EFailure("cannot click a window of class " + Quote(C.Class));
     }
@@ -314,7 +325,7 @@ int Pick(HWND Window, const TChild& C, const TOptions& O) {
     auto Index = It - Items.begin();
     Send(C.Window, CB_SETCURSEL, Index, 0, O.Timeout);
     // The list's own notice of a user's pick, which a selection from code lacks.
-    Send(Window, WM_COMMAND, MAKEWPARAM(C.Id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(C.Window), O.Timeout);
+    Act(Window, WM_COMMAND, MAKEWPARAM(C.Id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(C.Window), O.Timeout, "pick");
     printf("picked id=%d index=%d text=%s\n", C.Id, static_cast<int>(Index), Quote(O.Item).c_str());
     return 0;
 }
