@@ -58,6 +58,8 @@ void TDdeClientConv::Loaded() {
 
 bool TDdeClientConv::OpenConversation() {
     if (FConvHandle)
+        DdeManager().CheckConversation(this);  // a server that was killed: closes, and the open goes on
+    if (FConvHandle)
         return false;
     if (FDdeService.empty() && FDdeTopic.empty()) {
         DropAllItems();

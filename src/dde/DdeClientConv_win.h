@@ -56,7 +56,9 @@ public:
     // True when this call opened the conversation: connects, else starts
     // ServiceApplication (or "<service> <topic>") and connects once more;
     // then starts every advise loop, raises OnOpen and has every item fetch
-    // its value. When it cannot connect, every item is detached.
+    // its value. When it cannot connect, every item is detached. False and
+    // nothing done while open; a conversation whose server is gone without
+    // ending it (killed) first closes (OnClose).
     bool OpenConversation();
     // Ends the conversation (OnClose when it was open) and clears the names;
     // the items stay attached with their item names.

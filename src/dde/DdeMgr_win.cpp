@@ -17,10 +17,12 @@ constexpr char kWindowClass[] = "GyrotalkDdeManager";
 // has ended.
 constexpr UINT kCheckConversations = WM_APP;
 
+// Connected, and the server's window still there: a server that is killed
+// ends nothing, it is simply gone.
 bool StillConnected(HCONV Conv) {
     CONVINFO Info{};
     Info.cb = sizeof Info;
-    return DdeQueryConvInfo(Conv, QID_SYNC, &Info) && (Info.wStatus & ST_CONNECTED);
+    return DdeQueryConvInfo(Conv, QID_SYNC, &Info) && (Info.wStatus & ST_CONNECTED) && IsWindow(Info.hwndPartner);
 }
 
 HDDEDATA Result(bool Value) {
@@ -209,8 +211,12 @@ void TDdeMgr::ServerEnded(TDdeClientConv* Conversation) {
 
 void TDdeMgr::CheckConversations() {
     for (TDdeClientConv* Conversation : std::vector<TDdeClientConv*>(FClientConversations))
-        if (IsClient(reinterpret_cast<DWORD_PTR>(Conversation)) && !StillConnected(Conversation->Conv()))
-            ServerEnded(Conversation);
+        CheckConversation(Conversation);
+}
+
+void TDdeMgr::CheckConversation(TDdeClientConv* Conversation) {
+    if (IsClient(reinterpret_cast<DWORD_PTR>(Conversation)) && !StillConnected(Conversation->Conv()))
+        ServerEnded(Conversation);
 }
 
 HDDEDATA TDdeMgr::ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT Format, UINT Type, DWORD Timeout) {

@@ -58,6 +58,9 @@ public:
     // manager from its connect until its Disconnected.
     void ConversationOpened(TDdeClientConv* Conversation);
     void ConversationClosed(TDdeClientConv* Conversation);
+    // Runs the conversation's Disconnected when its server has ended it or
+    // is gone (killed servers end nothing).
+    void CheckConversation(TDdeClientConv* Conversation);
     // Before a connect: replaces an instance that holds conversations ended
     // by their servers, once nothing else is open in it. Raises EDdeError
     // when the new instance cannot be initialised.

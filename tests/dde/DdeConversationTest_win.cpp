@@ -116,6 +116,24 @@ TEST_F(TrackingLink, ServerQuittingClosesOnceAndAReopenRestartsTheLoops) {
     ASSERT_TRUE(WaitFor([&] { return Closes == 2; }));
 }
 
+TEST_F(TrackingLink, AServerKilledIsNoticedAtTheNextOpen) {
+    {
+        TSimulatorProcess Simulator(Quoted(kLineA));
+        ASSERT_TRUE(Conv->OpenConversation());
+        Simulator.Kill();
+    }
+    Pump(200);
+    EXPECT_EQ(Closes, 0);  // a killed server tells nothing
+
+    TSimulatorProcess Restarted(Quoted(kLineB));
+    ASSERT_TRUE(Conv->OpenConversation());
+    EXPECT_EQ(Closes, 1);
+    EXPECT_EQ(Opens, 2);
+    EXPECT_EQ(Item->Text(), kLineB);
+    Restarted.Send("line " + kLineC);
+    EXPECT_TRUE(WaitForText(kLineC));
+}
+
 TEST_F(TrackingLink, FailedOpenDetachesEveryItem) {
     std::vector<std::string> OtherChanges;
     TDdeClientItem* Other = NewItem("Other", OtherChanges);

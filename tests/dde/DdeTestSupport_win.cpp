@@ -114,6 +114,11 @@ void TSimulatorProcess::Quit() {
         TerminateProcess(FProcess.hProcess, 1);
 }
 
+void TSimulatorProcess::Kill() {
+    TerminateProcess(FProcess.hProcess, 1);
+    WaitForSingleObject(FProcess.hProcess, 10000);
+}
+
 TLoggedCalls::TLoggedCalls() : FSaved(DdeCalls) {
     GLog = &Log;
     DdeCalls.Connect = LoggedConnect;

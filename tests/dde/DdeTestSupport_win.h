@@ -38,6 +38,8 @@ public:
     bool Send(const std::string& Command) const;
     // Tells it to quit and waits until it has ended.
     void Quit();
+    // Ends it at once, as a crash would: it ends no conversation.
+    void Kill();
 
 private:
     PROCESS_INFORMATION FProcess{};
