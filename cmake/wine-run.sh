@@ -15,6 +15,9 @@ if [ ! -f "$WINEPREFIX/.gyro-ready" ]; then
             wineserver -k 2>/dev/null || true
             wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
             wineboot -u >/dev/null 2>&1
+            # A crashing program ends at once instead of waiting in a debugger.
+            wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
+                >/dev/null 2>&1 || true
             touch "$WINEPREFIX/.gyro-ready"
         fi
     ) 9>"$WINEPREFIX.lock"

@@ -65,7 +65,8 @@ def first_start():
 
 
 def check_cycle(sim, period, cycles):
-    frames = sim.wait_frames(f"{cycles} cycles", lambda f: len(times_of(f, "STATE")) > cycles, 8 + cycles * period)
+    sim.wait_frames(f"{cycles} cycles", lambda f: len(times_of(f, "STATE")) > cycles, 8 + cycles * period)
+    frames = sim.frames()
     states = times_of(frames, "STATE")[1:]  # the first follows the port opening
     sets = times_of(frames, "SET")
     step = statistics.median(periods(states))

@@ -74,6 +74,13 @@ def reg_query(key, value):
     return None
 
 
+def reg_values(key):
+    """The names of the key's values."""
+    done = wine("reg", "query", key, check=False)
+    return [line.strip().split(None, 2)[0] for line in done.stdout.splitlines()
+            if line.startswith("    ") and len(line.split()) >= 2]
+
+
 def reg_key_exists(key):
     return wine("reg", "query", key, check=False).returncode == 0
 
@@ -216,6 +223,9 @@ class Zenitrak:
     def __init__(self, *options):
         self.process = subprocess.Popen([WINE_RUN, ZENITRAK_EXE, *options],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Serving once a command reaches it ("stamp off" is its default).
+        wait_for("the tracking simulator's service",
+                 lambda: wine(ZENITRAK_EXE, "--send", "stamp off", check=False).returncode == 0, 30, 0.2)
 
     def send(self, command):
         wine(ZENITRAK_EXE, "--send", command)
@@ -247,7 +257,12 @@ class Rig:
         self.program = None
         self.sims = []
         self.tracking = None
+        # HKLM\HARDWARE lives only as long as the server: keep one running.
+        subprocess.run(["wineserver", "-p"], env=ENV, capture_output=True)
         reg_delete_key(r"HKCU\Software\Treml")
+        # The machine's ports are the simulators' ports, and no others.
+        for value in reg_values(SERIALCOMM_KEY):
+            wine("reg", "delete", SERIALCOMM_KEY, "/v", value, "/f")
         for port in (PORT, OTHER_PORT):
             reg_add(SERIALCOMM_KEY, rf"\Device\E2E{port}", port)
 
@@ -269,6 +284,7 @@ class Rig:
         self.program = subprocess.Popen([WINE_RUN, self.exe], cwd=self.workdir, env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.window.drive("find", "--timeout", "30000", timeout=90)
+        wait_for("every control", lambda: len(self.window.snapshot()) == len(IDS), 30)
         return self.window
 
     def stop_program(self):
