@@ -34,6 +34,7 @@ const char kSimUsage[] =
     "  stamp on|off       append the publishing time, or stop\n"
     "  pause on|off       stop or resume the pass or script\n"
     "  interval MS        one pass step or script line every MS milliseconds from now\n"
+    "  ping               nothing: \"--send ping\" exits with 0 once the service is up\n"
     "  quit               end every conversation and quit\n"
     "--send exits with 0 when the command was taken, 1 when it was not understood,\n"
     "2 when no simulator is running.\n"
@@ -87,10 +88,12 @@ std::optional<TSimCommand> ParseSimCommand(std::string_view Text) {
         Command.Text = std::string(Argument);
         return Command;
     }
-    if (Verb == "EMPTY" || Verb == "QUIT") {
+    if (Verb == "EMPTY" || Verb == "PING" || Verb == "QUIT") {
         if (!Argument.empty())
             return std::nullopt;
-        Command.Kind = Verb == "EMPTY" ? TSimCommand::scEmpty : TSimCommand::scQuit;
+        Command.Kind = Verb == "EMPTY"  ? TSimCommand::scEmpty
+                       : Verb == "PING" ? TSimCommand::scPing
+                                        : TSimCommand::scQuit;
         return Command;
     }
     if (Verb == "SLOW" || Verb == "INTERVAL") {

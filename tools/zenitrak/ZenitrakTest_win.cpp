@@ -167,13 +167,14 @@ TEST_F(Simulator, HotAndWarmLoopsRequestsAndControlFromAShell) {
     EXPECT_EQ(Send("refuse off"), 0u);
     EXPECT_TRUE(Transact(XTYP_ADVSTART));
 
+    EXPECT_EQ(Send("ping"), 0u);
     EXPECT_EQ(Send("jump"), 1u);
     EXPECT_EQ(Send("quit"), 0u);
     ASSERT_EQ(Running.Wait(), 0u);
     CONVINFO Info{};
     Info.cb = sizeof Info;
     EXPECT_TRUE(WaitFor([&] { return !DdeQueryConvInfo(Conv, QID_SYNC, &Info) || !(Info.wStatus & ST_CONNECTED); }));
-    EXPECT_EQ(Send("line SNISS AZ13"), 2u);
+    EXPECT_EQ(Send("ping"), 2u);
 }
 
 TEST_F(Simulator, ScriptPausedThenPublishedAtTheIntervalItSets) {

@@ -232,6 +232,8 @@ void TSimulator::Apply(const TSimCommand& Command) {
         case TSimCommand::scInterval:
             SetTimer(FWindow, kStepTimer, Command.Value, nullptr);  // replaces the running one
             break;
+        case TSimCommand::scPing:
+            break;  // answered: the service is registered before the first message is handled
         case TSimCommand::scQuit:
             PostQuitMessage(0);
             break;
