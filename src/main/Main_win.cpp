@@ -225,7 +225,15 @@ void TFMain::opClick() {
             return;
         }
         Rotor.WaitForExchange();
-        Rotor.SendRotorCommand(rcStop);
+        // A controller that cannot be reached (an unplugged adapter) gets
+        // no STOP, but the port still closes: otherwise it could never be
+        // reopened from the button.
+        try {
+            Rotor.SendRotorCommand(rcStop);
+        } catch (const std::exception&) {
+            CP->Close();
+            throw;
+        }
         CP->Close();
     });
 }

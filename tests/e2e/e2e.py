@@ -215,10 +215,39 @@ def tracking_program_started():
         window.wait_text("l_na", lambda text: text not in ("?", ""), 30)
 
 
+def error_dialogs(rig):
+    return rig.window_lines("Gyrotalk")
+
+
+def device_unplugged():
+    """The controller's line disappears (an unplugged adapter): every tick's
+    failing write is reported, but never more than one dialog at a time, the
+    window stays responsive, and releasing and pressing "Open port" after the
+    device is back makes it work again."""
+    with Rig("device_unplugged") as rig:
+        sim, window = started(rig)
+        window.wait_text("s_dv", "1")
+        sim.stop()
+        wait_for("an error dialog", lambda: error_dialogs(rig), 15)
+        for _ in range(5):  # ten ticks of the cycle
+            expect(len(error_dialogs(rig)) == 1, "error dialogs stacked")
+            expect(window.text("s_ac") == "Opened", "window did not answer")
+            time.sleep(1)
+        back = rig.rotor()
+        window.click("op")
+        window.wait_text("s_ac", "Closed")
+        window.click("op")
+        window.wait_text("s_ac", "Opened")
+        back.wait_frames("STATE on the reopened port", lambda f: len(times_of(f, "STATE")) >= 1, 10)
+        rig.dismiss_dialogs("Gyrotalk")
+        window.wait_text("s_dv", "1")
+        window.wait_visible("s_te", False)
+
+
 SCENARIOS = {f.__name__: f for f in (first_start, timing_sequences, unnamed_satellite,
                                      fast_sequence_from_registry, faulty_replies,
                                      port_released_during_exchange, port_change, tracking_program_quits,
-                                     tracking_program_started)}
+                                     tracking_program_started, device_unplugged)}
 
 if __name__ == "__main__":
     if len(sys.argv) != 2 or sys.argv[1] not in SCENARIOS:

@@ -223,9 +223,9 @@ class Zenitrak:
     def __init__(self, *options):
         self.process = subprocess.Popen([WINE_RUN, ZENITRAK_EXE, *options],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        # Serving once a command reaches it ("stamp off" is its default).
+        # Serving once a command reaches it ("ping" answers).
         wait_for("the tracking simulator's service",
-                 lambda: wine(ZENITRAK_EXE, "--send", "stamp off", check=False).returncode == 0, 30, 0.2)
+                 lambda: wine(ZENITRAK_EXE, "--send", "ping", check=False).returncode == 0, 30, 0.2)
 
     def send(self, command):
         wine(ZENITRAK_EXE, "--send", command)
@@ -286,6 +286,15 @@ class Rig:
         self.window.drive("find", "--timeout", "30000", timeout=90)
         wait_for("every control", lambda: len(self.window.snapshot()) == len(IDS), 30)
         return self.window
+
+    def window_lines(self, caption):
+        """windriver's line of every top-level window with the caption now."""
+        return [line for line in wine(WINDRIVER_EXE, "windows", "--caption", caption).stdout.splitlines()
+                if line.startswith("window ")]
+
+    def dismiss_dialogs(self, caption):
+        while self.window_lines(caption):
+            wine(WINDRIVER_EXE, "close", "--caption", caption, check=False)
 
     def stop_program(self):
         """Closes the window as a user would and waits for the process to end."""

@@ -27,6 +27,7 @@ const char kHelp[] =
     "\n"
     "Commands:\n"
     "  find                    waits for the window, prints its line\n"
+    "  windows                 prints the line of every window with the caption now (none: no line)\n"
     "  list                    prints every child window, and a drop-down list's items\n"
     "  text SELECTOR           prints one child's line\n"
     "  click SELECTOR          clicks a button, or a label or image as the mouse would\n"
@@ -287,6 +288,28 @@ int Find(HWND Window, const TOptions& O) {
     return 0;
 }
 
+// Every top-level window with the caption at this moment, one line each:
+// none is no error (a test counts the error dialogs that are open).
+int Windows(const TOptions& O) {
+    struct TSearch {
+        std::wstring Caption;
+        std::vector<HWND> Found;
+    } Search{FromUtf8(O.Caption), {}};
+    EnumWindows(
+        [](HWND Window, LPARAM Param) -> BOOL {
+            auto& S = *reinterpret_cast<TSearch*>(Param);
+            wchar_t Caption[256] = L"";
+            GetWindowTextW(Window, Caption, 256);
+            if (S.Caption == Caption)
+                S.Found.push_back(Window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&Search));
+    for (HWND Window : Search.Found)
+        Find(Window, O);
+    return 0;
+}
+
 int List(HWND Window, DWORD Answer) {
     for (const TChild& C : Children(Window, Answer)) {
         printf("child id=%d class=%s visible=%d x=%ld y=%ld w=%ld h=%ld text=%s\n", C.Id, Quote(C.Class).c_str(),
@@ -376,6 +399,8 @@ int Run(const TOptions& O) {
     TDeadline Limit(O.Timeout);
     if (O.Command == "wait")
         return Wait(O, Limit);
+    if (O.Command == "windows")
+        return Windows(O);
     HWND Window = FindTopLevel(O, Limit);
     if (O.Command == "find")
         return Find(Window, O);
@@ -408,7 +433,7 @@ std::optional<TOptions> Parse(const std::vector<std::string>& Args) {
         return std::nullopt;
     TOptions O;
     O.Command = Args[0];
-    const std::vector<std::string> Commands{"find", "list", "text", "click", "pick", "wait", "close"};
+    const std::vector<std::string> Commands{"find", "windows", "list", "text", "click", "pick", "wait", "close"};
     if (std::find(Commands.begin(), Commands.end(), O.Command) == Commands.end())
         return std::nullopt;
     bool HasCaption = false;
