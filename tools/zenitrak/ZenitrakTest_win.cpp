@@ -70,6 +70,22 @@ private:
     PROCESS_INFORMATION FProcess{};
 };
 
+// A simulator left by another test would take the commands and connects.
+void EndRunningSimulators() {
+    while (HWND Window = FindWindowA(kSimWindowClass, nullptr)) {
+        DWORD ProcessId = 0;
+        GetWindowThreadProcessId(Window, &ProcessId);
+        HANDLE Process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, ProcessId);
+        PostMessageA(Window, WM_CLOSE, 0, 0);
+        if (!Process)
+            return;
+        if (WaitForSingleObject(Process, 10000) != WAIT_OBJECT_0)
+            TerminateProcess(Process, 1);
+        WaitForSingleObject(Process, 10000);
+        CloseHandle(Process);
+    }
+}
+
 std::optional<DWORD> Send(const std::string& Command) {
     return TSimulatorRun("--send \"" + Command + "\"").Wait();
 }
@@ -78,6 +94,7 @@ std::optional<DWORD> Send(const std::string& Command) {
 class Simulator : public ::testing::Test {
 protected:
     void SetUp() override {
+        EndRunningSimulators();
         Current = this;
         ASSERT_EQ(DdeInitializeA(&Instance, Callback, APPCMD_CLIENTONLY, 0), static_cast<UINT>(DMLERR_NO_ERROR));
         Service = DdeCreateStringHandleA(Instance, "Zenitrak", CP_WINANSI);
