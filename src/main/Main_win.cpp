@@ -87,7 +87,7 @@ void TFMain::CreateComponents() {
     Tracking = new TDdeClientConv(this);
     Tracking->SetName("Tracking");
     Tracking->SetServiceApplication(kTrackingStartCommand);
-    Tracking->SetLinkInfo({kTrackingService, kTrackingTopic});
+    Tracking->SetLinkInfo({std::string("Service ") + kTrackingService, std::string("Topic ") + kTrackingTopic});
     Tracking->SetConnectMode(ddeManual);
     TrackingData = new TDdeClientItem(this);
     TrackingData->SetName("TrackingData");
