@@ -40,6 +40,7 @@ SEQ_FAST, SEQ_SLOW = "G-500, S-1000", "G-500, S-2500"
 BYTE_MS = 10 * 1000 / 600  # one byte of 10 bits at 600 baud
 REPLY_BYTES, FRAME_BYTES = 12, 13
 HZ = os.sysconf("SC_CLK_TCK")
+LINE_MS = 2300
 # Where the rotor is put before each reply, in turn, so that every reply
 # decodes to values other than the last one's and the labels change.
 PLACES = ("50 10", "250 60")
@@ -96,15 +97,14 @@ def probe(*names):
 
 # --- watching labels -------------------------------------------------------------
 
-class Watch:
-    """WindowWatch.exe on one window: every change of the watched children's
-    texts as (CLOCK_MONOTONIC ms, id, text)."""
+class Stamped:
+    """A Windows program's output lines "WORD US ..." (US from
+    QueryPerformanceCounter, which under Wine is CLOCK_MONOTONIC_RAW), read
+    as they come with their time in CLOCK_MONOTONIC ms."""
 
-    def __init__(self, caption, *ids):
-        self.changes = []
-        self.found_ms = None
-        self.process = subprocess.Popen([WINE_RUN, WATCH_EXE, caption, *map(str, ids)], stdout=subprocess.PIPE,
-                                        stderr=subprocess.DEVNULL, text=True, errors="replace")
+    def __init__(self, *command, cwd=None):
+        self.process = subprocess.Popen([WINE_RUN, *command], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        text=True, errors="replace", cwd=cwd)
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
 
@@ -115,21 +115,44 @@ class Watch:
             offset_us = time.clock_gettime(time.CLOCK_MONOTONIC) * 1e6 - \
                 time.clock_gettime(time.CLOCK_MONOTONIC_RAW) * 1e6
             words = line.rstrip("\n").split(" ", 3)
-            if len(words) < 2:
-                continue
-            at_ms = (int(words[1]) + offset_us) / 1000.0
-            if words[0] == "found":
-                self.found_ms = at_ms
-            elif words[0] == "text":
-                self.changes.append((at_ms, int(words[2]), words[3] if len(words) > 3 else ""))
-
-    def first(self, ident, text):
-        return next((t for t, i, x in list(self.changes) if i == ident and x == text), None)
+            if len(words) >= 2 and words[1].isdigit():
+                self.take((int(words[1]) + offset_us) / 1000.0, words)
 
     def stop(self):
         if self.process.poll() is None:
             self.process.terminate()
             self.process.wait(10)
+
+
+class Yardstick(Stamped):
+    """MinimalWindow.exe, with the time of each of its ticks."""
+
+    def __init__(self, cwd):
+        self.ticks = []
+        super().__init__(MINIMAL_EXE, cwd=cwd)
+
+    def take(self, at_ms, words):
+        if words[0] == "tick":
+            self.ticks.append(at_ms)
+
+
+class Watch(Stamped):
+    """WindowWatch.exe on one window: every change of the watched children's
+    texts as (CLOCK_MONOTONIC ms, id, text)."""
+
+    def __init__(self, caption, *ids):
+        self.changes = []
+        self.found_ms = None
+        super().__init__(WATCH_EXE, caption, *map(str, ids))
+
+    def take(self, at_ms, words):
+        if words[0] == "found":
+            self.found_ms = at_ms
+        elif words[0] == "text":
+            self.changes.append((at_ms, int(words[2]), words[3] if len(words) > 3 else ""))
+
+    def first(self, ident, text):
+        return next((t for t, i, x in list(self.changes) if i == ident and x == text), None)
 
 
 # --- the rotor's log ---------------------------------------------------------
@@ -209,20 +232,42 @@ def state_periods(events, start_ms, end_ms):
 
 def set_latencies(events, watch, start_ms, end_ms):
     """For each SET frame in [start, end): the time since the program showed
-    the tracking line it carries (l_az or l_el changed), and whether an
-    earlier SET step had already passed since then."""
-    lines = sorted(t for t, i, _ in watch.changes if i in (IDS["l_az"], IDS["l_el"]))
-    sets = [t for t, d, k in events if d == "rx" and k == "SET" and start_ms <= t < end_ms]
-    latencies, late = [], 0
-    previous_set = None
-    for set_ms in sets:
-        shown = [t for t in lines if t < set_ms]
-        if shown:
-            latencies.append(set_ms - shown[-1])
-            if previous_set is not None and previous_set > shown[-1]:
-                late += 1
-        previous_set = set_ms
-    return latencies, late
+    the tracking line whose target it carries (l_az and l_el within the
+    frame's whole degrees), and how many SET frames carried none of them."""
+    lines, azimuth, elevation = [], None, None
+    for at, ident, text in sorted(watch.changes):
+        if ident == IDS["l_az"]:
+            azimuth = number(text)
+        elif ident == IDS["l_el"]:
+            elevation = number(text)
+        else:
+            continue
+        if azimuth is not None and elevation is not None:
+            lines.append((at, azimuth, max(0.0, elevation)))
+    latencies, unmatched = [], 0
+    for index, (set_ms, direction, kind) in enumerate(events):
+        if direction != "rx" or kind != "SET" or not start_ms <= set_ms < end_ms:
+            continue
+        target = next((k for _, d, k in events[index + 1:index + 2] if d == "target"), None)
+        carried = [at for at, az, el in lines if at < set_ms and target and
+                   abs(az - target[0]) <= 1 and abs(el - target[1]) <= 1]
+        if not carried:
+            unmatched += 1
+        elif carried[-1] >= start_ms:  # a line shown before the cycle began is no change
+            latencies.append(set_ms - carried[-1])
+    return latencies, unmatched
+
+
+def number(text):
+    try:
+        return float(text)
+    except ValueError:
+        return None
+
+
+def set_offsets(events, start_ms, end_ms):
+    frames = [(t, k) for t, d, k in events if d == "rx" and k in ("STATE", "SET") and start_ms <= t < end_ms]
+    return [b - a for (a, ka), (b, kb) in zip(frames, frames[1:]) if ka == "STATE" and kb == "SET"]
 
 
 # --- the run -----------------------------------------------------------------
@@ -267,17 +312,19 @@ def main(fast_s, slow_s):
     processes, watches = [], []
     sim = RotorSim(workdir, PORT, "--pace")
     placer = Placer(sim)
-    tracking = Zenitrak("--interval", "1000")
+    # A new tracking line every 2300 ms: longer than the fast cycle, so that
+    # every change gets its own SET, and out of step with it.
+    tracking = Zenitrak("--interval", str(LINE_MS))
     try:
         wait_for("the tracking simulator", tracking_running, 60, step=0.5)
 
         run.minimal_start = now_ms()
-        minimal = subprocess.Popen([WINE_RUN, MINIMAL_EXE], cwd=workdir, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
+        run.yardstick = Yardstick(workdir)
+        minimal = run.yardstick.process
         processes.append(minimal)
         run.minimal_watch = Watch(MINIMAL_CAPTION, MINIMAL_LABEL)
         watches.append(run.minimal_watch)
-        wait_for("the yardstick's first tick", lambda: run.minimal_watch.first(MINIMAL_LABEL, "1"), 60, step=0.01)
+        wait_for("the yardstick's first tick", lambda: run.yardstick.ticks, 60, step=0.01)
         run.minimal_watch.stop()
 
         run.program_start = now_ms()
@@ -318,8 +365,8 @@ def main(fast_s, slow_s):
         sleep_until(run.slow_end)
         placer.running = False
         run.close_asked = now_ms()
-        window.drive("close", "--timeout", "60000", check=False, timeout=120)
-        run.closed = wait_ended(program, 60) and now_ms()
+        window.drive("close", "--timeout", "30000", check=False, timeout=90)
+        run.closed = wait_ended(program, 30) and now_ms()
         wine(WINDRIVER_EXE, "close", "--caption", MINIMAL_CAPTION, "--timeout", "30000", check=False, timeout=90)
         wait_ended(minimal, 30)
     finally:
@@ -413,16 +460,18 @@ def report(run):
           f"{(FRAME_BYTES + REPLY_BYTES) * BYTE_MS:.0f} ms; the last byte's own 16.7 ms is not counted):")
     print(f"  {summary(overheads)}; {missed} of {count} exchanges without a seen change   (goal: median < 10 ms)")
     print()
-    print("Cycle: period of STATE frames (the simulator's log)")
+    print("Cycle: period of STATE frames (the simulator's log); the yardstick's timer from its own tick lines")
     fast = [p - 1500 for p in state_periods(events, run.first_state, run.fast_end)]
     slow = [p - 3000 for p in state_periods(events, run.switch + 4000, run.slow_end)]
-    for label, devs in (("1500 ms", fast), ("3000 ms", slow)):
+    ticks = [t for t in run.yardstick.ticks if run.first_state <= t < run.slow_end]
+    yard = [b - a - 500 for a, b in zip(ticks, ticks[1:])]
+    for label, devs in (("1500 ms", fast), ("3000 ms", slow), ("500 ms, the yardstick's timer", yard)):
         if devs:
             worst = max(devs, key=abs)
             print(f"  against {label}: median deviation {statistics.median(devs):+.1f} ms, worst {worst:+.1f} ms "
                   f"(n={len(devs)})")
     print()
-    yard_first = minimal_watch.first(MINIMAL_LABEL, "1")
+    yard_first = run.yardstick.ticks[0]
     print("Start-up, from starting the Wine process (both with a running wineserver):")
     print(f"  Gyrotalk:  window {fmt_ms(watch.found_ms, run.program_start)}, first STATE frame "
           f"{run.first_state - run.program_start:.0f} ms (500 ms of it is the first cycle tick after the port opened)")
@@ -430,14 +479,17 @@ def report(run):
           f"{yard_first - run.minimal_start:.0f} ms")
     print(f"  ratio {ratio(run.first_state - run.program_start, yard_first - run.minimal_start)}")
     print()
-    latencies, late = set_latencies(events, watch, run.first_state, run.watch_end)
+    latencies, unmatched = set_latencies(events, watch, run.first_state, run.watch_end)
     print("Tracking line shown (l_az/l_el changed) to the SET frame on the wire, fast sequence (1500 ms cycle, "
-          "tracking line every 1000 ms):")
+          f"a new line every {LINE_MS} ms, so at a random point of the cycle):")
     if latencies:
         print(f"  {summary(latencies)}; median {statistics.median(latencies) / 1500:.2f} of the cycle, max "
-              f"{max(latencies) / 1500:.2f}; {late} SET frames carried a line older than the previous SET")
+              f"{max(latencies) / 1500:.2f}; {unmatched} SET frames matched no line shown")
+    offsets = set_offsets(events, run.first_state, run.fast_end)
+    print(f"  SET frame after its cycle's STATE frame (the SET step is the tick 500 ms after the STATE step): "
+          f"{summary(offsets)}")
     print()
-    closed = f"{(run.closed - run.close_asked) / 1000:.1f} s" if run.closed else "not within 60 s"
+    closed = f"{(run.closed - run.close_asked) / 1000:.1f} s" if run.closed else "not within 60 s (then ended by the benchmark)"
     print(f"Closing the window (WM_CLOSE) to the process's end: {closed}")
     print(f"Gyrotalk.exe: {os.path.getsize(GYROTALK_EXE)} bytes ({GYROTALK_EXE})")
     print()
