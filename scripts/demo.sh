@@ -24,8 +24,8 @@ pids=()
 
 cleanup() {
     wine "$windriver" close --caption "$caption" >/dev/null 2>&1 || true
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wineserver -k 2>/dev/null || true
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
 }
 trap cleanup EXIT
 
@@ -36,8 +36,13 @@ if [ -z "${DISPLAY:-}" ]; then
     pids+=($!)
     sleep 1
 fi
-[ -f "$WINEPREFIX/system.reg" ] || wineboot -u >/dev/null 2>&1
-wineserver -p 60
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Making the Wine prefix $WINEPREFIX (once)"
+    wineboot -u >/dev/null 2>&1
+fi
+# Wine's own "MS Sans Serif", the window's font, where Wine looks for fonts.
+cp -u /usr/share/wine/fonts/sserife.fon "$WINEPREFIX/drive_c/windows/Fonts/"
+wineserver -p || true  # a server already running stays
 
 # The rotator simulator answers on COM5 at 600 baud, byte by byte.
 rm -f "$WINEPREFIX/dosdevices/com5"
@@ -53,12 +58,15 @@ mkdir -p "$app"
 cp build/windows/src/main/Gyrotalk.exe build/windows/tools/zenitrak/Zenitrak.exe "$app/"
 (cd "$app" && LD_PRELOAD=$root/build/native/tools/modemshim/libmodemshim.so wine Gyrotalk.exe) &
 pids+=($!)
-wine "$windriver" find --caption "$caption" --timeout 30000 >/dev/null
+wine "$windriver" wait --caption "$caption" --id 114 --contains "" --timeout 120000 >/dev/null
 
-# One line a second: the texts of the window's value labels.
+# One line a second: the window's values, by the names of their captions.
+declare -A names=([105]=DDE [107]=sat [108]=az [109]=el [110]=up [111]=down [112]=upmode [113]=downmode
+    [114]=port [115]=port [116]=command [117]=rotor-az [118]=rotor-el [119]=divider)
 state() {
     wine "$windriver" list --caption "$caption" 2>/dev/null |
-        sed -nE 's/^child id=(10[5-9]|11[0-9]) .*visible=1 .*text="([^"]*)".*/\2/p' | tr '\n' '|'
+        sed -nE 's/^child id=(10[57-9]|11[0-9]) .* visible=1 .* text="(.*)"$/\1 \2/p' | sort -n |
+        while read -r id text; do printf '%s=%s ' "${names[$id]}" "$text"; done
 }
 # The virtual desktop is empty but for the window: trimming leaves the window.
 screenshot() {
@@ -67,8 +75,8 @@ screenshot() {
 }
 shot=$demo/screenshot.png
 for ((i = 1; seconds == 0 || i <= seconds; i++)); do
-    line=$(state) || break
-    [ -n "$line" ] || break
+    line=$(state)
+    [ -n "$line" ] || break  # the window is gone
     printf '%3d s  %s\n' "$i" "${line//\\r\\n/ }"
     [ "$i" -eq 15 ] && screenshot "$shot"
     sleep 1
