@@ -96,17 +96,21 @@ private:
     HANDLE FHandle;
 };
 
+inline void DispatchPendingMessages() {
+    MSG Msg;
+    while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&Msg);
+        DispatchMessageA(&Msg);
+    }
+}
+
 // Hands messages to their windows until Done() holds or TimeoutMs passed;
 // sleeps on the queue in between, at most 10 ms at a time, for conditions
 // that no message announces (bytes reaching a queue). True when Done() held.
 inline bool PumpUntil(const std::function<bool()>& Done, DWORD TimeoutMs = 10000) {
     const DWORD Start = GetTickCount();
     for (;;) {
-        MSG Msg;
-        while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&Msg);
-            DispatchMessageA(&Msg);
-        }
+        DispatchPendingMessages();
         if (Done())
             return true;
         const DWORD Elapsed = GetTickCount() - Start;
@@ -125,11 +129,7 @@ inline void PumpFor(DWORD Milliseconds) {
 inline bool PumpUntilSignalled(HANDLE Object, DWORD TimeoutMs = 10000) {
     const DWORD Start = GetTickCount();
     for (;;) {
-        MSG Msg;
-        while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&Msg);
-            DispatchMessageA(&Msg);
-        }
+        DispatchPendingMessages();
         const DWORD Elapsed = GetTickCount() - Start;
         if (Elapsed >= TimeoutMs)
             return WaitForSingleObject(Object, 0) == WAIT_OBJECT_0;
