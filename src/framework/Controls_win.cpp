@@ -18,13 +18,13 @@ COLORREF ColorRef(TColor Color) {
 
 // ---- TControl
 
-void TControl::CreateHandle(HWND Parent, const TControlSpec& Spec, HFONT Font) {
-    FId = Spec.Id;
+void TControl::CreateHandle(HWND Parent, const TControlRow& Row, HFONT Font) {
+    FId = Row.Id;
     FFont = Font;
-    FText = Spec.Text ? Spec.Text : "";
-    FVisible = !(Spec.Options & coHidden);
-    RECT R = Bounds(Spec);
-    DWORD Style = WS_CHILD | WS_CLIPSIBLINGS | WindowStyle(Spec) | (FVisible ? WS_VISIBLE : 0);
+    FText = Row.Text ? Row.Text : "";
+    FVisible = !(Row.Options & coHidden);
+    RECT R = Bounds(Row);
+    DWORD Style = WS_CHILD | WS_CLIPSIBLINGS | WindowStyle(Row) | (FVisible ? WS_VISIBLE : 0);
     FHandle =
         CreateWindowExA(0, WindowClass(), FText.c_str(), Style, R.left, R.top, R.right - R.left, R.bottom - R.top,
                         Parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(FId)), GetModuleHandleA(nullptr), nullptr);
@@ -34,15 +34,15 @@ void TControl::CreateHandle(HWND Parent, const TControlSpec& Spec, HFONT Font) {
     // Later rows of the table lie on top of earlier ones, so a label can
     // cover another.
     SetWindowPos(FHandle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    Setup(Spec);
+    Setup(Row);
 }
 
-RECT TControl::Bounds(const TControlSpec& Spec) const {
-    return RECT{Spec.Left, Spec.Top, Spec.Left + Spec.Width, Spec.Top + Spec.Height};
+RECT TControl::Bounds(const TControlRow& Row) const {
+    return RECT{Row.Left, Row.Top, Row.Left + Row.Width, Row.Top + Row.Height};
 }
 
-void TControl::Setup(const TControlSpec& Spec) {
-    (void)Spec;
+void TControl::Setup(const TControlRow& Row) {
+    (void)Row;
 }
 
 void TControl::SetText(const std::string& Value) {
@@ -59,14 +59,14 @@ void TControl::SetVisible(bool Value) {
 
 // ---- TLabel
 
-DWORD TLabel::WindowStyle(const TControlSpec& Spec) const {
+DWORD TLabel::WindowStyle(const TControlRow& Row) const {
     // Texts are data (a satellite name may hold "&"), never accelerators.
-    return SS_NOTIFY | SS_NOPREFIX | ((Spec.Options & coWordWrap) ? SS_LEFT : SS_LEFTNOWORDWRAP);
+    return SS_NOTIFY | SS_NOPREFIX | ((Row.Options & coWordWrap) ? SS_LEFT : SS_LEFTNOWORDWRAP);
 }
 
-void TLabel::Setup(const TControlSpec& Spec) {
-    FColor = Spec.Color;
-    FAutoSize = Spec.Width == 0 && Spec.Height == 0;
+void TLabel::Setup(const TControlRow& Row) {
+    FColor = Row.Color;
+    FAutoSize = Row.Width == 0 && Row.Height == 0;
     FitToText();
 }
 
@@ -108,22 +108,22 @@ void TLabel::Notify(WORD Code) {
 
 // ---- TImage
 
-DWORD TImage::WindowStyle(const TControlSpec& Spec) const {
-    (void)Spec;
+DWORD TImage::WindowStyle(const TControlRow& Row) const {
+    (void)Row;
     return SS_ICON | SS_NOTIFY;
 }
 
-void TImage::Setup(const TControlSpec& Spec) {
+void TImage::Setup(const TControlRow& Row) {
     HANDLE Icon = nullptr;
-    if (Spec.Text && *Spec.Text)
-        Icon = LoadImageA(GetModuleHandleA(nullptr), Spec.Text, IMAGE_ICON, 32, 32, LR_SHARED);
+    if (Row.Text && *Row.Text)
+        Icon = LoadImageA(GetModuleHandleA(nullptr), Row.Text, IMAGE_ICON, 32, 32, LR_SHARED);
     if (!Icon)  // a build without the resource still shows an icon
         Icon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
     SendMessageA(Handle(), STM_SETICON, reinterpret_cast<WPARAM>(Icon), 0);
 }
 
-RECT TImage::Bounds(const TControlSpec& Spec) const {
-    return RECT{Spec.Left, Spec.Top, Spec.Left + 32, Spec.Top + 32};
+RECT TImage::Bounds(const TControlRow& Row) const {
+    return RECT{Row.Left, Row.Top, Row.Left + 32, Row.Top + 32};
 }
 
 void TImage::Notify(WORD Code) {
@@ -133,20 +133,20 @@ void TImage::Notify(WORD Code) {
 
 // ---- TBevel
 
-DWORD TBevel::WindowStyle(const TControlSpec& Spec) const {
-    (void)Spec;
+DWORD TBevel::WindowStyle(const TControlRow& Row) const {
+    (void)Row;
     return SS_ETCHEDHORZ;
 }
 
-RECT TBevel::Bounds(const TControlSpec& Spec) const {
-    int Top = Spec.Kind == ckLineBottom ? Spec.Top + Spec.Height - 2 : Spec.Top;
-    return RECT{Spec.Left, Top, Spec.Left + Spec.Width, Top + 2};
+RECT TBevel::Bounds(const TControlRow& Row) const {
+    int Top = Row.Kind == ckLineBottom ? Row.Top + Row.Height - 2 : Row.Top;
+    return RECT{Row.Left, Top, Row.Left + Row.Width, Top + 2};
 }
 
 // ---- TButton
 
-DWORD TButton::WindowStyle(const TControlSpec& Spec) const {
-    (void)Spec;
+DWORD TButton::WindowStyle(const TControlRow& Row) const {
+    (void)Row;
     return BS_PUSHBUTTON | WS_TABSTOP;
 }
 
@@ -157,14 +157,14 @@ void TButton::Notify(WORD Code) {
 
 // ---- TLatchButton
 
-DWORD TLatchButton::WindowStyle(const TControlSpec& Spec) const {
-    (void)Spec;
+DWORD TLatchButton::WindowStyle(const TControlRow& Row) const {
+    (void)Row;
     // The button flips its own check state before it reports the click.
     return BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_TABSTOP;
 }
 
-void TLatchButton::Setup(const TControlSpec& Spec) {
-    SetDown(Spec.Options & coDown);
+void TLatchButton::Setup(const TControlRow& Row) {
+    SetDown(Row.Options & coDown);
 }
 
 void TLatchButton::SetDown(bool Value) {
@@ -215,21 +215,21 @@ void TComboItems::Clear() {
 
 // ---- TComboBox
 
-DWORD TComboBox::WindowStyle(const TControlSpec& Spec) const {
-    (void)Spec;
+DWORD TComboBox::WindowStyle(const TControlRow& Row) const {
+    (void)Row;
     return CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
 }
 
-RECT TComboBox::Bounds(const TControlSpec& Spec) const {
+RECT TComboBox::Bounds(const TControlRow& Row) const {
     // A combo box window's height includes its opened list.
-    RECT R = TControl::Bounds(Spec);
-    R.bottom += kDropDownRows * (Spec.Height - kComboFrame) + 2;
+    RECT R = TControl::Bounds(Row);
+    R.bottom += kDropDownRows * (Row.Height - kComboFrame) + 2;
     return R;
 }
 
-void TComboBox::Setup(const TControlSpec& Spec) {
+void TComboBox::Setup(const TControlRow& Row) {
     // The closed box takes the layout's height whatever the font.
-    SendMessageA(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Spec.Height - kComboFrame);
+    SendMessageA(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Row.Height - kComboFrame);
     for (int I = 0; I < FItems.Count(); ++I)
         SendMessageA(Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(FItems.Strings(I).c_str()));
     SendMessageA(Handle(), CB_SETCURSEL, FItemIndex, 0);

@@ -35,7 +35,7 @@ enum TControlOption : unsigned {
 class TControl;
 
 // One row of a form's layout table.
-struct TControlSpec {
+struct TControlRow {
     const char* Name;
     TControlKind Kind;
     int Id;                       // control id, from WindowIds.h
@@ -64,13 +64,13 @@ protected:
     friend class TForm;
     // Creates the window as a child of Parent; the parent's window destroys
     // it. Raises Exception when the window cannot be created.
-    void CreateHandle(HWND Parent, const TControlSpec& Spec, HFONT Font);
+    void CreateHandle(HWND Parent, const TControlRow& Row, HFONT Font);
     virtual const char* WindowClass() const = 0;
-    virtual DWORD WindowStyle(const TControlSpec& Spec) const = 0;
+    virtual DWORD WindowStyle(const TControlRow& Row) const = 0;
     // Geometry of the window for its layout row.
-    virtual RECT Bounds(const TControlSpec& Spec) const;
+    virtual RECT Bounds(const TControlRow& Row) const;
     // Takes the row's settings once the window exists.
-    virtual void Setup(const TControlSpec& Spec);
+    virtual void Setup(const TControlRow& Row);
     // A WM_COMMAND notification from the window (BN_CLICKED, STN_CLICKED, ...).
     virtual void Notify(WORD Code) { (void)Code; }
     // WM_CTLCOLORSTATIC: null for the default colours.
@@ -102,8 +102,8 @@ public:
 
 protected:
     const char* WindowClass() const override { return "STATIC"; }
-    DWORD WindowStyle(const TControlSpec& Spec) const override;
-    void Setup(const TControlSpec& Spec) override;
+    DWORD WindowStyle(const TControlRow& Row) const override;
+    void Setup(const TControlRow& Row) override;
     void Notify(WORD Code) override;
     HBRUSH ColorStatic(HDC DC) override;
 
@@ -120,9 +120,9 @@ public:
 
 protected:
     const char* WindowClass() const override { return "STATIC"; }
-    DWORD WindowStyle(const TControlSpec& Spec) const override;
-    RECT Bounds(const TControlSpec& Spec) const override;
-    void Setup(const TControlSpec& Spec) override;
+    DWORD WindowStyle(const TControlRow& Row) const override;
+    RECT Bounds(const TControlRow& Row) const override;
+    void Setup(const TControlRow& Row) override;
     void Notify(WORD Code) override;
 };
 
@@ -132,8 +132,8 @@ public:
 
 protected:
     const char* WindowClass() const override { return "STATIC"; }
-    DWORD WindowStyle(const TControlSpec& Spec) const override;
-    RECT Bounds(const TControlSpec& Spec) const override;
+    DWORD WindowStyle(const TControlRow& Row) const override;
+    RECT Bounds(const TControlRow& Row) const override;
 };
 
 class TButton : public TControl {
@@ -143,7 +143,7 @@ public:
 
 protected:
     const char* WindowClass() const override { return "BUTTON"; }
-    DWORD WindowStyle(const TControlSpec& Spec) const override;
+    DWORD WindowStyle(const TControlRow& Row) const override;
     void Notify(WORD Code) override;
 };
 
@@ -158,8 +158,8 @@ public:
 
 protected:
     const char* WindowClass() const override { return "BUTTON"; }
-    DWORD WindowStyle(const TControlSpec& Spec) const override;
-    void Setup(const TControlSpec& Spec) override;
+    DWORD WindowStyle(const TControlRow& Row) const override;
+    void Setup(const TControlRow& Row) override;
     void Notify(WORD Code) override;
 
 private:
@@ -206,9 +206,9 @@ public:
 protected:
     friend class TComboItems;
     const char* WindowClass() const override { return "COMBOBOX"; }
-    DWORD WindowStyle(const TControlSpec& Spec) const override;
-    RECT Bounds(const TControlSpec& Spec) const override;
-    void Setup(const TControlSpec& Spec) override;
+    DWORD WindowStyle(const TControlRow& Row) const override;
+    RECT Bounds(const TControlRow& Row) const override;
+    void Setup(const TControlRow& Row) override;
     void Notify(WORD Code) override;
     // The user has picked an item; raises OnChange. Overrides call the base
     // to raise it.

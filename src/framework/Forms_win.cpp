@@ -67,28 +67,28 @@ TForm::~TForm() {
     FHandle.Reset();
 }
 
-void TForm::Build(const TFormSpec& Spec, std::span<const TControlSpec> Rows) {
+void TForm::Build(const TFormLayout& Layout, std::span<const TControlRow> Rows) {
     RegisterFormClass(&TForm::WindowProc);
     FFont = CreateFormFont();
-    RECT R{0, 0, Spec.ClientWidth, Spec.ClientHeight};
+    RECT R{0, 0, Layout.ClientWidth, Layout.ClientHeight};
     AdjustWindowRectEx(&R, kFormStyle, FALSE, 0);
     int Width = R.right - R.left, Height = R.bottom - R.top;
     int Left = (GetSystemMetrics(SM_CXSCREEN) - Width) / 2, Top = (GetSystemMetrics(SM_CYSCREEN) - Height) / 2;
-    HWND Window = CreateWindowExA(0, kFormClass, Spec.Caption, kFormStyle, Left, Top, Width, Height, nullptr, nullptr,
+    HWND Window = CreateWindowExA(0, kFormClass, Layout.Caption, kFormStyle, Left, Top, Width, Height, nullptr, nullptr,
                                   GetModuleHandleA(nullptr), this);
     if (!Window)
         throw Exception("Cannot create the window (error " + std::to_string(GetLastError()) + ")");
     FHandle.Reset(Window);
     SendMessageA(Window, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Get()), FALSE);
-    if (Spec.IconName) {
+    if (Layout.IconName) {
         HINSTANCE Instance = GetModuleHandleA(nullptr);
         for (auto [Size, Metric] : {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
             int Pixels = GetSystemMetrics(Metric);
-            if (HANDLE Icon = LoadImageA(Instance, Spec.IconName, IMAGE_ICON, Pixels, Pixels, LR_SHARED))
+            if (HANDLE Icon = LoadImageA(Instance, Layout.IconName, IMAGE_ICON, Pixels, Pixels, LR_SHARED))
                 SendMessageA(Window, WM_SETICON, Size, reinterpret_cast<LPARAM>(Icon));
         }
     }
-    for (const TControlSpec& Row : Rows) {
+    for (const TControlRow& Row : Rows) {
         if (FindControl(Row.Name))
             throw Exception(std::string("Two controls are named ") + Row.Name);
         TControl* Control = MakeControl(Row);
@@ -98,7 +98,7 @@ void TForm::Build(const TFormSpec& Spec, std::span<const TControlSpec> Rows) {
     }
 }
 
-TControl* TForm::MakeControl(const TControlSpec& Row) {
+TControl* TForm::MakeControl(const TControlRow& Row) {
     if (Row.Make)
         return Row.Make(this);
     switch (Row.Kind) {

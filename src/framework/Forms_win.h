@@ -19,7 +19,7 @@
 #include "framework/Handles_win.h"
 #include "framework/OpenForms.h"
 
-struct TFormSpec {
+struct TFormLayout {
     const char* Caption;
     int ClientWidth, ClientHeight;
     const char* IconName;  // the window's icon resource, or null for the system's
@@ -35,7 +35,7 @@ public:
     // 8 pt on the button face; then one control per row, in row order, later
     // rows on top. Raises Exception when a window cannot be created or two
     // rows share a name.
-    void Build(const TFormSpec& Spec, std::span<const TControlSpec> Rows);
+    void Build(const TFormLayout& Layout, std::span<const TControlRow> Rows);
 
     HWND Handle() const { return FHandle.Get(); }
     HFONT Font() const { return FFont.Get(); }
@@ -72,7 +72,7 @@ private:
     void CloseQuery();
     TControl* FindControl(const std::string& Name) const;
     TControl* ControlOf(HWND Window) const;
-    TControl* MakeControl(const TControlSpec& Row);
+    TControl* MakeControl(const TControlRow& Row);
 
     TWindowHandle FHandle;
     TFontHandle FFont;

@@ -11,7 +11,7 @@ TControl* MakePortSelector(TComponent* AOwner) {
 
 // Captions sit left of their values; the green section titles sit on the
 // separator lines, so the window reads as three framed sections.
-const TControlSpec kRows[] = {
+const TControlRow kRows[] = {
     // Separators first: everything else is drawn over them.
     {"Bevel3", ckLineBottom, idBevel3, "", 8, 46, 377, 11},
     {"Bevel1", ckLineBottom, idBevel1, "", 8, 103, 377, 11},
@@ -64,8 +64,8 @@ const TControlSpec kRows[] = {
 
 }  // namespace
 
-const TFormSpec kMainFormSpec = {"Gyrotalk Rotor Driver 0.97 test", 395, 255, "MAINICON"};
+const TFormLayout kMainForm = {"Gyrotalk Rotor Driver 0.97 test", 395, 255, "MAINICON"};
 
-std::span<const TControlSpec> MainLayout() {
+std::span<const TControlRow> MainLayout() {
     return kRows;
 }

@@ -4,5 +4,5 @@
 
 #include "framework/Forms_win.h"
 
-extern const TFormSpec kMainFormSpec;
-std::span<const TControlSpec> MainLayout();
+extern const TFormLayout kMainForm;
+std::span<const TControlRow> MainLayout();

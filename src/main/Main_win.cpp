@@ -58,7 +58,7 @@ void ShowErrors(TAction Action) {
 }  // namespace
 
 TFMain::TFMain() : TForm(nullptr) {
-    Build(kMainFormSpec, MainLayout());
+    Build(kMainForm, MainLayout());
     CPP = Find<TComComboBox>("CPP");
     cs = Find<TComboBox>("cs");
     op = Find<TLatchButton>("op");

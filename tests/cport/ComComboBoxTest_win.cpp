@@ -19,7 +19,7 @@ TControl* MakeSelector(TComponent* AOwner) {
     return new TComComboBox(AOwner);
 }
 
-const TControlSpec kRows[] = {
+const TControlRow kRows[] = {
     {"Selector", ckComboList, 101, "", 10, 10, 97, 21, coNone, clWindowText, &MakeSelector},
 };
 
@@ -28,7 +28,7 @@ protected:
     void SetUp() override {
         Key.SetPorts({"COM1", "COM2", "COM10"});
         Form = std::make_unique<TForm>(nullptr);
-        Form->Build(TFormSpec{"Selector test", 200, 100, nullptr}, kRows);
+        Form->Build(TFormLayout{"Selector test", 200, 100, nullptr}, kRows);
         Box = Form->Find<TComComboBox>("Selector");
         Box->OnChange = [this] { ++Changes; };
         Port = std::make_unique<TComPort>(nullptr);

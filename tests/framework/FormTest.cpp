@@ -12,7 +12,7 @@ namespace {
 
 enum : int { idTitle = 10, idValue, idCover, idWrap, idIcon, idLine, idLatch, idPush, idList };
 
-const TControlSpec kRows[] = {
+const TControlRow kRows[] = {
     {"Title", ckLabel, idTitle, " Data ", 16, 106, 0, 0, coNone, clGreen},
     {"Value", ckLabel, idValue, "Closed", 104, 202, 0, 0, coNone, clBlue},
     {"Cover", ckLabel, idCover, "Transmission error", 104, 202, 0, 0, coHidden, clRed},
@@ -28,7 +28,7 @@ class Form : public ::testing::Test {
 protected:
     void SetUp() override {
         F = std::make_unique<TForm>(nullptr);
-        F->Build(TFormSpec{"Form test", 395, 255, nullptr}, kRows);
+        F->Build(TFormLayout{"Form test", 395, 255, nullptr}, kRows);
     }
     // Where a control lies in the form's client area.
     RECT ClientRectOf(HWND Control) const {
@@ -210,8 +210,8 @@ TEST_F(Form, FindRaisesForAMissingNameOrAnotherKind) {
     EXPECT_THROW(F->Find<TLabel>("Nothing"), Exception);
     EXPECT_THROW(F->Find<TComboBox>("Value"), Exception);
     TForm Twice(nullptr);
-    const TControlSpec Rows[] = {{"A", ckLabel, 1, "a", 0, 0, 0, 0}, {"A", ckLabel, 2, "b", 0, 20, 0, 0}};
-    EXPECT_THROW(Twice.Build(TFormSpec{"Twice", 100, 100, nullptr}, Rows), Exception);
+    const TControlRow Rows[] = {{"A", ckLabel, 1, "a", 0, 0, 0, 0}, {"A", ckLabel, 2, "b", 0, 20, 0, 0}};
+    EXPECT_THROW(Twice.Build(TFormLayout{"Twice", 100, 100, nullptr}, Rows), Exception);
 }
 
 TEST_F(Form, CloseAsksOnCloseQueryAndOnlyOnceAtATime) {

@@ -13,7 +13,7 @@
 
 namespace {
 
-const TControlSpec kRows[] = {
+const TControlRow kRows[] = {
     {"Label5", ckLabel, 209, "Azimuth:", 61, 136, 0, 0},
     {"l_az", ckLabel, 108, "?", 104, 136, 0, 0, coNone, clBlue},
     {"Label16", ckLabel, 217, "Port status:", 48, 202, 0, 0},
@@ -60,7 +60,7 @@ class Windriver : public ::testing::Test {
 protected:
     void SetUp() override {
         F = std::make_unique<TForm>(nullptr);
-        F->Build(TFormSpec{"Driven form", 395, 255, nullptr}, kRows);
+        F->Build(TFormLayout{"Driven form", 395, 255, nullptr}, kRows);
         auto* cs = F->Find<TComboBox>("cs");
         cs->Items().Add("G-500, S-2500");
         cs->Items().Add("G-500, S-1000");
