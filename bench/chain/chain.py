@@ -420,8 +420,8 @@ def report(run):
     program_ms, minimal_ms = used("fast end", "Gyrotalk"), used("fast end", "yardstick")
     print(f"  Gyrotalk   {program_ms:8.0f} ms = {100 * program_ms / 1000 / span:.3f} % of one core")
     main_ms = used("fast end", "Gyrotalk main thread")
-    print(f"    of it the main thread {main_ms:.0f} ms = {100 * main_ms / 1000 / span:.3f} %; the rest is Wine's "
-          "threads (the serial line's event polling)")
+    print(f"    of it the main thread {main_ms:.0f} ms = {100 * main_ms / 1000 / span:.3f} %; the rest is the "
+          "process's other threads (the port's event thread and Wine's own)")
     print(f"  yardstick  {minimal_ms:8.0f} ms = {100 * minimal_ms / 1000 / span:.3f} % of one core")
     print(f"  ratio      {ratio(program_ms, minimal_ms)}   (goal: within 1.5 x)")
     if "wineserver" in run.cpu["fast end"][1]:
