@@ -50,17 +50,22 @@ void TApplication::ProcessMessages() {
     }
 }
 
-bool TApplication::HandleOneMessage() {
+TApplication::TDispatch TApplication::HandleOneMessage() {
     MSG Msg;
-    if (!PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
-        WaitMessage();  // blocks until something arrives: no CPU while waiting
-        return true;
-    }
+    if (!PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE))
+        return TDispatch::Idle;
     if (Msg.message == WM_QUIT) {
         PostQuitMessage(static_cast<int>(Msg.wParam));
-        return false;
+        return TDispatch::Quit;
     }
     TranslateMessage(&Msg);
     DispatchMessageA(&Msg);
-    return true;
+    return TDispatch::Handled;
+}
+
+void TApplication::SleepUntilMessage() {
+    // Unlike WaitMessage, this also wakes for a message another thread
+    // sends, and for input that arrived before the call: no CPU while
+    // waiting, and no wake-up missed.
+    MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }

@@ -41,18 +41,34 @@ public:
     // Runs handlers until Done() is true, sleeping on the message queue
     // between messages instead of spinning. Returns early (false) when
     // WM_QUIT arrives; the quit message is posted again for the outer loop.
+    // Messages that other threads send (the serial port's events) are
+    // handled inside the queue calls without a posted message to show for
+    // it, so Done() is tested again before every sleep.
     template <typename TDone>
     bool WaitUntil(TDone Done) {
         while (!Done()) {
-            if (!HandleOneMessage())
-                return false;
+            switch (HandleOneMessage()) {
+                case TDispatch::Quit:
+                    return false;
+                case TDispatch::Idle:
+                    if (!Done())
+                        SleepUntilMessage();
+                    break;
+                case TDispatch::Handled:
+                    break;
+            }
         }
         return true;
     }
 
 private:
+    enum class TDispatch { Handled, Idle, Quit };
+
     static void ShowErrorBox(const std::string& Message, const std::string& Title);
-    bool HandleOneMessage();
+    // One posted message to its window; Idle when none was waiting.
+    TDispatch HandleOneMessage();
+    // Blocks until a message is posted or sent to this thread.
+    static void SleepUntilMessage();
     bool FErrorShowing = false;
 };
 
