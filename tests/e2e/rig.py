@@ -257,6 +257,8 @@ class Rig:
         self.program = None
         self.sims = []
         self.tracking = None
+        # A scenario that was cut off (a time-out) may have left its program.
+        subprocess.run(["pkill", "-KILL", "-f", r"drive_c/e2e/.*Gyrotalk\.exe"], capture_output=True)
         # HKLM\HARDWARE lives only as long as the server: keep one running.
         subprocess.run(["wineserver", "-p"], env=ENV, capture_output=True)
         reg_delete_key(r"HKCU\Software\Treml")
