@@ -141,6 +141,17 @@ TEST_F(Windriver, ListsEveryChildAndEveryItemInLinesAScriptCanSplit) {
     EXPECT_TRUE(Has(Drive("find", ""), Window));
 }
 
+// A test counts the error dialogs that are open: every window of the
+// caption, and none is no error.
+TEST_F(Windriver, ListsEveryWindowOfACaptionAtOnce) {
+    TRun Run = Drive("windows", "");
+    EXPECT_EQ(Run.Exit, 0u) << Run.Out;
+    EXPECT_EQ(Run.Out, Drive("find", "").Out);
+    TRun None = Drive("windows --caption \"No such window\"");
+    EXPECT_EQ(None.Exit, 0u) << None.Out;
+    EXPECT_EQ(None.Out, "");
+}
+
 TEST_F(Windriver, ReadsAChildByIdByNeighbourAndByPosition) {
     EXPECT_TRUE(Has(Drive("text", "--id 117"), "text id=117 visible=1 text=\"123.4\""));
     TRun Run = Drive("text", "--right-of Azimuth:");
