@@ -260,7 +260,12 @@ class Rig:
         # A scenario that was cut off (a time-out) may have left its program.
         subprocess.run(["pkill", "-KILL", "-f", r"drive_c/e2e/.*Gyrotalk\.exe"], capture_output=True)
         # HKLM\HARDWARE lives only as long as the server: keep one running.
-        subprocess.run(["wineserver", "-p"], env=ENV, capture_output=True)
+        # The server and Wine's background services, started by the first
+        # program of a fresh server, inherit its output: start them with
+        # none, so that later captured calls do not wait for them to end.
+        subprocess.run(["wineserver", "-p"], env=ENV, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run([WINE_RUN, "cmd", "/c", "exit"], env=ENV, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=120)
         reg_delete_key(r"HKCU\Software\Treml")
         # The machine's ports are the simulators' ports, and no others.
         for value in reg_values(SERIALCOMM_KEY):
