@@ -24,7 +24,7 @@ const char kSimUsage[] =
     "                     last byte would have arrived and goes out at 16.7 ms\n"
     "                     per byte (default: at once)\n"
     "  --delay MS         further pause between a frame and its reply (default 0)\n"
-    "  --fault SPEC       start with a fault, SPEC as after \"fault\" below\n"
+    "  --fault FAULT      start with a fault, FAULT as after \"fault\" below\n"
     "  --help             this text\n"
     "\n"
     "Control lines (FIFO; faults combine: extra bytes are appended, the stall\n"
