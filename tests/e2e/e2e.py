@@ -65,7 +65,7 @@ def first_start():
 
 
 def check_cycle(sim, period, cycles):
-    sim.wait_frames(f"{cycles} cycles", lambda f: len(times_of(f, "STATE")) > cycles, 8 + cycles * period)
+    sim.wait_states(0, cycles + 1, f"{cycles} cycles", 8 + cycles * period)
     frames = sim.frames()
     states = times_of(frames, "STATE")[1:]  # the first follows the port opening
     sets = times_of(frames, "SET")
@@ -92,7 +92,7 @@ def timing_sequences():
         targets = sim.targets()
         expect(set(targets) == {("200.00", "0.00")}, f"set points {targets}, not 200.0/0.0 on every cycle")
         window.pick("cs", SEQ_FAST)
-        sim.wait_frames("the fast sequence", lambda f: len([t for t in times_of(f, "STATE")]) >= len(states) + 6, 30)
+        sim.wait_states(0, len(states) + 6, "the fast sequence", 30)
         fast = [t for t in times_of(sim.frames(), "STATE") if t > states[-1] + 3.5]
         within(statistics.median(periods(fast)), 1.3, 1.7, "median STATE period of the fast sequence")
         rig.stop_program()
@@ -107,7 +107,7 @@ def unnamed_satellite():
         window = rig.start()  # no tracking program: the record stays cleared
         window.wait_text("s_ac", "Opened")
         expect(window.text("l_na") == "?", "record not cleared")
-        sim.wait_frames("three STATE frames", lambda f: len(times_of(f, "STATE")) >= 3, 15)
+        sim.wait_states(0, 3, "three STATE frames")
         expect(set(sim.kinds()) == {"STATE"}, f"frames other than STATE: {sim.kinds()}")
 
 
@@ -134,8 +134,7 @@ def faulty_replies():
         sim, window = started(rig, "--paused")
         window.wait_text("s_dv", "1")
         sim.command("fault split")
-        count = len(times_of(sim.frames("tx"), "STATE"))
-        sim.wait_frames("a split reply", lambda f: len(times_of(sim.frames("tx"), "STATE")) >= count + 2, 15)
+        sim.wait_states(sim.states("tx"), 2, "a split reply", direction="tx")
         expect(not window.visible("s_te"), "a split reply counted as an error")
         for fault in ("stall 5", "silent"):
             sim.command(f"fault {fault}")
@@ -152,8 +151,7 @@ def port_released_during_exchange():
     with Rig("port_released") as rig:
         sim, window = started(rig, "--paused")
         sim.command("delay 400")  # replies start late: the click lands inside an exchange
-        count = len(times_of(sim.frames(), "STATE"))
-        sim.wait_frames("a STATE frame", lambda f: len(times_of(f, "STATE")) > count, 10)
+        sim.wait_states(sim.states(), 1, "a STATE frame", 10)
         window.click("op")
         window.wait_text("s_ac", "Closed")
         kinds = sim.kinds()
@@ -176,7 +174,7 @@ def port_change():
         second = rig.rotor(OTHER_PORT)
         first.wait_frames("a STATE frame", lambda f: len(f) >= 1)
         window.pick("CPP", OTHER_PORT)
-        second.wait_frames("STATE on the new port", lambda f: len(times_of(f, "STATE")) >= 1, 10)
+        second.wait_states(0, 1, "STATE on the new port", 10)
         window.wait_text("s_ac", "Opened")
         count = len(first.frames())
         time.sleep(3.5)
@@ -238,7 +236,7 @@ def device_unplugged():
         window.wait_text("s_ac", "Closed")
         window.click("op")
         window.wait_text("s_ac", "Opened")
-        back.wait_frames("STATE on the reopened port", lambda f: len(times_of(f, "STATE")) >= 1, 10)
+        back.wait_states(0, 1, "STATE on the reopened port", 10)
         rig.dismiss_dialogs("Gyrotalk")
         window.wait_text("s_dv", "1")
         window.wait_visible("s_te", False)

@@ -2,7 +2,7 @@
 import sys
 import time
 
-from e2e import expect, started, times_of
+from e2e import expect, started
 from rig import CAPTION, Rig, wine
 
 AO91 = 'SN"AO-91" AZ10 EL20'
@@ -59,17 +59,16 @@ def rotor_faults():
         expect(len(sim.frames("tx")) > 0, "no replies during the flood")
         sim.command("fault none")
         clean_again(window)
-        count = len(times_of(sim.frames(), "STATE"))
+        count = sim.states()
         sim.command("divider 0")
-        sim.wait_frames("two cycles with divider 0", lambda f: len(times_of(f, "STATE")) >= count + 2, 15)
+        sim.wait_states(count, 2, "two cycles with divider 0")
         alive(rig, window)
         sim.command("divider 1")
         clean_again(window)
         # Replies whose digits are above 9, sent while a STATE is awaited.
         sim.command("fault silent")
         for _ in range(3):
-            count = len(times_of(sim.frames(), "STATE"))
-            sim.wait_frames("a STATE frame", lambda f: len(times_of(f, "STATE")) > count, 10)
+            sim.wait_states(sim.states(), 1, "a STATE frame", 10)
             sim.command("send 57 0A 0B 0C 0D 01 FF 0F 0E 0D 01 20")
             time.sleep(0.5)
             alive(rig, window)
@@ -78,9 +77,9 @@ def rotor_faults():
         # Two bytes too many in each reply: the two left over shift every
         # later reply (the input is not cleared before a frame), so only
         # survival is checked here.
-        count = len(times_of(sim.frames(), "STATE"))
+        count = sim.states()
         sim.command("fault extra 2")
-        sim.wait_frames("two cycles with 14-byte replies", lambda f: len(times_of(f, "STATE")) >= count + 2, 15)
+        sim.wait_states(count, 2, "two cycles with 14-byte replies")
         alive(rig, window)
 
 

@@ -199,6 +199,14 @@ class RotorSim:
         with open(self.log_path) as log:
             return [tuple(line.split()[2:4]) for line in log if line.split()[1:2] == ["target"]]
 
+    def states(self, direction="rx"):
+        """How many STATE frames arrived (rx), or replies to them went out (tx)."""
+        return sum(1 for _, kind, _ in self.frames(direction) if kind == "STATE")
+
+    def wait_states(self, since, more, what, limit=15.0, direction="rx"):
+        """Waits until `more` STATE frames (or replies) have come after `since` of them."""
+        return wait_for(what, lambda: self.states(direction) >= since + more, limit, step=0.1)
+
     def kinds(self):
         return [kind for _, kind, _ in self.frames()]
 
