@@ -1,9 +1,10 @@
 """Fault scenarios of the whole chain: python3 faults.py SCENARIO (CTest runs each one)."""
+import os
 import sys
 import time
 
-from e2e import expect, started
-from rig import CAPTION, Rig, wine
+from e2e import SEQ_SLOW, expect, started
+from rig import CAPTION, DDEPEER_EXE, PORT, SETTINGS_KEY, Failure, Rig, reg_add, reg_query, wine
 
 AO91 = 'SN"AO-91" AZ10 EL20'
 
@@ -38,6 +39,116 @@ def tracking_killed():
         expect(window.text("l_st") == AO91, f"received string {window.text('l_st')!r}")
         sim.wait_frames("a SET to the new target", lambda f: ("10.00", "20.00") in sim.targets(), 15)
         alive(rig, window)
+
+
+def written_back(value, expected):
+    stored = reg_query(SETTINGS_KEY, value)
+    expect(stored == ("REG_SZ", expected), f"{value} stored as {stored}, not {expected!r}")
+
+
+def registry_wrong_types():
+    """"ComPort" and "ComSeq" stored as numbers: the defaults are used, the
+    port opens, and both are written back as texts on exit."""
+    with Rig("registry_wrong_types") as rig:
+        reg_add(SETTINGS_KEY, "ComPort", "5", "REG_DWORD")
+        reg_add(SETTINGS_KEY, "ComSeq", "1", "REG_DWORD")
+        sim = rig.rotor()
+        window = rig.start()
+        window.wait_text("s_ac", "Opened")
+        texts = window.texts()
+        expect((texts["CPP"], texts["cs"]) == (PORT, SEQ_SLOW), f"selectors show {texts['CPP']!r}, {texts['cs']!r}")
+        sim.wait_states(0, 1, "a STATE frame")
+        no_dialog(rig)
+        rig.stop_program()
+        written_back("ComPort", PORT)
+        written_back("ComSeq", SEQ_SLOW)
+
+
+def registry_port_gone():
+    """"ComPort" naming a port the machine no longer has: the selector keeps
+    the first port, which opens and is written back on exit."""
+    with Rig("registry_port_gone") as rig:
+        reg_add(SETTINGS_KEY, "ComPort", "COM9")
+        sim = rig.rotor()
+        window = rig.start()
+        window.wait_text("s_ac", "Opened")
+        expect(window.text("CPP") == PORT, f"port selector shows {window.text('CPP')!r}")
+        sim.wait_states(0, 1, "a STATE frame")
+        no_dialog(rig)
+        rig.stop_program()
+        written_back("ComPort", PORT)
+
+
+# Lines no tracking program should send: (what, line, name shown).
+HOSTILE = [
+    ("a 64 KiB line", b'SN"BIG" AZ11 EL12 ' + b"X" * (64 * 1024), "BIG"),
+    ("bytes above 127", b'SN"\xc4\xd6\xdc\xff\x80" AZ13 EL14 UM\xe9\xe8', None),
+    ("an unclosed quote", b'SN"OPEN AZ15 EL16', None),
+    ("control characters", b'SN"C\x01\x07\x1b" AZ17\x08 EL18\x7f UP1\x0b2', None),
+    ("numbers out of every range", b'SN"HUGE" AZ99999999999999999999999 EL-1e400 UP1e999', "HUGE"),
+]
+LAST = (b'SN"AFTER" AZ5 EL6', "AFTER")
+
+
+def hostile_tracking_lines():
+    """Oversized, 8-bit, unclosed and control-laden lines, one at a time: the
+    window follows each, shows no dialog, and every SET carries a valid set
+    point; a sound line afterwards is followed as usual."""
+    with Rig("hostile_tracking_lines") as rig:
+        # Each line is published on a "pause off" and the script pauses after it.
+        script = os.path.join(rig.workdir, "hostile.txt")
+        with open(script, "wb") as out:
+            out.write(b"!pause on\n")
+            for _, line, _ in HOSTILE:
+                out.write(line + b"\n!pause on\n")
+            out.write(LAST[0] + b"\n")
+        sim = rig.rotor()
+        rig.zenitrak("--script", script, "--interval", "200", "--once")
+        window = rig.start()
+        window.wait_text("s_ac", "Opened")
+        window.wait_text("l_dd", "Opened")
+        for what, line, name in HOSTILE + [(LAST[1], LAST[0], LAST[1])]:
+            before = window.text("l_st")
+            rig.tracking.send("pause off")
+            try:
+                window.wait_text("l_st", lambda text: text != before and text.startswith('SN"'))
+                if name:
+                    window.wait_text("l_na", name)
+                alive(rig, window)
+            except Failure as error:
+                raise Failure(f"after {what}: {error}") from None
+        sim.wait_frames("a SET to the last target", lambda f: ("5.00", "6.00") in sim.targets())
+        targets = sim.targets()
+        expect(("invalid",) not in targets, f"invalid set points: {targets}")
+
+
+def tracking_view(window):
+    """What the window shows of the tracking link and the port (the rotor's
+    position moves on by itself)."""
+    texts = window.texts()
+    return {name: texts[name] for name in ("l_dd", "l_st", "l_na", "l_az", "l_el", "l_uf", "l_df", "s_ac", "CPP", "cs")}
+
+
+def foreign_dde_client():
+    """Another program opens a conversation on the window's caption and tries
+    every transaction: each is refused and the window goes on as before."""
+    with Rig("foreign_dde_client") as rig:
+        sim, window = started(rig)
+        window.wait_text("l_na", "ISS (ZARYA)")
+        before = tracking_view(window)
+        evil = 'SN"EVIL" AZ1 EL2'
+        done = wine(DDEPEER_EXE, "--service", "gyrotalk", "--topic", CAPTION.upper(), "--data", evil, check=False)
+        results = dict(line.split(" ", 1) for line in done.stdout.splitlines())
+        expect(results.get("connect") == "accepted", f"conversation not opened: {done.stdout}{done.stderr}")
+        # Wine's client reports every acknowledged poke as taken, whatever the
+        # answer; that the poke changed nothing shows below.
+        for transaction in ("request", "execute", "advise-warm", "advise-hot"):
+            expect(results.get(transaction, "").startswith("refused"), f"{transaction}: {results.get(transaction)}")
+        time.sleep(2)
+        alive(rig, window)
+        after = tracking_view(window)
+        expect(after == before, f"window changed: {before} -> {after}")
+        expect(("1.00", "2.00") not in sim.targets(), "the poked line reached the rotator")
 
 
 def clean_again(window):
@@ -83,7 +194,8 @@ def rotor_faults():
         alive(rig, window)
 
 
-SCENARIOS = {f.__name__: f for f in (tracking_killed, rotor_faults)}
+SCENARIOS = {f.__name__: f for f in (tracking_killed, rotor_faults, registry_wrong_types, registry_port_gone,
+                                     hostile_tracking_lines, foreign_dde_client)}
 
 if __name__ == "__main__":
     if len(sys.argv) != 2 or sys.argv[1] not in SCENARIOS:
