@@ -1,0 +1,180 @@
+"""The whole chain's soak: Gyrotalk.exe under Wine with the rotor simulator
+(600 baud pacing) and the tracking simulator flying its pass over and over,
+the fast sequence for MINUTES. Then the tracking simulator stops, the rotor
+is left to reach the last target and the window is closed. Run through
+bench/soak.sh, which builds the programs and sets the environment.
+
+    python3 soak.py MINUTES
+
+Checks, each printed with its figures (exit status 1 if one fails):
+- no missed cycle: no period between STATE frames longer than 1.5 cycles;
+- no growth of memory or handles: the end's values against the samples taken
+  after 1 and 5 minutes (what Windows sees, ProcessProbe.exe);
+- the position the rotor stopped at (the simulator's "stop" line) equals the
+  last SET frame's target within the simulator's resolution (0.1 degree),
+  and that target is the last tracking line shown;
+- no error dialog, no "Transmission error" at the end, STOP the last frame.
+"""
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
+from chain import (PORT, SEQ_FAST, cpu_ms, log_events, now_ms, number, private_resident_kib, probe,  # noqa: E402
+                   tracking_running, wait_ended)
+from rig import (GYROTALK_EXE, MODEMSHIM, SERIALCOMM_KEY, SETTINGS_KEY, WINDRIVER_EXE, WINE_RUN,  # noqa: E402
+                 WINEPREFIX, Failure, RotorSim, Window, Zenitrak, reg_add, reg_delete_key, wait_for, wine)
+
+CYCLE_MS = 1500
+SAMPLE_EVERY_S = 300
+RESOLUTION = 0.1
+
+
+class Soak:
+    def __init__(self, minutes):
+        self.seconds = minutes * 60
+        self.samples = []  # (minutes since start, (private bytes, handles) or None, resident private KiB)
+        self.failures = []
+
+    def check(self, ok, text):
+        print(f"  {'ok  ' if ok else 'FAIL'} {text}")
+        if not ok:
+            self.failures.append(text)
+
+    def sample(self, pid):
+        windows = probe("Gyrotalk.exe").get("Gyrotalk.exe")
+        self.samples.append(((now_ms() - self.start) / 60000, windows, private_resident_kib(pid)))
+
+
+def main(minutes):
+    soak = Soak(minutes)
+    workdir = os.path.join(WINEPREFIX, "drive_c", "soak")
+    shutil.rmtree(workdir, ignore_errors=True)
+    os.makedirs(workdir)
+    exe = os.path.join(workdir, "Gyrotalk.exe")
+    shutil.copy(GYROTALK_EXE, exe)
+    reg_delete_key(r"HKCU\Software\Treml")
+    reg_add(SERIALCOMM_KEY, r"\Device\Soak" + PORT, PORT)
+    reg_add(SETTINGS_KEY, "ComPort", PORT)
+    reg_add(SETTINGS_KEY, "ComSeq", SEQ_FAST)
+    window = Window()
+    sim = RotorSim(workdir, PORT, "--pace")
+    # The built-in pass, a step a second: the target moves all the time,
+    # rising, crossing, setting and starting over.
+    tracking = Zenitrak("--interval", "1000")
+    program = None
+    try:
+        wait_for("the tracking simulator", tracking_running, 60, step=0.5)
+        soak.start = now_ms()
+        program = subprocess.Popen([WINE_RUN, exe], cwd=workdir, env=dict(os.environ, LD_PRELOAD=MODEMSHIM),
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for("the first STATE", lambda: any(d == "rx" and k == "STATE" for _, d, k in log_events(sim)), 60)
+        cpu_from = cpu_ms(program.pid)
+        marks = [60] + list(range(SAMPLE_EVERY_S, int(soak.seconds), SAMPLE_EVERY_S)) + [soak.seconds]
+        for mark in marks:
+            while now_ms() < soak.start + mark * 1000:
+                if program.poll() is not None:
+                    raise Failure(f"Gyrotalk ended early ({program.returncode})")
+                time.sleep(1)
+            soak.sample(program.pid)
+            print(f"  {soak.samples[-1][0]:5.1f} min: {describe(soak.samples[-1])}", flush=True)
+        cpu_used = cpu_ms(program.pid) - cpu_from
+        soak_end = now_ms()
+        tracking.send("pause on")
+        settle(window)
+        last_line = window.texts()
+        dialogs = [line for line in wine(WINDRIVER_EXE, "windows", "--caption", "Gyrotalk").stdout.splitlines()
+                   if line.startswith("window ")]
+        error_shown = window.visible("s_te")
+        window.drive("close", "--timeout", "30000", check=False, timeout=90)
+        closed = wait_ended(program, 30)
+    finally:
+        if program and program.poll() is None:
+            program.terminate()
+            program.wait(10)
+        tracking.stop()
+        sim.stop()
+    report(soak, log_events(sim), sim.log_path, soak_end, cpu_used, last_line, dialogs, error_shown, closed)
+    return 1 if soak.failures else 0
+
+
+def settle(window):
+    """Waits until the rotor's position shown has not changed for five
+    cycles: it has reached the last target (at most 90 s of slewing)."""
+    last, since = None, now_ms()
+    end = now_ms() + 90000
+    while now_ms() < end:
+        texts = window.texts()
+        shown = (texts["s_az"], texts["s_el"])
+        if shown != last:
+            last, since = shown, now_ms()
+        elif now_ms() - since > 5 * CYCLE_MS:
+            return
+        time.sleep(0.5)
+
+
+def describe(sample):
+    _, windows, resident = sample
+    committed = f"private {windows[0] // 1024} KiB, handles {windows[1]}" if windows else "not seen by ProcessProbe"
+    return f"{committed}, resident private {resident} KiB"
+
+
+def stop_position(log_path):
+    with open(log_path) as log:
+        stops = [line.split() for line in log if line.split()[1:2] == ["stop"]]
+    return (float(stops[-1][2]), float(stops[-1][3])) if stops else None
+
+
+def report(soak, events, log_path, soak_end, cpu_used, last_line, dialogs, error_shown, closed):
+    states = [t for t, d, k in events if d == "rx" and k == "STATE" and t <= soak_end]
+    periods = [b - a for a, b in zip(states, states[1:])]
+    sets = [k for _, d, k in events if d == "target"]
+    span_s = (states[-1] - states[0]) / 1000
+    print()
+    print(f"Soak: {soak.seconds / 60:.0f} min of the fast sequence ({CYCLE_MS} ms), rotor simulator at 600 baud, "
+          "the tracking simulator's pass a step a second")
+    print(f"  {len(states)} STATE frames, {len(sets)} SET frames; CPU of the Gyrotalk process "
+          f"{cpu_used / 1000:.1f} s = {100 * cpu_used / 1000 / span_s:.2f} % of one core")
+    print(f"  STATE period: median {statistics.median(periods):.1f} ms, min {min(periods):.1f} ms, "
+          f"max {max(periods):.1f} ms")
+    missed = [p for p in periods if p > 1.5 * CYCLE_MS]
+    soak.check(not missed, f"no missed cycle ({len(missed)} periods over {1.5 * CYCLE_MS:.0f} ms)")
+    expected = int(span_s * 1000 / CYCLE_MS) + 1
+    soak.check(abs(len(states) - expected) <= 1, f"{len(states)} STATE frames in {span_s:.0f} s, {expected} expected")
+
+    print("  Memory and handles (Windows: committed private bytes and handles; Linux: resident private):")
+    for sample in soak.samples:
+        print(f"    {sample[0]:5.1f} min: {describe(sample)}")
+    seen = [s for s in soak.samples if s[1]]
+    if len(seen) == len(soak.samples) and len(seen) >= 2:
+        # Memory is judged from the second sample on; the growth since the
+        # first is printed beside it.
+        settled_at = seen[min(1, len(seen) - 2)]
+        first, settled, end = seen[0][1], settled_at[1], seen[-1][1]
+        soak.check(end[1] <= first[1], f"no growth of handles ({first[1]} after 1 min, {end[1]} at the end)")
+        soak.check(end[0] <= settled[0],
+                   f"no growth of memory after {settled_at[0]:.0f} min ({settled[0] // 1024} KiB, "
+                   f"{end[0] // 1024} KiB at the end; {(end[0] - first[0]) // 1024:+d} KiB since 1 min)")
+    else:
+        soak.check(False, "every sample seen by ProcessProbe")
+
+    target = sets[-1] if sets else None
+    stopped = stop_position(log_path)
+    soak.check(bool(target and stopped) and all(abs(a - b) <= RESOLUTION / 2 for a, b in zip(target, stopped)),
+               f"rotor stopped at {stopped}, the last target {target}")
+    line = number(last_line["l_az"]), number(last_line["l_el"])
+    soak.check(bool(target) and None not in line and abs(line[0] - target[0]) < 1 and
+               abs(max(0.0, line[1]) - target[1]) < 1,
+               f"the last target is the last tracking line shown ({last_line['l_az']}, {last_line['l_el']})")
+    kinds = [k for _, d, k in events if d == "rx"]
+    soak.check(kinds[-1:] == ["STOP"], f"STOP the last frame ({kinds[-1:]})")
+    soak.check(not dialogs and not error_shown, f"no error dialog ({len(dialogs)}), no transmission error shown")
+    soak.check(closed, "the window closed and the process ended within 30 s")
+    print(f"{'passed' if not soak.failures else 'FAILED'}: {len(soak.failures)} of the checks failed")
+
+
+if __name__ == "__main__":
+    sys.exit(main(float(sys.argv[1])))
