@@ -85,6 +85,10 @@ void TRotorExchange::CPRxChar(int Count) {
         FLink.PortRead(Count);
     } else if (Count >= AwaitedBytes) {
         ReplyText = FLink.PortRead(AwaitedBytes);
+        // Bytes beyond the reply came with it; left waiting, they would be
+        // read as the start of the next reply and shift every later one.
+        if (Count > AwaitedBytes)
+            FLink.PortRead(Count - AwaitedBytes);
         AwaitedBytes = 0;
     } else {
         FLink.EnableTimeOut(true);  // a full second again from this byte

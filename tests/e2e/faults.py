@@ -185,13 +185,18 @@ def rotor_faults():
             alive(rig, window)
         sim.command("fault none")
         clean_again(window)
-        # Two bytes too many in each reply: the two left over shift every
-        # later reply (the input is not cleared before a frame), so only
-        # survival is checked here.
+        # Two bytes too many in each reply, then sound replies: the surplus
+        # is dropped with its reply, so no later reply is shifted.
+        sim.command("position 45 30")
         count = sim.states()
         sim.command("fault extra 2")
         sim.wait_states(count, 2, "two cycles with 14-byte replies")
         alive(rig, window)
+        sim.command("fault none")
+        sim.wait_states(sim.states(), 2, "two cycles with sound replies")
+        clean_again(window)
+        texts = window.texts()
+        expect((texts["s_az"], texts["s_el"]) == ("45.0", "30.0"), f"rotor shown at {texts['s_az']}, {texts['s_el']}")
 
 
 SCENARIOS = {f.__name__: f for f in (tracking_killed, rotor_faults, registry_wrong_types, registry_port_gone,

@@ -175,13 +175,19 @@ TEST_F(Exchange, SilenceEndsInATransmissionErrorAndTheCycleGoesOn) {
     EXPECT_EQ(Link.Shown.size(), 1u);
 }
 
-TEST_F(Exchange, ExtraBytesStayAndStrayBytesAreDropped) {
+TEST_F(Exchange, BytesBeyondTheReplyAndStrayBytesAreDropped) {
     Rotor.CPAfterOpen();
     Answer(kReply + "xy");
     Tick();
-    EXPECT_EQ(Link.Input, "xy");
-    Link.Input += "z";
-    Rotor.CPRxChar(3);  // nothing awaited: read and dropped
+    EXPECT_EQ(Link.Input, "");  // left waiting, they would shift every later reply
+    Tick(5);  // the rest of the cycle
+    Answer(kReply);
+    Tick();
+    ASSERT_EQ(Link.Shown.size(), 2u);
+    EXPECT_DOUBLE_EQ(Link.Shown[1].Azimuth, 123.4);
+    EXPECT_EQ(Link.Shown[1].Divider, 1);
+    Link.Input = "z";
+    Rotor.CPRxChar(1);  // nothing awaited: read and dropped
     EXPECT_EQ(Link.Input, "");
 }
 
