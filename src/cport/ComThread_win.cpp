@@ -97,7 +97,7 @@ void TComThread::WatchLoop() {
             if (!FReceivedEvents.Empty())
                 DeliverEvents();
         }
-        if (Pause && WaitForSingleObject(FStopEvent.Get(), kLevelPause) != WAIT_TIMEOUT)
+        if (Pause && WaitForSingleObject(FStopEvent.Get(), PauseAfterRepeat()) != WAIT_TIMEOUT)
             return;
     }
 }
@@ -108,8 +108,10 @@ bool TComThread::DropRepeatedRxChar() {
     try {
         const bool Arrived = FPort.FRxArrivals.Arrived(FPort.WaitingInput());
         FQueryFailed = false;
-        if (Arrived)
+        if (Arrived) {
+            FLastArrival = GetTickCount64();
             return false;
+        }
     } catch (const EComPort&) {
         // The rx-char step on the main thread meets the same failure and
         // reports it: pass the event on once, not at every repeated report.
@@ -118,6 +120,10 @@ bool TComThread::DropRepeatedRxChar() {
     }
     FReceivedEvents.Exclude(evRxChar);
     return true;
+}
+
+DWORD TComThread::PauseAfterRepeat() const {
+    return GetTickCount64() - FLastArrival < kLevelPause ? kArrivalPause : kLevelPause;
 }
 
 void TComThread::DeliverEvents() {

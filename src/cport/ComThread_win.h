@@ -8,9 +8,10 @@
 // each arrival once. A report that brings no new bytes is not passed on, and
 // the thread then pauses briefly before it waits again, so that bytes left
 // unread cost a check of the input queue every kLevelPause ms instead of a
-// busy loop (under 1 % of a core, scripts/measure-event-thread.sh). New
-// bytes are still seen within that pause: at 600 baud 50 ms is three bytes'
-// time, far inside any reply time-out.
+// busy loop (under 1 % of a core, scripts/measure-event-thread.sh). While
+// bytes keep arriving (a reply on its way) the pause is kArrivalPause, so
+// that the reader learns of a reply's last byte within a few ms, not up to
+// a whole kLevelPause later.
 #include <windows.h>
 
 #include "cport/ComTypes.h"
@@ -21,7 +22,8 @@ class TCustomComPort;
 
 class TComThread : public TThread {
 public:
-    static constexpr DWORD kLevelPause = 50;  // ms
+    static constexpr DWORD kLevelPause = 50;   // ms
+    static constexpr DWORD kArrivalPause = 5;  // ms, within kLevelPause of the last arrival
 
     // Sets the device's event mask from the port's Events, fixed for the
     // thread's life, and returns once the thread watches the device. Main
@@ -42,6 +44,7 @@ private:
     void WatchLoop();
     // Drops an EV_RXCHAR that brought no new bytes; true when it did so.
     bool DropRepeatedRxChar();
+    DWORD PauseAfterRepeat() const;
     void DeliverEvents();
     void SendEventMessages();
     void RaiseEvents();
@@ -51,4 +54,5 @@ private:
     TEventHandle FWatching;      // set once the first wait for line events was started
     TComEvents FReceivedEvents;  // of the last completed wait
     bool FQueryFailed = false;   // the last look at the input queue failed
+    ULONGLONG FLastArrival = 0;  // GetTickCount64 when new bytes were last seen
 };
