@@ -131,7 +131,7 @@ def stop_position(log_path):
 def report(soak, events, log_path, soak_end, cpu_used, last_line, dialogs, error_shown, closed):
     states = [t for t, d, k in events if d == "rx" and k == "STATE" and t <= soak_end]
     periods = [b - a for a, b in zip(states, states[1:])]
-    sets = [k for _, d, k in events if d == "target"]
+    sets = [k for t, d, k in events if d == "target" and t <= soak_end]
     span_s = (states[-1] - states[0]) / 1000
     print()
     print(f"Soak: {soak.seconds / 60:.0f} min of the fast sequence ({CYCLE_MS} ms), rotor simulator at 600 baud, "
@@ -161,7 +161,8 @@ def report(soak, events, log_path, soak_end, cpu_used, last_line, dialogs, error
     else:
         soak.check(False, "every sample seen by ProcessProbe")
 
-    target = sets[-1] if sets else None
+    targets = [k for _, d, k in events if d == "target"]
+    target = targets[-1] if targets else None
     stopped = stop_position(log_path)
     soak.check(bool(target and stopped) and all(abs(a - b) <= RESOLUTION / 2 for a, b in zip(target, stopped)),
                f"rotor stopped at {stopped}, the last target {target}")
