@@ -296,9 +296,11 @@ class Run:
             "yardstick": (windows.get("MinimalWindow.exe"), private_resident_kib(self.pids["yardstick"]))})
 
 
-def main(fast_s, slow_s):
-    run = Run(fast_s, slow_s)
-    workdir = os.path.join(WINEPREFIX, "drive_c", "bench")
+def prepare(name):
+    """A fresh directory NAME in the prefix with its own copy of the exe, PORT
+    as the machine's one port, and settings for the fast sequence on it.
+    Returns the directory and the exe's path."""
+    workdir = os.path.join(WINEPREFIX, "drive_c", name)
     shutil.rmtree(workdir, ignore_errors=True)
     os.makedirs(workdir)
     exe = os.path.join(workdir, "Gyrotalk.exe")
@@ -307,6 +309,12 @@ def main(fast_s, slow_s):
     reg_add(SERIALCOMM_KEY, r"\Device\Bench" + PORT, PORT)
     reg_add(SETTINGS_KEY, "ComPort", PORT)
     reg_add(SETTINGS_KEY, "ComSeq", SEQ_FAST)
+    return workdir, exe
+
+
+def main(fast_s, slow_s):
+    run = Run(fast_s, slow_s)
+    workdir, exe = prepare("bench")
     run.pids["wineserver"] = wineserver_pid()
     window = Window()
     processes, watches = [], []

@@ -16,17 +16,16 @@ Checks, each printed with its figures (exit status 1 if one fails):
 - no error dialog, no "Transmission error" at the end, STOP the last frame.
 """
 import os
-import shutil
 import statistics
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
-from chain import (PORT, SEQ_FAST, cpu_ms, log_events, now_ms, number, private_resident_kib, probe,  # noqa: E402
+from chain import (PORT, cpu_ms, log_events, now_ms, number, prepare, private_resident_kib, probe,  # noqa: E402
                    tracking_running, wait_ended)
-from rig import (GYROTALK_EXE, MODEMSHIM, SERIALCOMM_KEY, SETTINGS_KEY, WINDRIVER_EXE, WINE_RUN,  # noqa: E402
-                 WINEPREFIX, Failure, RotorSim, Window, Zenitrak, reg_add, reg_delete_key, wait_for, wine)
+from rig import (MODEMSHIM, WINDRIVER_EXE, WINE_RUN, Failure, RotorSim, Window, Zenitrak, wait_for,  # noqa: E402
+                 wine)
 
 CYCLE_MS = 1500
 SAMPLE_EVERY_S = 300
@@ -51,15 +50,7 @@ class Soak:
 
 def main(minutes):
     soak = Soak(minutes)
-    workdir = os.path.join(WINEPREFIX, "drive_c", "soak")
-    shutil.rmtree(workdir, ignore_errors=True)
-    os.makedirs(workdir)
-    exe = os.path.join(workdir, "Gyrotalk.exe")
-    shutil.copy(GYROTALK_EXE, exe)
-    reg_delete_key(r"HKCU\Software\Treml")
-    reg_add(SERIALCOMM_KEY, r"\Device\Soak" + PORT, PORT)
-    reg_add(SETTINGS_KEY, "ComPort", PORT)
-    reg_add(SETTINGS_KEY, "ComSeq", SEQ_FAST)
+    workdir, exe = prepare("soak")
     window = Window()
     sim = RotorSim(workdir, PORT, "--pace")
     # The built-in pass, a step a second: the target moves all the time,

@@ -1,10 +1,9 @@
 """End-to-end scenarios: python3 e2e.py SCENARIO (CTest runs each one)."""
 import statistics
-import sys
 import time
 
-from rig import (CAPTION, OTHER_PORT, PORT, SETTINGS_KEY, Failure, Rig, reg_add, reg_key_exists,
-                 reg_query, wait_for)
+from rig import (OTHER_PORT, PORT, SETTINGS_KEY, Failure, Rig, reg_add, reg_key_exists,
+                 reg_query, run_scenario, wait_for)
 
 SEQ_SLOW, SEQ_FAST = "G-500, S-2500", "G-500, S-1000"
 ISS = 'SN"ISS (ZARYA)" AZ123.4 EL10.5 UP145800000.4 DN437800000 UMFM DMFM'
@@ -242,13 +241,8 @@ def device_unplugged():
         window.wait_visible("s_te", False)
 
 
-SCENARIOS = {f.__name__: f for f in (first_start, timing_sequences, unnamed_satellite,
-                                     fast_sequence_from_registry, faulty_replies,
-                                     port_released_during_exchange, port_change, tracking_program_quits,
-                                     tracking_program_started, device_unplugged)}
-
 if __name__ == "__main__":
-    if len(sys.argv) != 2 or sys.argv[1] not in SCENARIOS:
-        sys.exit(f"usage: e2e.py {{{'|'.join(SCENARIOS)}}}")
-    SCENARIOS[sys.argv[1]]()
-    print(f"{sys.argv[1]}: passed ({CAPTION})")
+    run_scenario([first_start, timing_sequences, unnamed_satellite,
+                  fast_sequence_from_registry, faulty_replies,
+                  port_released_during_exchange, port_change, tracking_program_quits,
+                  tracking_program_started, device_unplugged])

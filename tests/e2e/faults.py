@@ -1,10 +1,10 @@
 """Fault scenarios of the whole chain: python3 faults.py SCENARIO (CTest runs each one)."""
 import os
-import sys
 import time
 
 from e2e import SEQ_SLOW, expect, started
-from rig import CAPTION, DDEPEER_EXE, PORT, SETTINGS_KEY, Failure, Rig, reg_add, reg_query, wine
+from rig import (CAPTION, DDEPEER_EXE, PORT, SETTINGS_KEY, Failure, Rig, reg_add, reg_query, run_scenario,
+                 wine)
 
 AO91 = 'SN"AO-91" AZ10 EL20'
 
@@ -199,11 +199,6 @@ def rotor_faults():
         expect((texts["s_az"], texts["s_el"]) == ("45.0", "30.0"), f"rotor shown at {texts['s_az']}, {texts['s_el']}")
 
 
-SCENARIOS = {f.__name__: f for f in (tracking_killed, rotor_faults, registry_wrong_types, registry_port_gone,
-                                     hostile_tracking_lines, foreign_dde_client)}
-
 if __name__ == "__main__":
-    if len(sys.argv) != 2 or sys.argv[1] not in SCENARIOS:
-        sys.exit(f"usage: faults.py {{{'|'.join(SCENARIOS)}}}")
-    SCENARIOS[sys.argv[1]]()
-    print(f"{sys.argv[1]}: passed ({CAPTION})")
+    run_scenario([tracking_killed, rotor_faults, registry_wrong_types, registry_port_gone,
+                  hostile_tracking_lines, foreign_dde_client])

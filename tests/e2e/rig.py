@@ -9,6 +9,7 @@ import re
 import shutil
 import signal
 import subprocess
+import sys
 import time
 
 CAPTION = "Gyrotalk Rotor Driver 0.97 test"
@@ -333,3 +334,13 @@ class Rig:
             sim.stop()
         wine("taskkill", "/f", "/im", "Zenitrak.exe", check=False)
         return False
+
+
+def run_scenario(scenarios):
+    """Runs the scenario named on the command line: SCRIPT SCENARIO."""
+    script = os.path.basename(sys.argv[0])
+    names = {f.__name__: f for f in scenarios}
+    if len(sys.argv) != 2 or sys.argv[1] not in names:
+        sys.exit(f"usage: {script} {{{'|'.join(names)}}}")
+    names[sys.argv[1]]()
+    print(f"{sys.argv[1]}: passed ({CAPTION})")
