@@ -95,6 +95,31 @@ def reg_add(key, value, data, kind="REG_SZ"):
     wine("reg", "add", key, "/v", value, "/t", kind, "/d", data, "/f")
 
 
+def own_serial_ports():
+    """Makes the simulators' ports the machine's ports, and no others. Right
+    after a server has started, the prefix's own COM1 was seen to come back
+    once it had been removed, so the list is set again until it reads back
+    unchanged twice, a second apart."""
+    ours = sorted(rf"\Device\E2E{port}" for port in (PORT, OTHER_PORT))
+    settled = 0
+    end = time.monotonic() + 20
+    while settled < 2:
+        values = sorted(reg_values(SERIALCOMM_KEY))
+        if values == ours:
+            settled += 1
+        else:
+            settled = 0
+            if time.monotonic() > end:
+                raise Failure(f"the serial ports will not stay the simulators': {values}")
+            for value in values:
+                if value not in ours:
+                    wine("reg", "delete", SERIALCOMM_KEY, "/v", value, "/f")
+            for port in (PORT, OTHER_PORT):
+                reg_add(SERIALCOMM_KEY, rf"\Device\E2E{port}", port)
+        if settled < 2:
+            time.sleep(1)
+
+
 # --- the window -----------------------------------------------------------
 
 def unquote(text):
@@ -277,11 +302,7 @@ class Rig:
         subprocess.run([WINE_RUN, "cmd", "/c", "exit"], env=ENV, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=120)
         reg_delete_key(r"HKCU\Software\Treml")
-        # The machine's ports are the simulators' ports, and no others.
-        for value in reg_values(SERIALCOMM_KEY):
-            wine("reg", "delete", SERIALCOMM_KEY, "/v", value, "/f")
-        for port in (PORT, OTHER_PORT):
-            reg_add(SERIALCOMM_KEY, rf"\Device\E2E{port}", port)
+        own_serial_ports()
 
     def rotor(self, port=PORT, *options):
         sim = RotorSim(self.workdir, port, *options)
