@@ -250,6 +250,7 @@ int32_t TCustomComPort::WriteBufferAsync(const void* Buffer, int32_t Count, TCom
     if (!Transfer)
         throw EComPort(ecInvalidAsync);
     Transfer->Kind = tkWrite;
+    ++FWrites;
     DWORD Written = 0;
     if (!WriteFile(FHandle.Get(), Buffer, static_cast<DWORD>(Count), &Written, &Transfer->Overlapped) &&
         GetLastError() != ERROR_IO_PENDING)
@@ -341,7 +342,6 @@ DWORD TCustomComPort::ClearErrors(COMSTAT& Status) {
 int32_t TCustomComPort::PendingInputCount() {
     COMSTAT Status{};
     ClearErrors(Status);
-    FTakenErrors = 0;
     return static_cast<int32_t>(Status.cbInQue);
 }
 

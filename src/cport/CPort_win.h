@@ -25,6 +25,7 @@
 #include "framework/Component.h"
 #include "framework/Handles_win.h"
 #include "framework/MessageWindow_win.h"
+#include "framework/Platform_win.h"
 
 class TComThread;
 
@@ -45,12 +46,18 @@ struct TComTransfer {
 // The device calls whose failures no pseudo-terminal produces, so that
 // tests can put fakes here: SetCommState for a setting that the device
 // refuses (code 7), PurgeComm for an abort that fails in Close (code 5),
-// ClearCommError for a queue query that fails (code 10). Otherwise a port
-// makes the real calls.
+// ClearCommError for a queue query that fails (code 10), WaitCommEvent for
+// a device that refuses to report events and for Windows' way of reporting
+// received bytes (once per arrival, where Wine reports them while they sit
+// unread). LookAtLine picks how the event thread watches the line (see
+// ComThread_win.h): by looking under Wine, by waiting on Windows; tests run
+// the waiting thread under Wine too. Otherwise a port makes the real calls.
 struct TComDeviceCalls {
     decltype(&::SetCommState) SetCommState = &::SetCommState;
     decltype(&::PurgeComm) PurgeComm = &::PurgeComm;
     decltype(&::ClearCommError) ClearCommError = &::ClearCommError;
+    decltype(&::WaitCommEvent) WaitCommEvent = &::WaitCommEvent;
+    bool LookAtLine = RunsOnWine();
 };
 
 // Its setting accessors are those of TComPortSettings (ComPortSettings.h),
@@ -244,7 +251,8 @@ private:
     TComSettingGroups FSettingGroups{sgBasic};
     TComDeviceCalls FDeviceCalls;
     TRxArrivals FRxArrivals;
-    std::atomic<uint32_t> FTakenErrors{0};  // error flags cleared by the event thread's queries
+    std::atomic<uint32_t> FTakenErrors{0};  // error flags that the port's own queries took, owed to TakeLineErrors
+    std::atomic<uint32_t> FWrites{0};       // writes started, for the event thread's look
 };
 
 // The port as the window layout uses it.

@@ -1,18 +1,33 @@
 #include "cport/ComThread_win.h"
 
+#include <exception>
 #include <utility>
 
 #include "cport/CPort_win.h"
 #include "cport/ComEvents.h"
+#include "framework/Application_win.h"
 #include "framework/Exceptions.h"
 
 namespace {
+// However the thread's loop ends, both driver queues are emptied on its way out.
+class TQueuesPurge {
+public:
+    explicit TQueuesPurge(HANDLE Device) : FDevice(Device) {}
+    ~TQueuesPurge() { PurgeComm(FDevice, PURGE_TXCLEAR | PURGE_RXCLEAR); }
+    TQueuesPurge(const TQueuesPurge&) = delete;
+    TQueuesPurge& operator=(const TQueuesPurge&) = delete;
+
+private:
+    HANDLE FDevice;
+};
+
 // One overlapped wait for line events, re-armed for every wait. Ending it
 // clears the device's event mask, which completes a pending wait, and waits
 // for that completion: the record must outlive every wait on it.
 class TLineWait {
 public:
-    explicit TLineWait(HANDLE Device) : FDevice(Device), FEvent(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {
+    TLineWait(HANDLE Device, const TComDeviceCalls& Calls)
+        : FDevice(Device), FCalls(Calls), FEvent(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {
         FOverlapped.hEvent = FEvent.Get();
     }
     ~TLineWait() {
@@ -20,16 +35,15 @@ public:
         DWORD Unused;
         if (FPending)
             GetOverlappedResult(FDevice, &FOverlapped, &Unused, TRUE);
-        PurgeComm(FDevice, PURGE_TXCLEAR | PURGE_RXCLEAR);
     }
     TLineWait(const TLineWait&) = delete;
     TLineWait& operator=(const TLineWait&) = delete;
 
     HANDLE Event() const { return FEvent.Get(); }
-    // False when the device refuses to start a wait.
-    bool Start() {
-        FPending = WaitCommEvent(FDevice, &FMask, &FOverlapped) || GetLastError() == ERROR_IO_PENDING;
-        return FPending;
+    // The system error when the device refuses to start a wait, else 0.
+    DWORD Start() {
+        FPending = FCalls.WaitCommEvent(FDevice, &FMask, &FOverlapped) || GetLastError() == ERROR_IO_PENDING;
+        return FPending ? 0 : GetLastError();
     }
     // After the event was signalled: the events, or none when the wait failed.
     bool Fetch(TComEvents& Events) {
@@ -43,6 +57,7 @@ public:
 
 private:
     HANDLE FDevice;
+    const TComDeviceCalls& FCalls;
     TEventHandle FEvent;
     OVERLAPPED FOverlapped{};
     DWORD FMask = 0;
@@ -52,16 +67,17 @@ private:
 
 TComThread::TComThread(TCustomComPort& Port)
     : FPort(Port),
+      FLooks(Port.FDeviceCalls.LookAtLine),
       FStopEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       FWatching(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
     if (!FStopEvent || !FWatching)
         throw Exception("Cannot create the event thread's wait objects");
     SetPriority(FPort.FThreadPriority);
-    SetCommMask(FPort.Handle(), EventSetToCommMask(FPort.FEvents));
+    if (!FLooks)
+        SetCommMask(FPort.Handle(), EventSetToCommMask(FPort.FEvents));
     Resume();
-    // Windows counts line changes from SetCommMask on, Wine only from the
-    // start of a wait: so that a change right after Open is not lost there,
-    // Open returns once the thread waits.
+    // Line changes count from the first wait or look on: so that a change
+    // right after Open is not lost, Open returns once the thread watches.
     const HANDLE Started[] = {FWatching.Get(), Handle()};
     WaitForMultipleObjects(2, Started, FALSE, INFINITE);
 }
@@ -76,54 +92,90 @@ void TComThread::StopWatching() {
     Sleep(0);
 }
 
-void TComThread::WatchLoop() {
-    TLineWait Wait(FPort.Handle());
+void TComThread::Execute() {
+    const TQueuesPurge Purge(FPort.Handle());
+    FLooks ? LookLoop() : WaitLoop();
+}
+
+void TComThread::WaitLoop() {
+    TLineWait Wait(FPort.Handle(), FPort.FDeviceCalls);
     const HANDLE Waits[] = {FStopEvent.Get(), Wait.Event()};
     for (bool First = true;; First = false) {
-        const bool Started = Wait.Start();
+        const DWORD Refused = Wait.Start();
         if (First)
             SetEvent(FWatching.Get());
-        if (!Started) {
-            // The device will not report events (Wine says so for a terminal
-            // without modem lines): retrying could only spin.
+        if (Refused) {
+            // Retrying could only spin: say once that the port has gone
+            // deaf, then wait for the close.
+            ReportDeafDevice(Refused);
             WaitForSingleObject(FStopEvent.Get(), INFINITE);
             return;
         }
         if (WaitForMultipleObjects(2, Waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
             return;
-        bool Pause = true;  // a failed completion delivers nothing
-        if (Wait.Fetch(FReceivedEvents)) {
-            Pause = DropRepeatedRxChar();
-            if (!FReceivedEvents.Empty())
-                DeliverEvents();
-        }
-        if (Pause && WaitForSingleObject(FStopEvent.Get(), PauseAfterRepeat()) != WAIT_TIMEOUT)
-            return;
+        if (Wait.Fetch(FReceivedEvents) && !FReceivedEvents.Empty())
+            DeliverEvents();
     }
 }
 
-bool TComThread::DropRepeatedRxChar() {
-    if (!FReceivedEvents.Contains(evRxChar))
-        return false;
+void TComThread::LookLoop() {
+    TLineLook Look(FPort.FEvents, FPort.FBuffer.InputSize());
     try {
-        const bool Arrived = FPort.FRxArrivals.Arrived(FPort.WaitingInput());
-        FQueryFailed = false;
-        if (Arrived) {
-            FLastArrival = GetTickCount64();
-            return false;
-        }
+        Look.Start(ReadLine(Look));
     } catch (const EComPort&) {
-        // The rx-char step on the main thread meets the same failure and
-        // reports it: pass the event on once, not at every repeated report.
-        if (!std::exchange(FQueryFailed, true))
-            return true;
+        // The looks that follow meet the same failure and pass it on.
     }
-    FReceivedEvents.Exclude(evRxChar);
-    return true;
+    SetEvent(FWatching.Get());
+    while (WaitForSingleObject(FStopEvent.Get(), LookPause()) == WAIT_TIMEOUT) {
+        bool Failed = false;
+        try {
+            const TLineReading Now = ReadLine(Look);
+            const bool Arrived = FPort.FRxArrivals.Arrived(Now.InQueue);
+            if (Arrived)
+                FLastArrival = GetTickCount64();
+            FReceivedEvents = Look.Next(Now, Arrived);
+            if (FReceivedEvents.Contains(evError) || FReceivedEvents.Contains(evBreak))
+                FPort.FTakenErrors.fetch_or(Now.ErrorWord);
+        } catch (const EComPort&) {
+            Failed = true;
+        }
+        // The rx-char step on the main thread meets the same failure and
+        // reports it: pass it on once, not at every look.
+        if (LookFailedAgain(Failed))
+            continue;
+        if (!FReceivedEvents.Empty())
+            DeliverEvents();
+    }
 }
 
-DWORD TComThread::PauseAfterRepeat() const {
-    return GetTickCount64() - FLastArrival < kLevelPause ? kArrivalPause : kLevelPause;
+TLineReading TComThread::ReadLine(const TLineLook& Look) {
+    TLineReading Now;
+    COMSTAT Status{};
+    Now.ErrorWord = FPort.ClearErrors(Status);
+    Now.InQueue = static_cast<int32_t>(Status.cbInQue);
+    Now.OutQueue = static_cast<int32_t>(Status.cbOutQue);
+    Now.Writes = FPort.FWrites.load();
+    DWORD Modem = 0;
+    Now.ModemRead = Look.WatchesModemLines() && GetCommModemStatus(FPort.Handle(), &Modem);
+    Now.ModemStatus = Modem;
+    return Now;
+}
+
+bool TComThread::LookFailedAgain(bool Failed) {
+    const bool Again = Failed && FLookFailed;
+    FLookFailed = Failed;
+    if (Failed && !Again)
+        FReceivedEvents = {evRxChar};
+    return Again;
+}
+
+DWORD TComThread::LookPause() const {
+    return GetTickCount64() - FLastArrival < kQuietLook ? kArrivalLook : kQuietLook;
+}
+
+void TComThread::ReportDeafDevice(DWORD Error) {
+    const auto Deaf = std::make_exception_ptr(EComPort(ecWaitForEvent, static_cast<int32_t>(Error)));
+    Synchronize([Deaf] { Application().HandleException(Deaf); });
 }
 
 void TComThread::DeliverEvents() {

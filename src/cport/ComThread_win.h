@@ -1,20 +1,21 @@
 #pragma once
-// The event thread of an open port: it waits in the device for line events
+// The event thread of an open port: it watches the device for line events
 // and hands each batch to the port, as the port's SyncMethod says.
 //
-// The thread never polls while the line is quiet: it sleeps in one unbounded
-// wait on the device and its stop event. One exception: Wine reports
-// EV_RXCHAR for as long as received bytes sit unread, where Windows reports
-// each arrival once. A report that brings no new bytes is not passed on, and
-// the thread then pauses briefly before it waits again, so that bytes left
-// unread cost a check of the input queue every kLevelPause ms instead of a
-// busy loop (under 1 % of a core, scripts/measure-event-thread.sh). While
-// bytes keep arriving (a reply on its way) the pause is kArrivalPause, so
-// that the reader learns of a reply's last byte within a few ms, not up to
-// a whole kLevelPause later.
+// On Windows the thread sleeps in one unbounded wait on the device's line
+// events and its stop event. Under Wine that wait is the costly part: each
+// WaitCommEvent that cannot complete at once starts a thread of Wine's own
+// that polls the device every millisecond through the wineserver, every
+// write ends it, and each such thread leaves a few hundred bytes of heap
+// behind. So under Wine the thread looks at the device's status instead
+// (TLineLook): every kQuietLook ms while the line is quiet, every
+// kArrivalLook ms while bytes keep arriving, so that the reader learns of a
+// reply's last byte within a few ms. A line change is then seen up to
+// kQuietLook ms late.
 #include <windows.h>
 
 #include "cport/ComTypes.h"
+#include "cport/LineLook.h"
 #include "framework/Handles_win.h"
 #include "framework/Thread_win.h"
 
@@ -22,37 +23,38 @@ class TCustomComPort;
 
 class TComThread : public TThread {
 public:
-    static constexpr DWORD kLevelPause = 50;   // ms
-    static constexpr DWORD kArrivalPause = 5;  // ms, within kLevelPause of the last arrival
+    static constexpr DWORD kQuietLook = 50;   // ms
+    static constexpr DWORD kArrivalLook = 5;  // ms, within kQuietLook of the last arrival
 
-    // Sets the device's event mask from the port's Events, fixed for the
-    // thread's life, and returns once the thread watches the device. Main
-    // thread only.
+    // Starts watching the device with the port's Events, fixed for the
+    // thread's life, and returns once the thread watches. Main thread only.
     explicit TComThread(TCustomComPort& Port);
     // Stops watching and returns when the thread has ended; meanwhile the
     // calling (main) thread still delivers events that the thread is handing
-    // over. On its way out the thread clears the event mask and empties both
-    // driver queues.
+    // over. On its way out the thread empties both driver queues.
     ~TComThread() override;
 
     void StopWatching();
 
 protected:
-    void Execute() override { WatchLoop(); }
+    void Execute() override;
 
 private:
-    void WatchLoop();
-    // Drops an EV_RXCHAR that brought no new bytes; true when it did so.
-    bool DropRepeatedRxChar();
-    DWORD PauseAfterRepeat() const;
+    void WaitLoop();
+    void LookLoop();
+    TLineReading ReadLine(const TLineLook& Look);
+    bool LookFailedAgain(bool Failed);
+    DWORD LookPause() const;
+    void ReportDeafDevice(DWORD Error);
     void DeliverEvents();
     void SendEventMessages();
     void RaiseEvents();
 
     TCustomComPort& FPort;
+    const bool FLooks;  // looks at the device instead of waiting for its events
     TEventHandle FStopEvent;
-    TEventHandle FWatching;      // set once the first wait for line events was started
-    TComEvents FReceivedEvents;  // of the last completed wait
-    bool FQueryFailed = false;   // the last look at the input queue failed
+    TEventHandle FWatching;      // set once the thread watches the device
+    TComEvents FReceivedEvents;  // of the last wait or look
+    bool FLookFailed = false;    // the last look at the device failed
     ULONGLONG FLastArrival = 0;  // GetTickCount64 when new bytes were last seen
 };

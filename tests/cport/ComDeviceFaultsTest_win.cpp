@@ -226,4 +226,26 @@ TEST_F(ComDeviceFaultsTest, AFailingClearCommErrorRaisesCode10WhereverTheQueueIs
     EXPECT_EQ(Text, "x");
 }
 
+// A device that refuses to report line events (a wait that fails at once):
+// the user is told once, and the event thread does not retry in a loop.
+TEST_F(ComDeviceFaultsTest, ADeviceThatRefusesToReportEventsIsShownOnce) {
+    static int Refusals = 0;
+    Refusals = 0;
+    TComDeviceCalls Calls{&FakeSetCommState, &FakePurgeComm, &FakeClearCommError};
+    Calls.WaitCommEvent = [](HANDLE, LPDWORD, LPOVERLAPPED) -> BOOL {
+        ++Refusals;
+        SetLastError(ERROR_GEN_FAILURE);
+        return FALSE;
+    };
+    Calls.LookAtLine = false;
+    Port.SetDeviceCalls(Calls);
+    Port.SetSyncMethod(smWindowSync);
+    Port.Open();
+    ASSERT_TRUE(PumpUntil([&] { return !ShownErrors.empty(); }));
+    PumpFor(300);
+    EXPECT_EQ(ShownErrors, TLog{"WaitForEvent method failed (win error code: 31)"});
+    EXPECT_EQ(Refusals, 1);
+    Port.Close();
+}
+
 }  // namespace
