@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "cport/ComEvents.h"
 #include "cport/ComThread_win.h"
@@ -24,6 +25,18 @@ DCB ToDcb(const TDeviceControlBlock& Block) {
     std::memcpy(&Dcb, &Block, sizeof Dcb);
     return Dcb;
 }
+
+// Keeps a flag set for as long as it lives.
+class TFlagScope {
+public:
+    explicit TFlagScope(bool& Flag) : FFlag(Flag) { FFlag = true; }
+    ~TFlagScope() { FFlag = false; }
+    TFlagScope(const TFlagScope&) = delete;
+    TFlagScope& operator=(const TFlagScope&) = delete;
+
+private:
+    bool& FFlag;
+};
 
 // Frees a synchronous operation's transfer record however it ends.
 class TTransferScope {
@@ -165,22 +178,26 @@ void TCustomComPort::Open() {
     ProcessBeforeOpen();
     OpenDevice();
     FConnected = true;
+    FRxArrivals.Reset();
+    FTakenErrors = 0;
     try {
         ApplyAllSettings();
+        StartEventThread();
     } catch (...) {
+        StopEventThread();
         CloseDevice();
         FConnected = false;
         throw;
     }
-    FRxArrivals.Reset();
-    FTakenErrors = 0;
-    StartEventThread();
     ProcessAfterOpen();
 }
 
 void TCustomComPort::Close() {
-    if (!FConnected || IsDesigning())
+    if (!FConnected || IsDesigning() || FClosing)
         return;
+    // Handlers run while Close waits for the event thread; one of them may
+    // close the port too.
+    const TFlagScope Closing(FClosing);
     ProcessBeforeClose();
     CancelTransfers();
     StopEventThread();
@@ -268,6 +285,7 @@ int32_t TCustomComPort::ReadBufferAsync(void* Buffer, int32_t Count, TComTransfe
     if (!Transfer)
         throw EComPort(ecInvalidAsync);
     Transfer->Kind = tkRead;
+    Transfer->Counted = false;
     // With timeouts that say "return at once", Windows completes a read with
     // nothing waiting at once and empty; Wine leaves it pending until a byte
     // arrives. So with nothing waiting the record is completed here, empty.
@@ -278,9 +296,13 @@ int32_t TCustomComPort::ReadBufferAsync(void* Buffer, int32_t Count, TComTransfe
         return 0;
     }
     DWORD Read = 0;
-    if (!ReadFile(FHandle.Get(), Buffer, static_cast<DWORD>(Count), &Read, &Transfer->Overlapped) &&
-        GetLastError() != ERROR_IO_PENDING)
+    if (ReadFile(FHandle.Get(), Buffer, static_cast<DWORD>(Count), &Read, &Transfer->Overlapped)) {
+        // Done at once: the caller need not wait for it.
+        FRxArrivals.Consumed(static_cast<int32_t>(Read));
+        Transfer->Counted = true;
+    } else if (GetLastError() != ERROR_IO_PENDING) {
         RaiseLastError(ecRead);
+    }
     return static_cast<int32_t>(Read);
 }
 
@@ -299,7 +321,8 @@ int32_t TCustomComPort::WaitForTransfer(TComTransfer* Transfer) {
         !GetOverlappedResult(FHandle.Get(), &Transfer->Overlapped, &Transferred, FALSE))
         RaiseLastError(Transfer->Kind == tkWrite ? ecWrite : ecRead);
     if (Transfer->Kind == tkRead) {
-        FRxArrivals.Consumed(static_cast<int32_t>(Transferred));
+        if (!std::exchange(Transfer->Counted, true))
+            FRxArrivals.Consumed(static_cast<int32_t>(Transferred));
         PendingInputCount();  // resets the device's error word
     }
     return static_cast<int32_t>(Transferred);

@@ -41,12 +41,14 @@ enum TTransferKind : uint8_t { tkWrite = 0, tkRead = 1 };
 struct TComTransfer {
     OVERLAPPED Overlapped;  // its hEvent is the record's event
     TTransferKind Kind;     // picks the error code of a failed completion
+    bool Counted;           // a read's bytes have left the port's count of announced bytes
 };
 
 // The device calls whose failures no pseudo-terminal produces, so that
 // tests can put fakes here: SetCommState for a setting that the device
 // refuses (code 7), PurgeComm for an abort that fails in Close (code 5),
-// ClearCommError for a queue query that fails (code 10), WaitCommEvent for
+// ClearCommError for a queue query that fails (code 10), CreateEventA for an
+// event thread that cannot be started (code 1), WaitCommEvent for
 // a device that refuses to report events and for Windows' way of reporting
 // received bytes (once per arrival, where Wine reports them while they sit
 // unread). LookAtLine picks how the event thread watches the line (see
@@ -56,6 +58,7 @@ struct TComDeviceCalls {
     decltype(&::SetCommState) SetCommState = &::SetCommState;
     decltype(&::PurgeComm) PurgeComm = &::PurgeComm;
     decltype(&::ClearCommError) ClearCommError = &::ClearCommError;
+    decltype(&::CreateEventA) CreateEventA = &::CreateEventA;
     decltype(&::WaitCommEvent) WaitCommEvent = &::WaitCommEvent;
     bool LookAtLine = RunsOnWine();
 };
@@ -118,13 +121,15 @@ public:
     // Opens the device named Port and applies every setting. Events:
     // OnBeforeOpen; then, once open, OnAfterOpen and the three line events
     // with the present line states. Raises EComPort code 1 when the device
-    // cannot be opened and 9, 7 or 8 when it refuses a setting (the device
-    // is closed again then); nothing happens when open or designing.
+    // cannot be opened or its event thread cannot start, and 9, 7 or 8 when
+    // it refuses a setting (the device is closed again then); nothing
+    // happens when open or designing.
     void Open();
     // The three line events with False, OnBeforeClose, then the pending
     // transfers are aborted (code 5 on failure: the port stays open), the
     // event thread ends, the device closes, OnAfterClose. Nothing happens
-    // when closed or designing.
+    // when closed or designing, nor when called again from a handler while
+    // the port closes.
     void Close();
 
     // Transfers, for an open port only (the device handle is not checked).
@@ -240,6 +245,7 @@ private:
     std::unique_ptr<TMessageWindow> FNotifyWindow;  // owned
     int FThreadPriority = THREAD_PRIORITY_NORMAL;
     bool FConnected = false;
+    bool FClosing = false;
     TLineSettings FLine;
     std::string FPort = "COM1";
     TComEvents FEvents = kAllComEvents;

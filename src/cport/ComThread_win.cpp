@@ -68,10 +68,10 @@ private:
 TComThread::TComThread(TCustomComPort& Port)
     : FPort(Port),
       FLooks(Port.FDeviceCalls.LookAtLine),
-      FStopEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      FWatching(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+      FStopEvent(Port.FDeviceCalls.CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      FWatching(Port.FDeviceCalls.CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
     if (!FStopEvent || !FWatching)
-        throw Exception("Cannot create the event thread's wait objects");
+        throw EComPort(ecOpen, static_cast<int32_t>(GetLastError()));
     SetPriority(FPort.FThreadPriority);
     if (!FLooks)
         SetCommMask(FPort.Handle(), EventSetToCommMask(FPort.FEvents));

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "SerialPorts_win.h"
@@ -25,6 +26,7 @@ struct TDeviceFaults {
     DWORD SetCommStateError = 0;
     DWORD PurgeCommError = 0;
     DWORD ClearCommErrorError = 0;
+    DWORD LineErrors = 0;  // error flags that the next ClearCommError reports
     std::vector<DCB> Blocks;  // every block handed to SetCommState
 };
 TDeviceFaults Faults;
@@ -41,8 +43,11 @@ BOOL WINAPI FakePurgeComm(HANDLE Device, DWORD Flags) {
     return FALSE;
 }
 BOOL WINAPI FakeClearCommError(HANDLE Device, LPDWORD Errors, LPCOMSTAT Status) {
-    if (Faults.ClearCommErrorError == 0)
-        return ClearCommError(Device, Errors, Status);
+    if (Faults.ClearCommErrorError == 0) {
+        const BOOL Done = ClearCommError(Device, Errors, Status);
+        *Errors |= std::exchange(Faults.LineErrors, 0);
+        return Done;
+    }
     SetLastError(Faults.ClearCommErrorError);
     return FALSE;
 }
@@ -246,6 +251,42 @@ TEST_F(ComDeviceFaultsTest, ADeviceThatRefusesToReportEventsIsShownOnce) {
     EXPECT_EQ(ShownErrors, TLog{"WaitForEvent method failed (win error code: 31)"});
     EXPECT_EQ(Refusals, 1);
     Port.Close();
+}
+
+// An error that the event thread took from the device while the main thread
+// asked the queue in between still reaches OnError.
+TEST_F(ComDeviceFaultsTest, AnErrorTakenByTheEventThreadSurvivesAQueueQuery) {
+    std::vector<TComErrors> Reported;
+    Port.OnError = [&](TComErrors Errors) { Reported.push_back(Errors); };
+    Port.SetSyncMethod(smWindowSync);
+    Port.Open();
+    Faults.LineErrors = 0x0008;  // CE_FRAME
+    // Not pumping: the event thread waits in its hand-over of the error.
+    const DWORD Start = GetTickCount();
+    while (Faults.LineErrors != 0 && GetTickCount() - Start < 10000)
+        Sleep(5);
+    Port.PendingInputCount();
+    ASSERT_TRUE(PumpUntil([&] { return !Reported.empty(); }));
+    EXPECT_EQ(Reported, std::vector<TComErrors>{TComErrors{ceFrame}});
+}
+
+// An event thread that cannot start leaves the port closed, as any failed open.
+TEST_F(ComDeviceFaultsTest, AnEventThreadThatCannotStartRollsTheOpenBack) {
+    TComDeviceCalls Calls{&FakeSetCommState, &FakePurgeComm, &FakeClearCommError};
+    Calls.CreateEventA = [](LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR) -> HANDLE {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    };
+    Port.SetDeviceCalls(Calls);
+    Port.SetSyncMethod(smWindowSync);
+    EXPECT_EQ(RaisedError([&] { Port.Open(); }), "code 1, system 8: Unable to open com port (win error code: 8)");
+    EXPECT_FALSE(Port.Connected());
+    EXPECT_EQ(Port.EventThread(), nullptr);
+    EXPECT_EQ(Events, TLog{"BeforeOpen"});
+    // The device was closed again: the port opens once the thread can start.
+    Port.SetDeviceCalls({&FakeSetCommState, &FakePurgeComm, &FakeClearCommError});
+    Port.Open();
+    EXPECT_TRUE(Port.Connected());
 }
 
 }  // namespace

@@ -403,6 +403,38 @@ TEST_F(ComPortTest, NoSyncRunsHandlersOnTheEventThread) {
     CloseHandle(Raised);
 }
 
+// A read that completed at once and was freed without a wait: the bytes
+// that arrive next are announced all the same.
+TEST_F(ComPortTest, AReadDoneAtOnceAndNeverWaitedForCountsItsBytes) {
+    Port.SetSyncMethod(smWindowSync);
+    OpenQuietly();
+    Peer.Write("abc");
+    ASSERT_TRUE(WaitForEvent("RxChar 3"));
+    TComTransfer* Transfer = nullptr;
+    TCustomComPort::CreateTransfer(Transfer);
+    std::string Text;
+    const int32_t Read = Port.ReadTextAsync(Text, 3, Transfer);
+    TCustomComPort::FreeTransfer(Transfer);
+    ASSERT_EQ(Read, 3) << "the read did not complete at once";
+    PumpFor(100);
+    Peer.Write("de");
+    EXPECT_TRUE(WaitForEvent("RxChar 2"));
+}
+
+// A handler that closes the port while Close waits for the event thread.
+TEST_F(ComPortTest, ACloseFromAHandlerDuringCloseDoesNothing) {
+    Port.SetSyncMethod(smWindowSync);
+    OpenQuietly();
+    Port.OnCTSChange = [&](bool On) {
+        Recorder.Add(On ? "CTS on" : "CTS off");
+        Port.Close();
+    };
+    SetModemLines("CTS");
+    Sleep(500);  // not pumping: the event thread waits in its hand-over
+    Port.Close();
+    EXPECT_EQ(Recorder.Events, (TLog{"CTS off", "DSR off", "RLSD off", "BeforeClose", "CTS on", "AfterClose"}));
+}
+
 // Close while the event thread is handing over an event: it must not
 // deadlock, whatever the sync method.
 class ComPortCloseTest : public ComPortTest, public ::testing::WithParamInterface<TSyncMethod> {};
