@@ -41,6 +41,7 @@ BYTE_MS = 10 * 1000 / 600  # one byte of 10 bits at 600 baud
 REPLY_BYTES, FRAME_BYTES = 12, 13
 HZ = os.sysconf("SC_CLK_TCK")
 LINE_MS = 2300
+WITHOUT_S = 30  # the wineserver measured after Gyrotalk has closed
 # Where the rotor is put before each reply, in turn, so that every reply
 # decodes to values other than the last one's and the labels change.
 PLACES = ("50 10", "250 60")
@@ -175,6 +176,26 @@ class Placer(threading.Thread):
             time.sleep(0.05)
 
 
+class ThreadCount(threading.Thread):
+    """Counts the threads a process starts: its task list read every 10 ms
+    (a thread that lives shorter than that can be missed)."""
+
+    def __init__(self, pid):
+        super().__init__(daemon=True)
+        self.pid, self.seen, self.counting, self.running, self.started = pid, set(), False, True, 0
+
+    def run(self):
+        while self.running:
+            try:
+                tids = set(os.listdir(f"/proc/{self.pid}/task"))
+            except OSError:
+                return
+            if self.counting:
+                self.started += len(tids - self.seen)
+            self.seen |= tids
+            time.sleep(0.01)
+
+
 def log_events(sim):
     """(ms, direction, kind) of every frame and reply, in order."""
     events = []
@@ -286,7 +307,8 @@ class Run:
 
     def cpu_sample(self, name):
         sample = {who: cpu_ms(pid) for who, pid in self.pids.items() if pid}
-        sample["Gyrotalk main thread"] = cpu_ms(self.pids["Gyrotalk"], self.pids["Gyrotalk"])
+        if self.pids["Gyrotalk"]:
+            sample["Gyrotalk main thread"] = cpu_ms(self.pids["Gyrotalk"], self.pids["Gyrotalk"])
         self.cpu[name] = (now_ms(), sample)
 
     def memory_sample(self, name):
@@ -347,6 +369,8 @@ def main(fast_s, slow_s):
             (t for t, d, k in log_events(sim) if d == "rx" and k == "STATE"), None), 60, step=0.01)
         placer.start()
         run.pids.update(Gyrotalk=program.pid, yardstick=minimal.pid)
+        run.threads = ThreadCount(program.pid)
+        run.threads.start()
 
         def sleep_until(ms):
             while now_ms() < ms:
@@ -358,8 +382,8 @@ def main(fast_s, slow_s):
         run.watch_end = run.first_state + run.watch_s * 1000
         steps = [(run.program_start + 60000, lambda: run.memory_sample("1 min")),
                  (run.watch_end, run.watch.stop),
-                 (run.watch_end + 5000, lambda: run.cpu_sample("from")),
-                 (run.fast_end, lambda: run.cpu_sample("fast end")),
+                 (run.watch_end + 5000, lambda: (run.cpu_sample("from"), setattr(run.threads, "counting", True))),
+                 (run.fast_end, lambda: (run.cpu_sample("fast end"), setattr(run.threads, "counting", False))),
                  (run.fast_end, lambda: run.memory_sample("end"))]
         if run.watch_end + 65000 < run.fast_end:
             steps.append((run.watch_end + 65000, lambda: run.cpu_sample("minute")))
@@ -375,6 +399,12 @@ def main(fast_s, slow_s):
         run.close_asked = now_ms()
         window.drive("close", "--timeout", "30000", check=False, timeout=90)
         run.closed = wait_ended(program, 30) and now_ms()
+        # The same surroundings without Gyrotalk, for the wineserver's share.
+        run.pids["Gyrotalk"] = None
+        time.sleep(5)
+        run.cpu_sample("without from")
+        time.sleep(WITHOUT_S)
+        run.cpu_sample("without end")
         wine(WINDRIVER_EXE, "close", "--caption", MINIMAL_CAPTION, "--timeout", "30000", check=False, timeout=90)
         wait_ended(minimal, 30)
     finally:
@@ -436,6 +466,14 @@ def report(run):
         server_ms = used("fast end", "wineserver")
         print(f"  wineserver {server_ms:8.0f} ms = {100 * server_ms / 1000 / span:.3f} % of one core, serving every "
               "program of the prefix (Gyrotalk, yardstick, tracking simulator)")
+        if "without end" in run.cpu:
+            (t0, before), (t1, after) = run.cpu["without from"], run.cpu["without end"]
+            alone_ms, alone_s = after["wineserver"] - before["wineserver"], (t1 - t0) / 1000
+            print(f"  wineserver without Gyrotalk (the rest running on, {alone_s:.0f} s after it closed): "
+                  f"{100 * alone_ms / 1000 / alone_s:.3f} % of one core; with it "
+                  f"{ratio(server_ms / span, alone_ms / alone_s)}")
+    print(f"  threads Gyrotalk started over those {span:.0f} s: {run.threads.started} = "
+          f"{60 * run.threads.started / span:.1f} a minute (its task list read every 10 ms)")
     if "minute" in run.cpu:
         minute_ms = used("minute", "Gyrotalk")
         print(f"  60 s of tracking with replies arriving: Gyrotalk {minute_ms:.0f} ms = "
