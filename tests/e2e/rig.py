@@ -179,6 +179,15 @@ class Window:
     def pick(self, name, item):
         self.drive("pick", "--id", str(IDS[name]), "--item", item)
 
+    def items(self, name):
+        """The texts of a drop-down list's items."""
+        lines = (parse_fields(line) for line in self.drive("list").stdout.splitlines() if line.startswith("item "))
+        return [f["text"] for f in lines if f["id"] == str(IDS[name])]
+
+    def drop_down(self, name):
+        """Opens the list as a user would, and closes it again."""
+        self.drive("dropdown", "--id", str(IDS[name]))
+
     def close(self):
         self.drive("close", "--timeout", "30000", timeout=90)
 
