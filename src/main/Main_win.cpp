@@ -167,12 +167,19 @@ void TFMain::LoadSettings() {
     TRegistry Registry;
     if (!Registry.OpenKey(kSettingsKey, true))
         return;
-    // Values of another type: the defaults apply, and shut-down writes the
-    // values back as text.
-    std::string Port = ReadText(Registry, kPortValue);
+    // A value of another type than text reads as missing: the defaults
+    // apply, and shut-down writes the value back as text.
+    auto Read = [&Registry](const char* Name) {
+        try {
+            return Registry.ReadString(Name);
+        } catch (const ERegistryException&) {
+            return std::string();
+        }
+    };
+    std::string Port = Read(kPortValue);
     if (CPP->Items().IndexOf(Port) >= 0)
         CPP->SetText(Port);
-    Rotor.SequenceIndex = SequenceOf(ReadText(Registry, kSequenceValue));
+    Rotor.SequenceIndex = SequenceOf(Read(kSequenceValue));
     cs->SetItemIndex(Rotor.SequenceIndex);
 }
 
