@@ -1,5 +1,7 @@
 #include "cport/ComComboBox_win.h"
 
+#include "cport/ComPorts.h"
+
 TComComboBox::TComComboBox(TComponent* AOwner) : TComboBox(AOwner), FSelect(Items()) {}
 
 void TComComboBox::SetComPort(TCustomComPort* Value) {
@@ -29,6 +31,14 @@ void TComComboBox::ShowPortValue() {
 void TComComboBox::Change() {
     FSelect.TakeText(Text());
     TComboBox::Change();
+}
+
+void TComComboBox::DropDown() {
+    if (ComProperty() != cpPort)
+        return;
+    const std::string Chosen = Text();
+    ListSerialPorts(Items());
+    SetItemIndex(Items().IndexOf(Chosen));
 }
 
 void TComComboBox::Notification(TComponent* AComponent, TOperation Operation) {

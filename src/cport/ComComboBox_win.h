@@ -17,10 +17,10 @@ public:
     // selects its first item.
     TCustomComPort* ComPort() const { return FComPort; }
     void SetComPort(TCustomComPort* Value);
-    // Fills the items for the setting (the machine's ports, read once here,
-    // or the setting's names) and selects the linked port's value, or the
-    // first item when no port is linked. Raises EComPort code 23 when the
-    // port list cannot be read; the box is then empty.
+    // Fills the items for the setting (the machine's ports, or the
+    // setting's names) and selects the linked port's value, or the first
+    // item when no port is linked. Raises EComPort code 23 when the port
+    // list cannot be read; the box is then empty.
     TComProperty ComProperty() const { return FSelect.ComProperty(); }
     void SetComProperty(TComProperty Value);
     // With AutoApply on, the user's pick reaches the linked port before
@@ -35,6 +35,11 @@ protected:
     // The user's pick: kept (and with AutoApply applied; what the port's
     // setter raises leaves here before OnChange), then OnChange.
     void Change() override;
+    // The ports are listed again each time the list opens, so that an
+    // adapter plugged in later is offered without a restart; the chosen
+    // port stays chosen while it is listed. Raises as ListSerialPorts; the
+    // items are then unchanged.
+    void DropDown() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:

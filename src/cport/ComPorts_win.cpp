@@ -23,6 +23,12 @@ bool LessIgnoringCase(const std::string& Left, const std::string& Right) {
 void ListSerialPorts(TStrings& Target) {
     HKEY Opened = nullptr;
     LONG Error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialCommKey, 0, KEY_READ, &Opened);
+    // Windows has no such key while no serial device is present (a USB
+    // adapter not plugged in yet): that is a machine without ports.
+    if (Error == ERROR_FILE_NOT_FOUND) {
+        Target.Clear();
+        return;
+    }
     if (Error != ERROR_SUCCESS)
         throw EComPort(ecRegistry, Error);
     TKeyHandle Key(Opened);

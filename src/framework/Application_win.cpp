@@ -38,6 +38,13 @@ void TApplication::Run(TForm& MainForm) {
     WaitUntil([&] { return !MainForm.Handle(); });
 }
 
+void TApplication::Dispatch(MSG& Msg) {
+    if (TForm::HandleDialogKey(Msg))
+        return;
+    TranslateMessage(&Msg);
+    DispatchMessageA(&Msg);
+}
+
 void TApplication::ProcessMessages() {
     MSG Msg;
     while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -45,8 +52,7 @@ void TApplication::ProcessMessages() {
             PostQuitMessage(static_cast<int>(Msg.wParam));
             return;
         }
-        TranslateMessage(&Msg);
-        DispatchMessageA(&Msg);
+        Dispatch(Msg);
     }
 }
 
@@ -58,8 +64,7 @@ TApplication::TDispatch TApplication::HandleOneMessage() {
         PostQuitMessage(static_cast<int>(Msg.wParam));
         return TDispatch::Quit;
     }
-    TranslateMessage(&Msg);
-    DispatchMessageA(&Msg);
+    Dispatch(Msg);
     return TDispatch::Handled;
 }
 

@@ -67,6 +67,7 @@ private:
     static void ShowErrorBox(const std::string& Message, const std::string& Title);
     // One posted message to its window; Idle when none was waiting.
     TDispatch HandleOneMessage();
+    static void Dispatch(MSG& Msg);
     // Blocks until a message is posted or sent to this thread.
     static void SleepUntilMessage();
     bool FErrorShowing = false;

@@ -258,6 +258,8 @@ void TComboBox::SetText(const std::string& Value) {
 }
 
 void TComboBox::Notify(WORD Code) {
+    if (Code == CBN_DROPDOWN)
+        DropDown();
     if (Code != CBN_SELCHANGE)
         return;
     FItemIndex = static_cast<int>(SendMessageA(Handle(), CB_GETCURSEL, 0, 0));

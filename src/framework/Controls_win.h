@@ -213,6 +213,9 @@ protected:
     // The user has picked an item; raises OnChange. Overrides call the base
     // to raise it.
     virtual void Change();
+    // The user opens the list, before it shows: a box whose items can go
+    // stale lists them again here. Nothing by default.
+    virtual void DropDown() {}
 
 private:
     void ItemsChanged(int NewItemIndex);

@@ -96,6 +96,22 @@ void TForm::Build(const TFormLayout& Layout, std::span<const TControlRow> Rows) 
         FControls.push_back(Control);
         Control->CreateHandle(Window, Row, FFont.Get());
     }
+    // Tab follows the stacking order, in which later rows lie on top: the
+    // controls that take the focus go above the rest, in table order, so
+    // that Tab visits them in reading order. A layout must not let them
+    // overlap another row.
+    for (auto It = FControls.rbegin(); It != FControls.rend(); ++It)
+        if (GetWindowLongA((*It)->Handle(), GWL_STYLE) & WS_TABSTOP)
+            SetWindowPos((*It)->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+bool TForm::HandleDialogKey(MSG& Msg) {
+    if (Msg.message < WM_KEYFIRST || Msg.message > WM_KEYLAST || !Msg.hwnd)
+        return false;
+    HWND Root = GetAncestor(Msg.hwnd, GA_ROOT);
+    char Class[sizeof kFormClass + 1] = "";
+    GetClassNameA(Root, Class, sizeof Class);
+    return lstrcmpA(Class, kFormClass) == 0 && IsDialogMessageA(Root, &Msg);
 }
 
 TControl* TForm::MakeControl(const TControlRow& Row) {
@@ -201,6 +217,12 @@ LRESULT TForm::HandleMessage(HWND Window, UINT Message, WPARAM W, LPARAM L) {
         }
         case WM_CLOSE:
             CloseQuery();
+            return 0;
+        case WM_ENDSESSION:
+            // The process may be ended as soon as this returns: what the
+            // close box does (settings kept, peers told) must happen now.
+            if (W)
+                CloseQuery();
             return 0;
     }
     return DefWindowProcA(Window, Message, W, L);

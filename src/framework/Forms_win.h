@@ -54,8 +54,15 @@ public:
     // before the window appears.
     void Show();
     // The close box's path: OnCloseQuery, then the window is destroyed when
-    // it agrees. A close requested while OnCloseQuery runs is ignored.
+    // it agrees. A close requested while OnCloseQuery runs is ignored. The
+    // end of the Windows session (log-off, shut-down) takes it too.
     void Close();
+
+    // Keyboard messages of a form's windows go through the dialog manager,
+    // so that Tab and Shift+Tab move between the controls and Space presses
+    // the focused button, as in any Windows window. True when Msg was such
+    // a message and has been handled; the message loop dispatches the rest.
+    static bool HandleDialogKey(MSG& Msg);
 
     // Exceptions from handlers go to Application().HandleException.
     TNotifyEvent OnCreate;

@@ -46,6 +46,21 @@ int SequenceOf(const std::string& Text) {
     return 0;
 }
 
+// A value of another type than text reads as missing, as an absent one.
+std::string ReadText(TRegistry& Registry, const char* Name) {
+    try {
+        return Registry.ReadString(Name);
+    } catch (const ERegistryException&) {
+        return std::string();
+    }
+}
+
+// WinExec would take "C:\Program Files\..." as the program "C:\Program"
+// with arguments: a program path that holds a blank goes in quotes.
+std::string ProgramCommand(const std::string& Program) {
+    return Program.find(' ') == std::string::npos ? Program : '"' + Program + '"';
+}
+
 template <typename TAction>
 void ShowErrors(TAction Action) {
     try {
@@ -173,7 +188,8 @@ void TFMain::LocateTrackingProgram() {
         return;  // the working directory resolves the start command
     TRegistry Registry;
     if (Registry.OpenKey(kTrackingInstallKey, true))
-        Tracking->SetServiceApplication(Registry.ReadString(kTrackingInstallValue) + kTrackingStartCommand);
+        Tracking->SetServiceApplication(
+            ProgramCommand(ReadText(Registry, kTrackingInstallValue) + kTrackingStartCommand));
 }
 
 void TFMain::FormActivate() {

@@ -181,9 +181,29 @@ TEST_F(ComComboBox, DestroyingTheLinkedPortUnlinksItAndSelectsTheFirstItem) {
     EXPECT_EQ(Changes, 1);
 }
 
+// An adapter plugged in or pulled after start-up.
+TEST_F(ComComboBox, OpeningTheListReadsThePortsAgainKeepingTheChoiceWhileListed) {
+    Box->SetComProperty(cpPort);
+    Box->SetText("COM2");
+    auto OpenList = [this] {
+        SendMessageA(Box->Handle(), CB_SHOWDROPDOWN, TRUE, 0);
+        SendMessageA(Box->Handle(), CB_SHOWDROPDOWN, FALSE, 0);
+    };
+    Key.SetPorts({"COM3", "COM2"});
+    OpenList();
+    EXPECT_EQ(WindowItems(), (TTexts{"COM2", "COM3"}));
+    EXPECT_EQ(Box->Text(), "COM2");
+    EXPECT_EQ(WindowSelection(), 0);
+    Key.SetPorts({"COM3"});
+    OpenList();
+    EXPECT_EQ(Box->Items().ToVector(), TTexts{"COM3"});
+    EXPECT_EQ(Box->Text(), "");
+    EXPECT_EQ(Changes, 0);
+}
+
 TEST_F(ComComboBox, AnUnreadablePortListLeavesTheBoxEmptyAndRaises) {
     Box->SetComProperty(cpParity);
-    Key.Remove();
+    Key.SetValues({{"Serial0", REG_SZ, std::string(300, 'C') + '\0'}});  // longer than a port name can be
     try {
         Box->SetComProperty(cpPort);
         FAIL() << "no error";

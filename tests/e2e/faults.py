@@ -1,10 +1,14 @@
 """Fault scenarios of the whole chain: python3 faults.py SCENARIO (CTest runs each one)."""
 import os
+import shutil
+import subprocess
 import time
 
-from e2e import SEQ_SLOW, expect, started
-from rig import (CAPTION, DDEPEER_EXE, PORT, SETTINGS_KEY, Failure, Rig, reg_add, reg_query, run_scenario,
-                 wine)
+from e2e import ISS, SEQ_FAST, SEQ_SLOW, expect, started
+from rig import (CAPTION, DDEPEER_EXE, PORT, SERIALCOMM_KEY, SETTINGS_KEY, WINDRIVER_EXE, ZENITRAK_EXE, Failure, Rig,
+                 reg_add, reg_delete_key, reg_query, run_scenario, wine)
+
+INSTALL_KEY = r"HKCU\Software\Treml\Zenitrak"
 
 AO91 = 'SN"AO-91" AZ10 EL20'
 
@@ -77,6 +81,72 @@ def registry_port_gone():
         no_dialog(rig)
         rig.stop_program()
         written_back("ComPort", PORT)
+
+
+def registry_path_wrong_type():
+    """The tracking program's "Path" stored as a number reads as missing: no
+    dialog, and the running tracking program is connected at start-up."""
+    with Rig("registry_path_wrong_type") as rig:
+        reg_add(INSTALL_KEY, "Path", "7", "REG_DWORD")
+        _, window = started(rig)
+        window.wait_text("l_na", "ISS (ZARYA)")
+        no_dialog(rig)
+
+
+def tracking_path_with_blank():
+    """The install folder in "Path" holds a blank, as under "Program Files":
+    the tracking program there is started, not a program named after the
+    folder's first word."""
+    with Rig("tracking_path_with_blank") as rig:
+        folder = os.path.join(rig.workdir, "Tracker Dir")
+        os.makedirs(folder)
+        shutil.copy(ZENITRAK_EXE, os.path.join(folder, "zenitrak.exe"))
+        # What the command unquoted starts instead: "...\Tracker" plus ".exe".
+        shutil.copy(WINDRIVER_EXE, os.path.join(rig.workdir, "Tracker.exe"))
+        path = "C:\\e2e\\tracking_path_with_blank\\Tracker Dir\\"
+        reg_add(INSTALL_KEY, "Path", path)
+        expect(reg_query(INSTALL_KEY, "Path") == ("REG_SZ", path), f"Path stored as {reg_query(INSTALL_KEY, 'Path')}")
+        rig.rotor()
+        window = rig.start()
+        window.wait_text("l_dd", "Opened", 30)
+        window.wait_text("l_na", lambda text: text not in ("?", ""), 30)
+        no_dialog(rig)
+
+
+def no_serial_port():
+    """No serial port at start-up (Windows then has no SERIALCOMM key): the
+    port list is empty, the tracking display works and "Open port" comes up
+    without a word; opening the list reads it again, still without a word."""
+    try:
+        with Rig("no_serial_port") as rig:
+            rig.zenitrak("--line", ISS)
+            reg_delete_key(SERIALCOMM_KEY)
+            window = rig.start()
+            window.wait_text("l_na", "ISS (ZARYA)")
+            window.drop_down("CPP")
+            expect(window.items("CPP") == [], f"ports listed: {window.items('CPP')}")
+            texts = window.texts()
+            expect((texts["CPP"], texts["s_ac"]) == ("", "Closed"), f"port {texts['CPP']!r}, {texts['s_ac']!r}")
+            no_dialog(rig)
+    finally:
+        # Wine's reg cannot make a key in the volatile HARDWARE branch; a
+        # fresh server makes SERIALCOMM again for the next scenario.
+        subprocess.run(["wineserver", "-k"])
+
+
+def session_end():
+    """Windows ends the session (log-off, shut-down): the close path runs, so
+    the port and sequence are stored and STOP is the last frame."""
+    with Rig("session_end") as rig:
+        sim, window = started(rig)
+        window.pick("cs", SEQ_FAST)
+        sim.wait_states(0, 1, "a STATE frame")
+        ended = window.drive("endsession").stdout.strip()
+        expect(ended == "ended query=1", f"session end answered {ended!r}")
+        written_back("ComPort", PORT)
+        written_back("ComSeq", SEQ_FAST)
+        expect(sim.kinds()[-1] == "STOP", f"last frame {sim.kinds()[-1]}, not STOP")
+        rig.program.wait(30)
 
 
 # Lines no tracking program should send: (what, line, name shown).
@@ -201,4 +271,5 @@ def rotor_faults():
 
 if __name__ == "__main__":
     run_scenario([tracking_killed, rotor_faults, registry_wrong_types, registry_port_gone,
-                  hostile_tracking_lines, foreign_dde_client])
+                  hostile_tracking_lines, foreign_dde_client, registry_path_wrong_type, tracking_path_with_blank,
+                  no_serial_port, session_end])

@@ -183,6 +183,15 @@ class Window:
     def pick(self, name, item):
         self.drive("pick", "--id", str(IDS[name]), "--item", item)
 
+    def items(self, name):
+        """The texts of a drop-down list's items."""
+        lines = (parse_fields(line) for line in self.drive("list").stdout.splitlines() if line.startswith("item "))
+        return [f["text"] for f in lines if f["id"] == str(IDS[name])]
+
+    def drop_down(self, name):
+        """Opens the list as a user would, and closes it again."""
+        self.drive("dropdown", "--id", str(IDS[name]))
+
     def close(self):
         self.drive("close", "--timeout", "30000", timeout=90)
 
@@ -296,8 +305,10 @@ class Rig:
         self.program = None
         self.sims = []
         self.tracking = None
-        # A scenario that was cut off (a time-out) may have left its program.
-        subprocess.run(["pkill", "-KILL", "-f", r"drive_c/e2e/.*Gyrotalk\.exe"], capture_output=True)
+        # A scenario that was cut off (a time-out) may have left its program:
+        # this prefix's only, never the programs of other build trees.
+        leftover = re.escape(os.path.join(WINEPREFIX, "drive_c", "e2e")) + r"/.*Gyrotalk\.exe"
+        subprocess.run(["pkill", "-KILL", "-f", leftover], capture_output=True)
         # HKLM\HARDWARE lives only as long as the server: keep one running.
         # The server and Wine's background services, started by the first
         # program of a fresh server, inherit its output: start them with

@@ -248,6 +248,38 @@ TEST_F(Form, RunCreatesShowsActivatesAndReturnsWhenTheWindowCloses) {
     EXPECT_EQ(F->Handle(), nullptr);
 }
 
+TEST_F(Form, TabAndShiftTabMoveThroughTheControlsInTableOrderAndSpacePressesAButton) {
+    auto* Latch = F->Find<TLatchButton>("Latch");
+    int Clicks = 0;
+    Latch->OnClick = [&] { ++Clicks; };
+    F->Show();
+    ASSERT_TRUE(PumpUntil([&] { return GetFocus() == F->Handle(); }));
+    // A key as the keyboard delivers it: to the focused window, through the
+    // program's own message loop.
+    auto Press = [](WORD Key, bool Shift = false) {
+        BYTE Keys[256];
+        GetKeyboardState(Keys);
+        Keys[VK_SHIFT] = Shift ? 0x80 : 0;
+        SetKeyboardState(Keys);
+        HWND Focus = GetFocus();
+        PostMessageA(Focus, WM_KEYDOWN, Key, 1);
+        PostMessageA(Focus, WM_KEYUP, Key, 0xC0000001);
+        Application().ProcessMessages();
+        return GetFocus();
+    };
+    HWND Push = F->Find<TButton>("Push")->Handle(), List = F->Find<TComboBox>("List")->Handle();
+    EXPECT_EQ(Press(VK_TAB), Latch->Handle());
+    EXPECT_EQ(Press(VK_TAB), Push);
+    EXPECT_EQ(Press(VK_TAB), List);
+    EXPECT_EQ(Press(VK_TAB), Latch->Handle());
+    EXPECT_EQ(Press(VK_TAB, true), List);
+    EXPECT_EQ(Press(VK_TAB, true), Push);
+    EXPECT_EQ(Press(VK_TAB, true), Latch->Handle());
+    Press(VK_SPACE);
+    EXPECT_EQ(Clicks, 1);
+    EXPECT_FALSE(Latch->Down());
+}
+
 TEST_F(Form, OnActivateRunsAgainWhenActivationReturnsFromAnotherWindowOfTheProgram) {
     int Activations = 0;
     F->OnActivate = [&] { ++Activations; };

@@ -1,7 +1,8 @@
 // windriver: drives a running program's window from outside, for the
 // end-to-end tests and the demo. It finds a top-level window by its caption,
 // lists and reads its child windows, clicks buttons and labels, picks items
-// of drop-down lists, waits for a text and closes the window.
+// of drop-down lists, opens them, waits for a text, closes the window and
+// ends the session for it.
 //
 // It talks to the other program through the wide-character messages only:
 // under Wine a narrow CB_GETLBTEXT sent to another process comes back in
@@ -32,10 +33,14 @@ const char kHelp[] =
     "  text SELECTOR           prints one child's line\n"
     "  click SELECTOR          clicks a button, or a label or image as the mouse would\n"
     "  pick SELECTOR --item T  selects item T of a drop-down list and notifies as a user's pick\n"
-    "                          (click and pick return once the program has handled them)\n"
+    "  dropdown SELECTOR       opens a drop-down list as a user would, and closes it again\n"
+    "                          (click, pick and dropdown return once the program has handled them)\n"
     "  wait SELECTOR (--equals T | --contains T)\n"
     "                          waits until the child's text is T, or holds T\n"
     "  close                   asks the window to close (WM_CLOSE) and waits until it is gone\n"
+    "  endsession              ends the Windows session for the window as a log-off does:\n"
+    "                          WM_QUERYENDSESSION, then WM_ENDSESSION with its answer; returns once\n"
+    "                          the program has handled both\n"
     "\n"
     "Selectors (client coordinates of the window; texts match whole and exactly):\n"
     "  --id N                  the child with control id N\n"
@@ -56,8 +61,10 @@ const char kHelp[] =
     "  text   text id=N visible=0|1 text=\"..\"\n"
     "  click  clicked id=N class=\"..\"\n"
     "  pick   picked id=N index=N text=\"..\"\n"
+    "  dropdown dropped id=N\n"
     "  wait   matched id=N text=\"..\"\n"
     "  close  closed\n"
+    "  endsession ended query=0|1   (the window's answer to WM_QUERYENDSESSION)\n"
     "  any    error message=\"..\"   (exit status 1; a wait that timed out adds id=N text=\"..\",\n"
     "                               the child's last text)\n"
     "The first word names the record, then come key=value fields, one space apart.\n"
@@ -353,6 +360,15 @@ int Pick(HWND Window, const TChild& C, const TOptions& O) {
     return 0;
 }
 
+int DropDown(const TChild& C, DWORD Answer) {
+    if (!IsClass(C, "ComboBox"))
+        throw EFailure("child id " + std::to_string(C.Id) + " is no drop-down list");
+    Act(C.Window, CB_SHOWDROPDOWN, TRUE, 0, Answer, "opening of the list");
+    Act(C.Window, CB_SHOWDROPDOWN, FALSE, 0, Answer, "closing of the list");
+    printf("dropped id=%d\n", C.Id);
+    return 0;
+}
+
 bool Matches(const std::string& Text, const TOptions& O) {
     return O.Equals ? Text == *O.Equals : Text.find(*O.Contains) != std::string::npos;
 }
@@ -395,6 +411,13 @@ int Close(HWND Window, const TDeadline& Limit) {
     return 0;
 }
 
+int EndSession(HWND Window, DWORD Answer) {
+    bool Agreed = Send(Window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, Answer) != 0;
+    Act(Window, WM_ENDSESSION, Agreed, ENDSESSION_LOGOFF, Answer, "end of the session");
+    printf("ended query=%d\n", Agreed ? 1 : 0);
+    return 0;
+}
+
 int Run(const TOptions& O) {
     TDeadline Limit(O.Timeout);
     if (O.Command == "wait")
@@ -408,6 +431,8 @@ int Run(const TOptions& O) {
         return List(Window, O.Timeout);
     if (O.Command == "close")
         return Close(Window, Limit);
+    if (O.Command == "endsession")
+        return EndSession(Window, O.Timeout);
     auto List = Children(Window, O.Timeout);
     const TChild& C = SelectOrFail(List, O);
     if (O.Command == "text") {
@@ -416,6 +441,8 @@ int Run(const TOptions& O) {
     }
     if (O.Command == "click")
         return Click(C, O.Timeout);
+    if (O.Command == "dropdown")
+        return DropDown(C, O.Timeout);
     return Pick(Window, C, O);
 }
 
@@ -433,7 +460,8 @@ std::optional<TOptions> Parse(const std::vector<std::string>& Args) {
         return std::nullopt;
     TOptions O;
     O.Command = Args[0];
-    const std::vector<std::string> Commands{"find", "windows", "list", "text", "click", "pick", "wait", "close"};
+    const std::vector<std::string> Commands{"find", "windows",  "list", "text",  "click",
+                                            "pick", "dropdown", "wait", "close", "endsession"};
     if (std::find(Commands.begin(), Commands.end(), O.Command) == Commands.end())
         return std::nullopt;
     bool HasCaption = false;
@@ -485,7 +513,8 @@ std::optional<TOptions> Parse(const std::vector<std::string>& Args) {
             return std::nullopt;
         }
     }
-    bool NeedsSelector = O.Command == "text" || O.Command == "click" || O.Command == "pick" || O.Command == "wait";
+    bool NeedsSelector = O.Command == "text" || O.Command == "click" || O.Command == "pick" ||
+                         O.Command == "dropdown" || O.Command == "wait";
     if (!HasCaption || Selectors > 1 || NeedsSelector != (Selectors == 1))
         return std::nullopt;
     if (O.Command == "wait" && O.Equals.has_value() == O.Contains.has_value())
