@@ -403,6 +403,42 @@ TEST_F(ComPortTest, NoSyncRunsHandlersOnTheEventThread) {
     CloseHandle(Raised);
 }
 
+// Committed private bytes of this process, as Windows counts its private usage.
+size_t CommittedPrivateBytes() {
+    size_t Bytes = 0;
+    MEMORY_BASIC_INFORMATION Region;
+    for (const char* At = nullptr; VirtualQuery(At, &Region, sizeof Region) == sizeof Region;
+         At = static_cast<const char*>(Region.BaseAddress) + Region.RegionSize)
+        if (Region.State == MEM_COMMIT && Region.Type == MEM_PRIVATE)
+            Bytes += Region.RegionSize;
+    return Bytes;
+}
+
+// Exchanges as the rotor's (a frame out, a reply in and read) must not grow
+// the heap: a station runs for weeks.
+TEST_F(ComPortTest, ExchangesLeaveTheHeapAsItWas) {
+    Port.SetSyncMethod(smWindowSync);
+    int32_t Waiting = 0;
+    Port.OnRxChar = [&](int32_t Count) { Waiting = Count; };
+    OpenQuietly();
+    auto Exchange = [&] {
+        Port.WriteText(kStateFrame);
+        PumpFor(10);  // the reply comes later, as from the rotor
+        Peer.Write(std::string(12, 'r'));
+        Waiting = 0;
+        PumpUntil([&] { return Waiting >= 12; });
+        std::string Reply;
+        Port.ReadText(Reply, 12);
+        Peer.Read(13);
+    };
+    for (int I = 0; I < 50; ++I)
+        Exchange();
+    const size_t Before = CommittedPrivateBytes();
+    for (int I = 0; I < 300; ++I)
+        Exchange();
+    EXPECT_LE(CommittedPrivateBytes() - Before, 64u * 1024) << "grew from " << Before;
+}
+
 // A read that completed at once and was freed without a wait: the bytes
 // that arrive next are announced all the same.
 TEST_F(ComPortTest, AReadDoneAtOnceAndNeverWaitedForCountsItsBytes) {
