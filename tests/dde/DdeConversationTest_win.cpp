@@ -192,6 +192,25 @@ TEST_F(TrackingLink, RequestTimeOutKeepsTextAndTheLateAnswerIsNeverTaken) {
     EXPECT_EQ(std::vector<std::string>(Changes.begin() + Before, Changes.end()), std::vector<std::string>{kLineC});
 }
 
+TEST_F(TrackingLink, ARequestRefusedLateOrNeverAnsweredHoldsUpNoLaterLine) {
+    TSimulatorProcess Simulator(Quoted(kLineA));
+    TLoggedCalls Calls;
+    ASSERT_TRUE(Conv->OpenConversation());
+    const std::string Faults[] = {"refuse-next 1500", "ignore-next"};
+    for (size_t Index = 0; Index < std::size(Faults); ++Index) {
+        const auto Failed = [&] { return std::ranges::count(Calls.Log.FailedTransactions, XTYP_REQUEST); };
+        const auto Before = Failed();
+        Simulator.Send(Faults[Index]);
+        Simulator.Send("line SNLOST AZ" + std::to_string(Index));
+        ASSERT_TRUE(WaitFor([&] { return Failed() == Before + 1; })) << Faults[Index];
+        for (const std::string& Next : {"SNNEXT AZ1" + std::to_string(Index), "SNNEXT AZ2" + std::to_string(Index)}) {
+            Simulator.Send("line " + Next);
+            EXPECT_TRUE(WaitForText(Next)) << Faults[Index];
+        }
+        EXPECT_EQ(Failed(), Before + 1) << Faults[Index];
+    }
+}
+
 TEST_F(TrackingLink, EveryChangeArrivesWithItsText) {
     constexpr int kChanges = 200;
     TSimulatorProcess Simulator(Quoted("SNLAT AZ0"));
