@@ -225,7 +225,7 @@ def tracking_program_started_later():
         window.click("Image1")
         window.wait_text("l_dd", "Opened")
         window.wait_text("l_na", "ISS (ZARYA)")
-        sim.wait_frames("a SET to the line's target", lambda f: ("123.40", "10.50") in sim.targets())
+        sim.wait_frames("a SET to the line's target", lambda f: ("123.00", "10.00") in sim.targets())
 
 
 def error_dialogs(rig):
