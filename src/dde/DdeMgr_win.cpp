@@ -49,6 +49,11 @@ DDEDATA DataHeader(UINT_PTR Data) {
     return Header;
 }
 
+bool RunsUnderWine() {
+    static const bool Wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    return Wine;
+}
+
 std::string AtomName(ATOM Atom) {
     char Name[256] = {};
     return std::string(Name, GlobalGetAtomNameA(Atom, Name, sizeof Name));
@@ -251,13 +256,31 @@ void TDdeMgr::CheckConversation(TDdeClientConv* Conversation) {
 HDDEDATA TDdeMgr::ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT Format, UINT Type, DWORD Timeout) {
     DropStaleAcks(ConvWindow);
     // A handler run inside the library's wait may start a transaction of its own.
-    const TTransaction Outer = std::exchange(FTransaction, TTransaction{ConvWindow, Type, QueryString(Item)});
+    const TTransaction Outer = std::exchange(FTransaction, TTransaction{ConvWindow, Type, QueryString(Item), nullptr, {}});
     DWORD Result = 0;
     const HDDEDATA Answer = DdeCalls.ClientTransaction(nullptr, 0, Conv, Item, Format, Type, Timeout, &Result);
-    FTransaction = Outer;
+    const TTransaction Done = std::exchange(FTransaction, Outer);
+    if (Answer && Done.Kept)
+        FreeWhatWineKeeps(Done.Kept, Item);
+    for (const MSG& Notice : Done.Held)
+        Repost(Notice);
     if (!Answer && ConvWindow && TimedOut(DdeGetLastError(FInstanceId)))
         Resync(Conv, ConvWindow);
     return Answer;
+}
+
+void TDdeMgr::FreeWhatWineKeeps(HGLOBAL Kept, HSZ Item) {
+    // Wine's library has copied the data into the handle it returned. It
+    // frees what it received only when the server released it, which Wine's
+    // server never does; and it made itself a handle of the answer's item
+    // name, which it never frees (ours, of the same name, is the same handle).
+    GlobalFree(Kept);
+    DdeFreeStringHandle(FInstanceId, Item);
+}
+
+void TDdeMgr::Repost(const MSG& Notice) {
+    if (!IsClientWindow(Notice.hwnd) || !PostMessageA(Notice.hwnd, WM_DDE_DATA, Notice.wParam, Notice.lParam))
+        DiscardData(Notice.lParam);
 }
 
 void TDdeMgr::DropStaleAcks(HWND ConvWindow) {
@@ -300,10 +323,21 @@ void TDdeMgr::ScreenAnswer(MSG& Msg) {
     UINT_PTR Low = 0, Atom = 0;
     if (!UnpackDDElParam(Msg.message, Msg.lParam, &Low, &Atom))
         return;
-    if (Msg.message == WM_DDE_DATA && !DataHeader(Low).fResponse)
-        return;  // an advise notice: no answer to anything
-    if (!IsFreshAnswer(Msg.hwnd, Msg.message, Low, AtomName(static_cast<ATOM>(Atom))))
+    const DDEDATA Header = Msg.message == WM_DDE_DATA ? DataHeader(Low) : DDEDATA{};
+    const std::string Item = AtomName(static_cast<ATOM>(Atom));
+    if (Msg.message == WM_DDE_DATA && !Header.fResponse) {
+        // A change notice answers nothing.
+        if (FTransaction.Type == XTYP_REQUEST && FTransaction.Window == Msg.hwnd && SameName(Item, FTransaction.Item)) {
+            FTransaction.Held.push_back(Msg);
+            Msg.message = WM_NULL;
+            Msg.hwnd = FWindow.Get();
+        }
+        return;
+    }
+    if (!IsFreshAnswer(Msg.hwnd, Msg.message, Low, Item))
         Msg.hwnd = FWindow.Get();  // answers nothing: the manager's window frees it
+    else if (Msg.message == WM_DDE_DATA && !Header.fRelease && RunsUnderWine())
+        FTransaction.Kept = reinterpret_cast<HGLOBAL>(Low);
 }
 
 bool TDdeMgr::IsFreshAnswer(HWND Window, UINT Message, UINT_PTR Status, const std::string& Item) {
@@ -324,11 +358,12 @@ bool TDdeMgr::IsFreshAnswer(HWND Window, UINT Message, UINT_PTR Status, const st
 
 void TDdeMgr::DiscardData(LPARAM LParam) {
     // What the receiver of an answer owes: the data when the server handed it
-    // over, the item's atom, the packed parameter.
+    // over (under Wine the data received is always a copy of our own), the
+    // item's atom, the packed parameter.
     UINT_PTR Data = 0, Atom = 0;
     if (!UnpackDDElParam(WM_DDE_DATA, LParam, &Data, &Atom))
         return;
-    if (DataHeader(Data).fRelease)
+    if (DataHeader(Data).fRelease || RunsUnderWine())
         GlobalFree(reinterpret_cast<HGLOBAL>(Data));
     GlobalDeleteAtom(static_cast<ATOM>(Atom));
     FreeDDElParam(WM_DDE_DATA, LParam);
@@ -343,9 +378,11 @@ void TDdeMgr::DiscardAck(LPARAM LParam) {
     UINT_PTR Status = 0, Atom = 0;
     if (!UnpackDDElParam(WM_DDE_ACK, LParam, &Status, &Atom))
         return;
-    if (!(Status & DDE_FACK))
-        GlobalDeleteAtom(static_cast<ATOM>(Atom));
+    const bool Refusal = !(Status & DDE_FACK);
+    const auto Item = static_cast<ATOM>(Atom);
     FreeDDElParam(WM_DDE_ACK, LParam);
+    if (Refusal)
+        GlobalDeleteAtom(Item);
 }
 
 LRESULT CALLBACK TDdeMgr::MessageHook(int Code, WPARAM WParam, LPARAM LParam) noexcept {

@@ -25,6 +25,10 @@
 // order, so whatever the conversation receives before the marker's answer
 // is late, and whatever follows answers what was asked after the time-out.
 // A late answer that never comes costs nothing more than the marker's trip.
+// Of the answer that it takes, Wine's library keeps the received data and a
+// reference to the item's name for good; the manager frees them too. And it
+// would take a change notice of the item that a request waits for as that
+// request's (empty) answer: such a notice is held until the request is done.
 // Client transactions therefore run through ClientTransaction.
 //
 // Main thread only: the library calls back on the thread that created it.
@@ -88,6 +92,8 @@ private:
         HWND Window = nullptr;
         UINT Type = 0;
         std::string Item;
+        HGLOBAL Kept = nullptr;  // data of the answer that Wine's library takes and keeps
+        std::vector<MSG> Held;   // change notices of the item, for after the request
     };
     struct TResync {  // answers to Window are late until the answer to Marker
         HWND Window;
@@ -117,6 +123,8 @@ private:
     void CheckConversations();
     void DropStaleAcks(HWND ConvWindow);
     void Resync(HCONV Conv, HWND ConvWindow);
+    void FreeWhatWineKeeps(HGLOBAL Kept, HSZ Item);
+    void Repost(const MSG& Notice);
     void ScreenAnswer(MSG& Msg);
     [[nodiscard]] bool IsFreshAnswer(HWND Window, UINT Message, UINT_PTR Status, const std::string& Item);
     [[nodiscard]] bool IsClientWindow(HWND Window) const;
