@@ -256,7 +256,8 @@ void TDdeMgr::CheckConversation(TDdeClientConv* Conversation) {
 HDDEDATA TDdeMgr::ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT Format, UINT Type, DWORD Timeout) {
     DropStaleAcks(ConvWindow);
     // A handler run inside the library's wait may start a transaction of its own.
-    const TTransaction Outer = std::exchange(FTransaction, TTransaction{ConvWindow, Type, QueryString(Item), nullptr, {}});
+    const TTransaction Outer =
+        std::exchange(FTransaction, TTransaction{ConvWindow, Type, QueryString(Item), nullptr, {}});
     DWORD Result = 0;
     const HDDEDATA Answer = DdeCalls.ClientTransaction(nullptr, 0, Conv, Item, Format, Type, Timeout, &Result);
     const TTransaction Done = std::exchange(FTransaction, Outer);

@@ -159,7 +159,8 @@ TEST(ManagerLifetime, TheServiceNameIsUnregisteredWhenTheProgramEnds) {
     STARTUPINFOA Startup{};
     Startup.cb = sizeof Startup;
     PROCESS_INFORMATION Process{};
-    ASSERT_TRUE(CreateProcessA(Path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup, &Process));
+    ASSERT_TRUE(
+        CreateProcessA(Path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup, &Process));
     const auto Ended = [&] { return WaitForSingleObject(Process.hProcess, 0) == WAIT_OBJECT_0; };
     EXPECT_TRUE(WaitFor(Ended, 30000, Process.hProcess));
     // The notice is posted; the name's atom may be gone with the program by

@@ -93,10 +93,10 @@ std::optional<TSimCommand> ParseSimCommand(std::string_view Text) {
     if (Verb == "EMPTY" || Verb == "PING" || Verb == "QUIT" || Verb == "IGNORE-NEXT") {
         if (!Argument.empty())
             return std::nullopt;
-        Command.Kind = Verb == "EMPTY"   ? TSimCommand::scEmpty
-                       : Verb == "PING"  ? TSimCommand::scPing
-                       : Verb == "QUIT"  ? TSimCommand::scQuit
-                                         : TSimCommand::scIgnoreNext;
+        Command.Kind = Verb == "EMPTY"  ? TSimCommand::scEmpty
+                       : Verb == "PING" ? TSimCommand::scPing
+                       : Verb == "QUIT" ? TSimCommand::scQuit
+                                        : TSimCommand::scIgnoreNext;
         return Command;
     }
     if (Verb == "SLOW" || Verb == "REFUSE-NEXT" || Verb == "INTERVAL") {

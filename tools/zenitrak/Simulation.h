@@ -10,7 +10,19 @@
 // A control command, from the command line, a script or a running
 // simulator's window message.
 struct TSimCommand {
-    enum TKind { scLine, scEmpty, scRefuse, scSlow, scRefuseNext, scIgnoreNext, scStamp, scPause, scInterval, scPing, scQuit };
+    enum TKind {
+        scLine,
+        scEmpty,
+        scRefuse,
+        scSlow,
+        scRefuseNext,
+        scIgnoreNext,
+        scStamp,
+        scPause,
+        scInterval,
+        scPing,
+        scQuit
+    };
     TKind Kind = scLine;
     std::string Text;  // scLine: the tracking line
     int Value = 0;     // scSlow, scRefuseNext, scInterval: milliseconds; scRefuse, scStamp, scPause: 1 on, 0 off

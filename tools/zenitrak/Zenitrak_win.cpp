@@ -48,7 +48,7 @@ private:
     std::string FValue;
     bool FRefuse = false, FStamp = false, FPaused = false;
     int FSlowMs = 0;
-    int FRefuseNextMs = -1;     // the next request is refused this late; -1: none
+    int FRefuseNextMs = -1;    // the next request is refused this late; -1: none
     bool FIgnoreNext = false;  // the next request is never answered
     int FConversations = 0;
 };
