@@ -6,7 +6,10 @@
 //
 //   TrackingLatency.exe ZENITRAK_EXE [CHANGES]
 //
-// Prints the count, median, 90th percentile and maximum in milliseconds.
+// Prints the count, median, 90th percentile and maximum in milliseconds, and
+// what the changes left behind: committed private memory (summed over the
+// address space, as Windows counts it) and the bytes in use on the process
+// heap, before the first change and after the last.
 #include <windows.h>
 
 #include <algorithm>
@@ -59,6 +62,28 @@ bool Send(const std::string& Command) {
            Taken;
 }
 
+unsigned long long PrivateCommitted() {
+    unsigned long long Sum = 0;
+    MEMORY_BASIC_INFORMATION Region{};
+    for (const char* At = nullptr; VirtualQuery(At, &Region, sizeof Region) == sizeof Region;
+         At = static_cast<const char*>(Region.BaseAddress) + Region.RegionSize)
+        if (Region.State == MEM_COMMIT && Region.Type == MEM_PRIVATE)
+            Sum += Region.RegionSize;
+    return Sum;
+}
+
+unsigned long long HeapInUse() {
+    unsigned long long Sum = 0;
+    HANDLE Heap = GetProcessHeap();
+    PROCESS_HEAP_ENTRY Entry{};
+    HeapLock(Heap);
+    while (HeapWalk(Heap, &Entry))
+        if (Entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+            Sum += Entry.cbData;
+    HeapUnlock(Heap);
+    return Sum;
+}
+
 double Milliseconds(long long Microseconds) {
     return Microseconds / 1000.0;
 }
@@ -97,12 +122,15 @@ int Run(const std::string& Simulator, int Changes) {
     }
     Latencies.clear();
     Arrived = 0;
+    const unsigned long long PrivateBefore = PrivateCommitted(), HeapBefore = HeapInUse();
     for (int Change = 1; Result == 0 && Change <= Changes; ++Change) {
         if (!Send("line SNLAT AZ" + std::to_string(Change)) || !WaitFor([&] { return Arrived == Change; }, 10000)) {
             std::fprintf(stderr, "change %d did not arrive\n", Change);
             Result = 1;
         }
     }
+    Application().ProcessMessages();  // what the last answer left in the queue
+    const unsigned long long PrivateAfter = PrivateCommitted(), HeapAfter = HeapInUse();
     Conv->CloseConversation();
     Send("quit");
     WaitForSingleObject(Process.hProcess, 10000);
@@ -118,6 +146,10 @@ int Run(const std::string& Simulator, int Changes) {
     std::printf("change of the line to OnChange over %zu changes: median %.3f ms, 90th percentile %.3f ms, "
                 "maximum %.3f ms\n",
                 Count, Median, Milliseconds(Latencies[(Count * 9) / 10]), Milliseconds(Latencies.back()));
+    std::printf("committed private memory: %llu KiB before the first change, %llu KiB after the last\n",
+                PrivateBefore / 1024, PrivateAfter / 1024);
+    std::printf("process heap in use: %llu bytes before, %llu after: %.1f bytes per change\n", HeapBefore, HeapAfter,
+                (static_cast<double>(HeapAfter) - static_cast<double>(HeapBefore)) / static_cast<double>(Count));
     return 0;
 }
 

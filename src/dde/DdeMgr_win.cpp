@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "dde/DdeCalls_win.h"
 #include "dde/DdeClientConv_win.h"
@@ -27,6 +28,39 @@ bool StillConnected(HCONV Conv) {
 
 HDDEDATA Result(bool Value) {
     return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(Value));
+}
+
+// Names an item of this program's own that no server offers.
+constexpr char kMarkerPrefix[] = "Gyrotalk resync ";
+
+bool TimedOut(UINT Error) {
+    return Error == DMLERR_ADVACKTIMEOUT || Error == DMLERR_DATAACKTIMEOUT || Error == DMLERR_UNADVACKTIMEOUT;
+}
+
+// The flags of an answer's data (all clear when there is none).
+DDEDATA DataHeader(UINT_PTR Data) {
+    DDEDATA Header{};
+    const auto Memory = reinterpret_cast<HGLOBAL>(Data);
+    if (const auto* Locked = Memory ? static_cast<const DDEDATA*>(GlobalLock(Memory)) : nullptr) {
+        Header.fResponse = Locked->fResponse;
+        Header.fRelease = Locked->fRelease;
+        GlobalUnlock(Memory);
+    }
+    return Header;
+}
+
+bool RunsUnderWine() {
+    static const bool Wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    return Wine;
+}
+
+std::string AtomName(ATOM Atom) {
+    char Name[256] = {};
+    return std::string(Name, GlobalGetAtomNameA(Atom, Name, sizeof Name));
+}
+
+bool SameName(const std::string& A, const std::string& B) {
+    return !A.empty() && lstrcmpiA(A.c_str(), B.c_str()) == 0;  // atoms ignore letter case
 }
 }  // namespace
 
@@ -98,7 +132,7 @@ void TDdeMgr::ConversationOpened(TDdeClientConv* Conversation) {
 
 void TDdeMgr::ConversationClosed(TDdeClientConv* Conversation) {
     std::erase(FClientConversations, Conversation);
-    std::erase(FLateAnswers, Conversation->ConvWindow());  // the window goes with the conversation
+    std::erase_if(FResyncs, [&](const TResync& Each) { return Each.Window == Conversation->ConvWindow(); });
 }
 
 void TDdeMgr::PrepareConnect() {
@@ -221,69 +255,141 @@ void TDdeMgr::CheckConversation(TDdeClientConv* Conversation) {
 
 HDDEDATA TDdeMgr::ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT Format, UINT Type, DWORD Timeout) {
     DropStaleAcks(ConvWindow);
-    FRequestWindow = Type == XTYP_REQUEST ? ConvWindow : nullptr;
+    // A handler run inside the library's wait may start a transaction of its own.
+    const TTransaction Outer =
+        std::exchange(FTransaction, TTransaction{ConvWindow, Type, QueryString(Item), nullptr, {}});
     DWORD Result = 0;
     const HDDEDATA Answer = DdeCalls.ClientTransaction(nullptr, 0, Conv, Item, Format, Type, Timeout, &Result);
-    FRequestWindow = nullptr;
-    if (!Answer && Type == XTYP_REQUEST && ConvWindow && DdeGetLastError(FInstanceId) == DMLERR_DATAACKTIMEOUT)
-        FLateAnswers.push_back(ConvWindow);
+    const TTransaction Done = std::exchange(FTransaction, Outer);
+    if (Answer && Done.Kept)
+        FreeWhatWineKeeps(Done.Kept, Item);
+    for (const MSG& Notice : Done.Held)
+        Repost(Notice);
+    if (!Answer && ConvWindow && TimedOut(DdeGetLastError(FInstanceId)))
+        Resync(Conv, ConvWindow);
     return Answer;
+}
+
+void TDdeMgr::FreeWhatWineKeeps(HGLOBAL Kept, HSZ Item) {
+    // Wine's library has copied the data into the handle it returned. It
+    // frees what it received only when the server released it, which Wine's
+    // server never does; and it made itself a handle of the answer's item
+    // name, which it never frees (ours, of the same name, is the same handle).
+    GlobalFree(Kept);
+    DdeFreeStringHandle(FInstanceId, Item);
+}
+
+void TDdeMgr::Repost(const MSG& Notice) {
+    if (!IsClientWindow(Notice.hwnd) || !PostMessageA(Notice.hwnd, WM_DDE_DATA, Notice.wParam, Notice.lParam))
+        DiscardData(Notice.lParam);
 }
 
 void TDdeMgr::DropStaleAcks(HWND ConvWindow) {
     // Transactions here are synchronous: an acknowledgement queued before
-    // one starts answers nothing. The library's window discards it.
+    // one starts answers nothing. The hook hands it to the manager's window.
     MSG Msg;
     while (ConvWindow && PeekMessageA(&Msg, ConvWindow, WM_DDE_ACK, WM_DDE_ACK, PM_REMOVE))
         DispatchMessageA(&Msg);
 }
 
-void TDdeMgr::DivertStrayAck(MSG& Msg) const {
-    // A request is answered by data or refused by a negative acknowledgement;
-    // a positive one is the leftover of an earlier request that arrived after
-    // DropStaleAcks looked. Sent to the manager's window, it answers nothing.
-    UINT_PTR Status = 0, Atom = 0;
-    if (Msg.message == WM_DDE_ACK && Msg.hwnd && Msg.hwnd == FRequestWindow &&
-        UnpackDDElParam(WM_DDE_ACK, Msg.lParam, &Status, &Atom) && (Status & DDE_FACK))
-        Msg.hwnd = FWindow.Get();
+void TDdeMgr::Resync(HCONV Conv, HWND ConvWindow) {
+    CONVINFO Info{};
+    Info.cb = sizeof Info;
+    if (!DdeQueryConvInfo(Conv, QID_SYNC, &Info) || !IsWindow(Info.hwndPartner))
+        return;  // no server left to answer late
+    std::string Marker = kMarkerPrefix + std::to_string(++FMarkers);
+    const ATOM Atom = GlobalAddAtomA(Marker.c_str());
+    if (!Atom)
+        return;
+    // Posted past the library, which would wait for the answer: the marker
+    // only has to reach the server after what timed out.
+    if (!PostMessageA(Info.hwndPartner, WM_DDE_REQUEST, reinterpret_cast<WPARAM>(ConvWindow),
+                      PackDDElParam(WM_DDE_REQUEST, CF_TEXT, Atom))) {
+        GlobalDeleteAtom(Atom);
+        return;
+    }
+    std::erase_if(FResyncs, [&](const TResync& Each) { return Each.Window == ConvWindow; });
+    FResyncs.push_back({ConvWindow, std::move(Marker)});
 }
 
-void TDdeMgr::DivertLateAnswer(MSG& Msg) {
-    // The first answer with data that reaches a conversation owed one is the
-    // late one, whether a request waits or not (a warm loop's notices carry
-    // no data). Sent to the manager's window, it answers nothing.
-    UINT_PTR Data = 0, Atom = 0;
-    if (Msg.message != WM_DDE_DATA || !Msg.hwnd)
+bool TDdeMgr::IsClientWindow(HWND Window) const {
+    return Window && std::ranges::any_of(FClientConversations, [&](const TDdeClientConv* Conversation) {
+               return Conversation->ConvWindow() == Window;
+           });
+}
+
+void TDdeMgr::ScreenAnswer(MSG& Msg) {
+    if ((Msg.message != WM_DDE_ACK && Msg.message != WM_DDE_DATA) || !IsClientWindow(Msg.hwnd))
         return;
-    const auto Owed = std::ranges::find(FLateAnswers, Msg.hwnd);
-    if (Owed == FLateAnswers.end() || !UnpackDDElParam(WM_DDE_DATA, Msg.lParam, &Data, &Atom) || !Data)
+    UINT_PTR Low = 0, Atom = 0;
+    if (!UnpackDDElParam(Msg.message, Msg.lParam, &Low, &Atom))
         return;
-    FLateAnswers.erase(Owed);
-    Msg.hwnd = FWindow.Get();
+    const DDEDATA Header = Msg.message == WM_DDE_DATA ? DataHeader(Low) : DDEDATA{};
+    const std::string Item = AtomName(static_cast<ATOM>(Atom));
+    if (Msg.message == WM_DDE_DATA && !Header.fResponse) {
+        // A change notice answers nothing.
+        if (FTransaction.Type == XTYP_REQUEST && FTransaction.Window == Msg.hwnd && SameName(Item, FTransaction.Item)) {
+            FTransaction.Held.push_back(Msg);
+            Msg.message = WM_NULL;
+            Msg.hwnd = FWindow.Get();
+        }
+        return;
+    }
+    if (!IsFreshAnswer(Msg.hwnd, Msg.message, Low, Item))
+        Msg.hwnd = FWindow.Get();  // answers nothing: the manager's window frees it
+    else if (Msg.message == WM_DDE_DATA && !Header.fRelease && RunsUnderWine())
+        FTransaction.Kept = reinterpret_cast<HGLOBAL>(Low);
+}
+
+bool TDdeMgr::IsFreshAnswer(HWND Window, UINT Message, UINT_PTR Status, const std::string& Item) {
+    const auto Resync = std::ranges::find(FResyncs, Window, &TResync::Window);
+    if (Resync != FResyncs.end()) {
+        if (SameName(Item, Resync->Marker))
+            FResyncs.erase(Resync);  // what follows answers what was asked after the time-out
+        return false;
+    }
+    if (FTransaction.Window != Window || !SameName(Item, FTransaction.Item))
+        return false;
+    if (FTransaction.Type != XTYP_REQUEST)
+        return Message == WM_DDE_ACK;
+    // A request is answered by data or refused by a negative acknowledgement;
+    // a positive one is what Wine's server sends after its data.
+    return Message == WM_DDE_DATA || !(Status & DDE_FACK);
 }
 
 void TDdeMgr::DiscardData(LPARAM LParam) {
     // What the receiver of an answer owes: the data when the server handed it
-    // over, the item's atom, the packed parameter.
+    // over (under Wine the data received is always a copy of our own), the
+    // item's atom, the packed parameter.
     UINT_PTR Data = 0, Atom = 0;
     if (!UnpackDDElParam(WM_DDE_DATA, LParam, &Data, &Atom))
         return;
-    const auto Memory = reinterpret_cast<HGLOBAL>(Data);
-    const auto* Header = static_cast<const DDEDATA*>(GlobalLock(Memory));
-    const bool Release = Header && Header->fRelease;
-    if (Header)
-        GlobalUnlock(Memory);
-    if (Release)
-        GlobalFree(Memory);
+    if (DataHeader(Data).fRelease || RunsUnderWine())
+        GlobalFree(reinterpret_cast<HGLOBAL>(Data));
     GlobalDeleteAtom(static_cast<ATOM>(Atom));
     FreeDDElParam(WM_DDE_DATA, LParam);
+}
+
+void TDdeMgr::DiscardAck(LPARAM LParam) {
+    // A refusal carries the atom of the request, which its receiver owes. The
+    // positive acknowledgement after data repeats the atom that the data
+    // carried and its receiver deleted already: deleting it again could take
+    // the name from under a message still on its way. Windows' servers send
+    // no such acknowledgement.
+    UINT_PTR Status = 0, Atom = 0;
+    if (!UnpackDDElParam(WM_DDE_ACK, LParam, &Status, &Atom))
+        return;
+    const bool Refusal = !(Status & DDE_FACK);
+    const auto Item = static_cast<ATOM>(Atom);
+    FreeDDElParam(WM_DDE_ACK, LParam);
+    if (Refusal)
+        GlobalDeleteAtom(Item);
 }
 
 LRESULT CALLBACK TDdeMgr::MessageHook(int Code, WPARAM WParam, LPARAM LParam) noexcept {
     auto* Msg = reinterpret_cast<MSG*>(LParam);
     if (Code == HC_ACTION && WParam == PM_REMOVE && GManager) {
-        GManager->DivertStrayAck(*Msg);
-        GManager->DivertLateAnswer(*Msg);
+        GManager->ScreenAnswer(*Msg);
         // The check is posted so that it runs after the library has handled
         // the terminate.
         if (Msg->message == WM_DDE_TERMINATE)
@@ -295,6 +401,10 @@ LRESULT CALLBACK TDdeMgr::MessageHook(int Code, WPARAM WParam, LPARAM LParam) no
 LRESULT CALLBACK TDdeMgr::WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) noexcept {
     if (Message == WM_DDE_DATA) {
         DiscardData(LParam);
+        return 0;
+    }
+    if (Message == WM_DDE_ACK) {
+        DiscardAck(LParam);
         return 0;
     }
     if (Message != kCheckConversations)

@@ -15,11 +15,21 @@
 // gives the next connect a fresh instance. Conversations see this only as a
 // new Generation(): handles of an earlier generation are gone.
 //
-// A server under Wine also follows its answer to a request with a positive
-// acknowledgement that nothing waits for, and the answer to a request that
-// timed out may still come, where Wine would take it for the answer to the
-// next request. Client transactions therefore run through ClientTransaction,
-// which keeps such leftovers from ever being taken for a later answer.
+// Answers that answer nothing are kept from the library and freed here: a
+// server under Wine follows its answer to a request with a positive
+// acknowledgement that nothing waits for (and Wine's client would keep its
+// memory for good), and the answer to a transaction that timed out may
+// still come, where the library would take it for the answer to the next
+// one. Answers name no more than the item, so after a time-out the manager
+// asks the server for an item of its own (a marker): the server answers in
+// order, so whatever the conversation receives before the marker's answer
+// is late, and whatever follows answers what was asked after the time-out.
+// A late answer that never comes costs nothing more than the marker's trip.
+// Of the answer that it takes, Wine's library keeps the received data and a
+// reference to the item's name for good; the manager frees them too. And it
+// would take a change notice of the item that a request waits for as that
+// request's (empty) answer: such a notice is held until the request is done.
+// Client transactions therefore run through ClientTransaction.
 //
 // Main thread only: the library calls back on the thread that created it.
 #include <windows.h>
@@ -70,13 +80,24 @@ public:
     // A synchronous transaction without data of a client conversation whose
     // own window (CONVINFO hwnd) is ConvWindow; the result as the library's
     // (through the DdeCalls seam). Reads (and so resets) the instance's last
-    // error after a request that gave nothing.
+    // error after a transaction that gave nothing.
     HDDEDATA ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT Format, UINT Type, DWORD Timeout);
 
 private:
     struct TIncomingConversation {
         std::string Topic;
         HCONV Conv;
+    };
+    struct TTransaction {  // the synchronous transaction in progress
+        HWND Window = nullptr;
+        UINT Type = 0;
+        std::string Item;
+        HGLOBAL Kept = nullptr;  // data of the answer that Wine's library takes and keeps
+        std::vector<MSG> Held;   // change notices of the item, for after the request
+    };
+    struct TResync {  // answers to Window are late until the answer to Marker
+        HWND Window;
+        std::string Marker;
     };
     struct THookTraits {
         static HHOOK Invalid() { return nullptr; }
@@ -101,9 +122,14 @@ private:
     void ServerEnded(TDdeClientConv* Conversation);
     void CheckConversations();
     void DropStaleAcks(HWND ConvWindow);
-    void DivertStrayAck(MSG& Msg) const;
-    void DivertLateAnswer(MSG& Msg);
+    void Resync(HCONV Conv, HWND ConvWindow);
+    void FreeWhatWineKeeps(HGLOBAL Kept, HSZ Item);
+    void Repost(const MSG& Notice);
+    void ScreenAnswer(MSG& Msg);
+    [[nodiscard]] bool IsFreshAnswer(HWND Window, UINT Message, UINT_PTR Status, const std::string& Item);
+    [[nodiscard]] bool IsClientWindow(HWND Window) const;
     static void DiscardData(LPARAM LParam);
+    static void DiscardAck(LPARAM LParam);
     [[nodiscard]] bool IsClient(DWORD_PTR Target) const;
     [[nodiscard]] TIncomingConversation* FindIncoming(DWORD_PTR Target) const;
     std::string QueryString(HSZ Handle) const;
@@ -116,9 +142,10 @@ private:
     std::vector<std::unique_ptr<TIncomingConversation>> FIncomingConversations;
     std::vector<TDdeClientConv*> FClientConversations;  // open ones; not owned
     bool FHoldsEndedConversations = false;
-    HWND FRequestWindow = nullptr;  // conversation window of the request in progress
-    std::vector<HWND> FLateAnswers;  // one entry per request that timed out, by conversation window
-    TWindowHandle FWindow;          // receives the check after a server's terminate, and stray acknowledgements
+    TTransaction FTransaction;
+    std::vector<TResync> FResyncs;  // at most one per conversation window
+    unsigned FMarkers = 0;          // markers asked for so far: each has a name of its own
+    TWindowHandle FWindow;          // receives the check after a server's terminate, and answers that answer nothing
     TUniqueHandle<HHOOK, THookTraits> FHook;
 };
 

@@ -3,8 +3,10 @@
 #include "framework/Forms_win.h"
 
 TApplication& Application() {
-    static TApplication* Instance = new TApplication();  // outlives every window
-    return *Instance;
+    // Outlives every window, and goes at process end with what it owns: the
+    // DDE manager must uninitialise its instance then.
+    static TApplication Instance;
+    return Instance;
 }
 
 void TApplication::HandleException(const std::exception& E) noexcept {

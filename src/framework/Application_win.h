@@ -73,5 +73,6 @@ private:
     bool FErrorShowing = false;
 };
 
-// Created on first use, lives until process exit.
+// Created on first use, destroyed at process exit with the components it
+// owns.
 TApplication& Application();

@@ -269,6 +269,11 @@ void TFMain::csChange() {
 }
 
 void TFMain::Image1Click() {
+    // A connect that failed (the tracking program neither running nor
+    // startable) detached the item: link it again, so that data flows once
+    // the user has started the tracking program.
+    if (TrackingData->DdeItem().empty())
+        TrackingData->SetDdeItem(kTrackingItem);
     Tracking->OpenConversation();
 }
 

@@ -3,11 +3,13 @@
 // a DDE client on a thread of its own, as a separate process would be.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "DdeTestSupport_win.h"
 #include "dde/DdeMgr_win.h"
@@ -132,6 +134,46 @@ TEST_F(IncomingConversation, ALongestTopicIsComparedWhole) {
         EXPECT_TRUE(PeerConnects(Instance, AppName, std::string(255, 'c')));
         EXPECT_FALSE(PeerConnects(Instance, AppName, std::string(254, 'c')));
     });
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> GUnregistered;  // service names whose end the watcher was told of, as far as readable
+DWORD GWatcher = 0;
+
+HDDEDATA CALLBACK Watch(UINT Type, UINT, HCONV, HSZ Service, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
+    char Name[256] = "";
+    if (Type == XTYP_UNREGISTER) {
+        DdeQueryStringA(GWatcher, Service, Name, sizeof Name, CP_WINANSI);
+        GUnregistered.push_back(Name);
+    }
+    return nullptr;
+}
+
+TEST(ManagerLifetime, TheServiceNameIsUnregisteredWhenTheProgramEnds) {
+    ASSERT_EQ(DdeInitializeA(&GWatcher, Watch, 0, 0), DMLERR_NO_ERROR);
+    std::string Path = "Z:" DDE_MANAGER_EXIT_EXE;
+    std::replace(Path.begin(), Path.end(), '/', '\\');
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    PROCESS_INFORMATION Process{};
+    ASSERT_TRUE(
+        CreateProcessA(Path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup, &Process));
+    const auto Ended = [&] { return WaitForSingleObject(Process.hProcess, 0) == WAIT_OBJECT_0; };
+    EXPECT_TRUE(WaitFor(Ended, 30000, Process.hProcess));
+    // The notice is posted; the name's atom may be gone with the program by
+    // the time it is read.
+    const auto Seen = [] {
+        return std::ranges::any_of(GUnregistered, [](const std::string& Name) {
+            return Name.empty() || Name == "DdeManagerExit";
+        });
+    };
+    EXPECT_TRUE(WaitFor(Seen, 2000)) << ::testing::PrintToString(GUnregistered);
+    CloseHandle(Process.hThread);
+    CloseHandle(Process.hProcess);
+    DdeUninitialize(GWatcher);
 }
 
 }  // namespace

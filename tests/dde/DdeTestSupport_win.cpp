@@ -51,6 +51,18 @@ void Pump(DWORD Milliseconds) {
     WaitFor([] { return false; }, Milliseconds);
 }
 
+size_t ProcessHeapInUse() {
+    size_t Sum = 0;
+    HANDLE Heap = GetProcessHeap();
+    PROCESS_HEAP_ENTRY Entry{};
+    HeapLock(Heap);
+    while (HeapWalk(Heap, &Entry))
+        if (Entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+            Sum += Entry.cbData;
+    HeapUnlock(Heap);
+    return Sum;
+}
+
 std::string SimulatorPath() {
     std::string Path = "Z:" ZENITRAK_EXE;
     std::replace(Path.begin(), Path.end(), '/', '\\');

@@ -18,6 +18,9 @@ bool WaitFor(const std::function<bool()>& Done, DWORD TimeoutMs = 15000, HANDLE 
 // Handles messages for Milliseconds.
 void Pump(DWORD Milliseconds);
 
+// Bytes in use on the process heap, where the DDE library keeps its memory.
+size_t ProcessHeapInUse();
+
 // The simulator's executable as Windows sees it.
 std::string SimulatorPath();
 std::string SimulatorDirectory();

@@ -212,6 +212,22 @@ def tracking_program_started():
         window.wait_text("l_na", lambda text: text not in ("?", ""), 30)
 
 
+def tracking_program_started_later():
+    """No tracking program at start and none to start: "Closed"; the user
+    starts it by hand and clicks the icon: the line shows and a SET follows."""
+    with Rig("tracking_started_later") as rig:
+        sim = rig.rotor()
+        window = rig.start()
+        window.wait_text("s_ac", "Opened")
+        time.sleep(2)
+        expect(window.text("l_dd") == "Closed", f"DDE status {window.text('l_dd')!r} without a tracking program")
+        rig.zenitrak("--line", ISS)
+        window.click("Image1")
+        window.wait_text("l_dd", "Opened")
+        window.wait_text("l_na", "ISS (ZARYA)")
+        sim.wait_frames("a SET to the line's target", lambda f: ("123.00", "10.00") in sim.targets())
+
+
 def error_dialogs(rig):
     return rig.window_lines("Gyrotalk")
 
@@ -245,4 +261,4 @@ if __name__ == "__main__":
     run_scenario([first_start, timing_sequences, unnamed_satellite,
                   fast_sequence_from_registry, faulty_replies,
                   port_released_during_exchange, port_change, tracking_program_quits,
-                  tracking_program_started, device_unplugged])
+                  tracking_program_started, tracking_program_started_later, device_unplugged])

@@ -45,6 +45,31 @@ def tracking_killed():
         alive(rig, window)
 
 
+def late_tracking_answers():
+    """The tracking program refuses one request only after the time-out, and
+    later never answers one at all: the line it withheld never shows, and
+    every later line shows and is followed by a SET."""
+    with Rig("late_tracking_answers") as rig:
+        sim, window = started(rig, line=AO91)
+        window.wait_text("l_na", "AO-91")
+        for fault, azimuth in (("refuse-next 1500", 30), ("ignore-next", 40)):
+            rig.tracking.send(fault)
+            rig.tracking.send(f"line SN\"LOST\" AZ{azimuth - 5} EL5")
+            time.sleep(2.5)  # past the request's time-out and the late refusal
+            for step in (0, 1):
+                line = f'SN"NEXT" AZ{azimuth + step} EL{azimuth + step}'
+                rig.tracking.send(f"line {line}")
+                try:
+                    window.wait_text("l_st", line)
+                    target = (f"{azimuth + step}.00",) * 2
+                    sim.wait_frames(f"a SET to {target}", lambda f: target in sim.targets(), 15)
+                except Failure as error:
+                    raise Failure(f"after {fault}: {error}") from None
+        lost = [t for t in sim.targets() if t[0] in ("25.00", "35.00")]
+        expect(not lost, f"a withheld line reached the rotator: {lost}")
+        alive(rig, window)
+
+
 def written_back(value, expected):
     stored = reg_query(SETTINGS_KEY, value)
     expect(stored == ("REG_SZ", expected), f"{value} stored as {stored}, not {expected!r}")
@@ -270,6 +295,6 @@ def rotor_faults():
 
 
 if __name__ == "__main__":
-    run_scenario([tracking_killed, rotor_faults, registry_wrong_types, registry_port_gone,
+    run_scenario([tracking_killed, late_tracking_answers, rotor_faults, registry_wrong_types, registry_port_gone,
                   hostile_tracking_lines, foreign_dde_client, registry_path_wrong_type, tracking_path_with_blank,
                   no_serial_port, session_end])

@@ -31,6 +31,8 @@ const char kSimUsage[] =
     "  empty              publish an empty value (the terminating zero alone)\n"
     "  refuse on|off      refuse advise loops from now on, or accept them again\n"
     "  slow MS            answer requests MS milliseconds late (0: at once)\n"
+    "  refuse-next MS     refuse the next request, MS milliseconds late\n"
+    "  ignore-next        never answer the next request\n"
     "  stamp on|off       append the publishing time, or stop\n"
     "  pause on|off       stop or resume the pass or script\n"
     "  interval MS        one pass step or script line every MS milliseconds from now\n"
@@ -88,16 +90,19 @@ std::optional<TSimCommand> ParseSimCommand(std::string_view Text) {
         Command.Text = std::string(Argument);
         return Command;
     }
-    if (Verb == "EMPTY" || Verb == "PING" || Verb == "QUIT") {
+    if (Verb == "EMPTY" || Verb == "PING" || Verb == "QUIT" || Verb == "IGNORE-NEXT") {
         if (!Argument.empty())
             return std::nullopt;
         Command.Kind = Verb == "EMPTY"  ? TSimCommand::scEmpty
                        : Verb == "PING" ? TSimCommand::scPing
-                                        : TSimCommand::scQuit;
+                       : Verb == "QUIT" ? TSimCommand::scQuit
+                                        : TSimCommand::scIgnoreNext;
         return Command;
     }
-    if (Verb == "SLOW" || Verb == "INTERVAL") {
-        Command.Kind = Verb == "SLOW" ? TSimCommand::scSlow : TSimCommand::scInterval;
+    if (Verb == "SLOW" || Verb == "REFUSE-NEXT" || Verb == "INTERVAL") {
+        Command.Kind = Verb == "SLOW"          ? TSimCommand::scSlow
+                       : Verb == "REFUSE-NEXT" ? TSimCommand::scRefuseNext
+                                               : TSimCommand::scInterval;
         Value = ParseMilliseconds(Argument);
         if (Value && Command.Kind == TSimCommand::scInterval && *Value < 1)
             return std::nullopt;

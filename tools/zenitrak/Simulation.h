@@ -10,15 +10,28 @@
 // A control command, from the command line, a script or a running
 // simulator's window message.
 struct TSimCommand {
-    enum TKind { scLine, scEmpty, scRefuse, scSlow, scStamp, scPause, scInterval, scPing, scQuit };
+    enum TKind {
+        scLine,
+        scEmpty,
+        scRefuse,
+        scSlow,
+        scRefuseNext,
+        scIgnoreNext,
+        scStamp,
+        scPause,
+        scInterval,
+        scPing,
+        scQuit
+    };
     TKind Kind = scLine;
     std::string Text;  // scLine: the tracking line
-    int Value = 0;     // scSlow, scInterval: milliseconds; scRefuse, scStamp, scPause: 1 on, 0 off
+    int Value = 0;     // scSlow, scRefuseNext, scInterval: milliseconds; scRefuse, scStamp, scPause: 1 on, 0 off
 };
 
-// "line TEXT", "empty", "refuse on|off", "slow MS", "stamp on|off",
-// "pause on|off", "interval MS" (at least 1), "ping" (does nothing), "quit"
-// (words in any letter case). Anything else gives no command.
+// "line TEXT", "empty", "refuse on|off", "slow MS", "refuse-next MS",
+// "ignore-next", "stamp on|off", "pause on|off", "interval MS" (at least 1),
+// "ping" (does nothing), "quit" (words in any letter case). Anything else
+// gives no command.
 std::optional<TSimCommand> ParseSimCommand(std::string_view Text);
 
 struct TSimOptions {

@@ -21,6 +21,7 @@ TEST(SimCommands, EveryCommandInAnyLetterCase) {
         {"slow 1500", TSimCommand::scSlow, 1500}, {"slow 0", TSimCommand::scSlow, 0},
         {"stamp on", TSimCommand::scStamp, 1},    {"pause off", TSimCommand::scPause, 0},
         {"interval 50", TSimCommand::scInterval, 50}, {"Ping", TSimCommand::scPing, 0},
+        {"refuse-next 1500", TSimCommand::scRefuseNext, 1500}, {"Ignore-Next", TSimCommand::scIgnoreNext, 0},
     };
     for (const TCase& Case : Cases) {
         std::optional<TSimCommand> Command = ParseSimCommand(Case.Text);
@@ -37,7 +38,8 @@ TEST(SimCommands, EveryCommandInAnyLetterCase) {
 
 TEST(SimCommands, AnythingElseIsNoCommand) {
     for (const char* Text : {"", "bogus", "slow", "slow -5", "slow 10ms", "slow 99999999999", "refuse maybe",
-                             "quit now", "empty 1", "interval 0", "pause", "ping 1"})
+                             "quit now", "empty 1", "interval 0", "pause", "ping 1", "refuse-next",
+                             "ignore-next 1"})
         EXPECT_FALSE(ParseSimCommand(Text)) << Text;
 }
 

@@ -2,12 +2,14 @@
 // on service "Zenitrak", topic "Tracking", item "TrackingData", and can be
 // told to misbehave the ways a real tracking program might.
 #include <windows.h>
+#include <dde.h>
 #include <ddeml.h>
 
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "Simulation.h"
 #include "dde/TrackingProgram.h"
@@ -46,6 +48,8 @@ private:
     std::string FValue;
     bool FRefuse = false, FStamp = false, FPaused = false;
     int FSlowMs = 0;
+    int FRefuseNextMs = -1;    // the next request is refused this late; -1: none
+    bool FIgnoreNext = false;  // the next request is never answered
     int FConversations = 0;
 };
 
@@ -102,6 +106,13 @@ TSimulator::~TSimulator() {
 int TSimulator::Run() {
     MSG Msg;
     while (GetMessageA(&Msg, nullptr, 0, 0) > 0) {
+        if (Msg.message == WM_DDE_REQUEST && FIgnoreNext) {
+            // Taken from the queue before the DDE library sees it, as a
+            // server that lost it: what the request owed its receiver.
+            FIgnoreNext = false;
+            GlobalDeleteAtom(HIWORD(Msg.lParam));
+            continue;
+        }
         TranslateMessage(&Msg);
         DispatchMessageA(&Msg);
     }
@@ -149,6 +160,10 @@ HDDEDATA TSimulator::Answer(UINT Type, UINT Format, HSZ Hsz1, HSZ Hsz2) {
         case XTYP_REQUEST: {
             if (!Serves(Hsz1, Hsz2, Format))
                 return nullptr;
+            if (FRefuseNextMs >= 0) {
+                WaitHandlingSentMessages(static_cast<DWORD>(std::exchange(FRefuseNextMs, -1)));
+                return nullptr;
+            }
             const std::string Value = FValue;  // the answer is the line as it was when asked
             if (FSlowMs > 0)
                 WaitHandlingSentMessages(FSlowMs);
@@ -222,6 +237,12 @@ void TSimulator::Apply(const TSimCommand& Command) {
             break;
         case TSimCommand::scSlow:
             FSlowMs = Command.Value;
+            break;
+        case TSimCommand::scRefuseNext:
+            FRefuseNextMs = Command.Value;
+            break;
+        case TSimCommand::scIgnoreNext:
+            FIgnoreNext = true;
             break;
         case TSimCommand::scStamp:
             FStamp = Command.Value != 0;
