@@ -88,6 +88,7 @@ TComThread::~TComThread() {
 }
 
 void TComThread::StopWatching() {
+    FStopping = true;
     SetEvent(FStopEvent.Get());
     Sleep(0);
 }
@@ -126,7 +127,8 @@ void TComThread::LookLoop() {
         // The looks that follow meet the same failure and pass it on.
     }
     SetEvent(FWatching.Get());
-    while (WaitForSingleObject(FStopEvent.Get(), LookPause()) == WAIT_TIMEOUT) {
+    // A plain sleep: Wine serves it without its server, unlike a timed wait.
+    for (Sleep(LookPause()); !FStopping; Sleep(LookPause())) {
         bool Failed = false;
         try {
             const TLineReading Now = ReadLine(Look);

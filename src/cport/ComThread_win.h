@@ -14,6 +14,8 @@
 // kQuietLook ms late.
 #include <windows.h>
 
+#include <atomic>
+
 #include "cport/ComTypes.h"
 #include "cport/LineLook.h"
 #include "framework/Handles_win.h"
@@ -53,6 +55,7 @@ private:
     TCustomComPort& FPort;
     const bool FLooks;  // looks at the device instead of waiting for its events
     TEventHandle FStopEvent;
+    std::atomic<bool> FStopping{false};  // what the look loop checks between looks
     TEventHandle FWatching;      // set once the thread watches the device
     TComEvents FReceivedEvents;  // of the last wait or look
     bool FLookFailed = false;    // the last look at the device failed
