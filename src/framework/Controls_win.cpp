@@ -71,6 +71,9 @@ void TLabel::Setup(const TControlRow& Row) {
 }
 
 void TLabel::SetText(const std::string& Value) {
+    // The labels are set at every exchange, mostly to what they show already.
+    if (Value == Text())
+        return;
     TControl::SetText(Value);
     FitToText();
 }
