@@ -8,12 +8,12 @@
 #include "dde/DdeClientConv_win.h"
 #include "dde/DdeNames.h"
 #include "framework/Application_win.h"
+#include "framework/Exceptions.h"
 #include "framework/OpenForms.h"
 
 namespace {
 TDdeMgr* GManager = nullptr;  // the one manager while it exists; not owned
 
-constexpr char kWindowClass[] = "GyrotalkDdeManager";
 // The manager window's own message: look for conversations that a server
 // has ended.
 constexpr UINT kCheckConversations = WM_APP;
@@ -64,18 +64,16 @@ bool SameName(const std::string& A, const std::string& B) {
 }
 }  // namespace
 
-TDdeMgr::TDdeMgr(TComponent* AOwner) : TComponent(AOwner) {
+TDdeMgr::TDdeMgr(TComponent* AOwner)
+    : TComponent(AOwner), FWindow([this](HWND Window, UINT Message, WPARAM W, LPARAM L) {
+          return HandleMessage(Window, Message, W, L);
+      }) {
+    FHook.Reset(SetWindowsHookExA(WH_GETMESSAGE, MessageHook, nullptr, GetCurrentThreadId()));
+    if (!FHook)
+        throw Exception("Cannot watch the DDE messages (error " + std::to_string(GetLastError()) + ")");
     FLinkFormat = RegisterClipboardFormatA("Link");
     Initialize();
     RegisterAppName();
-
-    WNDCLASSA Class{};
-    Class.lpfnWndProc = WindowProc;
-    Class.hInstance = GetModuleHandleA(nullptr);
-    Class.lpszClassName = kWindowClass;
-    RegisterClassA(&Class);  // fails harmlessly when a former manager registered it
-    FWindow.Reset(CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, Class.hInstance, nullptr));
-    FHook.Reset(SetWindowsHookExA(WH_GETMESSAGE, MessageHook, nullptr, GetCurrentThreadId()));
     GManager = this;
 }
 
@@ -331,12 +329,12 @@ void TDdeMgr::ScreenAnswer(MSG& Msg) {
         if (FTransaction.Type == XTYP_REQUEST && FTransaction.Window == Msg.hwnd && SameName(Item, FTransaction.Item)) {
             FTransaction.Held.push_back(Msg);
             Msg.message = WM_NULL;
-            Msg.hwnd = FWindow.Get();
+            Msg.hwnd = FWindow.Handle();
         }
         return;
     }
     if (!IsFreshAnswer(Msg.hwnd, Msg.message, Low, Item))
-        Msg.hwnd = FWindow.Get();  // answers nothing: the manager's window frees it
+        Msg.hwnd = FWindow.Handle();  // answers nothing: the manager's window frees it
     else if (Msg.message == WM_DDE_DATA && !Header.fRelease && RunsUnderWine())
         FTransaction.Kept = reinterpret_cast<HGLOBAL>(Low);
 }
@@ -393,28 +391,20 @@ LRESULT CALLBACK TDdeMgr::MessageHook(int Code, WPARAM WParam, LPARAM LParam) no
         // The check is posted so that it runs after the library has handled
         // the terminate.
         if (Msg->message == WM_DDE_TERMINATE)
-            PostMessageA(GManager->FWindow.Get(), kCheckConversations, 0, 0);
+            PostMessageA(GManager->FWindow.Handle(), kCheckConversations, 0, 0);
     }
     return CallNextHookEx(nullptr, Code, WParam, LParam);
 }
 
-LRESULT CALLBACK TDdeMgr::WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) noexcept {
-    if (Message == WM_DDE_DATA) {
+LRESULT TDdeMgr::HandleMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
+    if (Message == WM_DDE_DATA)
         DiscardData(LParam);
-        return 0;
-    }
-    if (Message == WM_DDE_ACK) {
+    else if (Message == WM_DDE_ACK)
         DiscardAck(LParam);
-        return 0;
-    }
-    if (Message != kCheckConversations)
+    else if (Message == kCheckConversations)
+        CheckConversations();
+    else
         return DefWindowProcA(Window, Message, WParam, LParam);
-    try {
-        if (GManager)
-            GManager->CheckConversations();
-    } catch (...) {
-        Application().HandleException(std::current_exception());
-    }
     return 0;
 }
 

@@ -44,6 +44,7 @@
 #include "dde/DdeHandles_win.h"
 #include "framework/Component.h"
 #include "framework/Handles_win.h"
+#include "framework/MessageWindow_win.h"
 
 class TDdeClientConv;
 
@@ -107,7 +108,7 @@ private:
     static HDDEDATA CALLBACK DdeCallback(UINT Type, UINT Format, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA Data,
                                          ULONG_PTR Data1, ULONG_PTR Data2) noexcept;
     static LRESULT CALLBACK MessageHook(int Code, WPARAM WParam, LPARAM LParam) noexcept;
-    static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) noexcept;
+    LRESULT HandleMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);
 
     HDDEDATA Callback(UINT Type, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA Data, ULONG_PTR Data1);
     void Initialize();
@@ -145,7 +146,7 @@ private:
     TTransaction FTransaction;
     std::vector<TResync> FResyncs;  // at most one per conversation window
     unsigned FMarkers = 0;          // markers asked for so far: each has a name of its own
-    TWindowHandle FWindow;          // receives the check after a server's terminate, and answers that answer nothing
+    TMessageWindow FWindow;  // receives the check after a server's terminate, and answers that answer nothing
     TUniqueHandle<HHOOK, THookTraits> FHook;
 };
 

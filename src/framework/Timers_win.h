@@ -3,8 +3,10 @@
 // enabled. Ticks arrive through the message queue, so they also arrive
 // inside a handler that pumps messages (a tick can run inside the previous
 // tick's handler). Main thread only.
+#include <optional>
+
 #include "framework/Component.h"
-#include "framework/Handles_win.h"
+#include "framework/MessageWindow_win.h"
 
 class TTimer : public TComponent {
 public:
@@ -25,11 +27,9 @@ public:
     TNotifyEvent OnTimer;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM W, LPARAM L) noexcept;
     void Update();
-    void Tick() noexcept;
 
-    TWindowHandle FWindow;  // hidden, receives WM_TIMER
+    std::optional<TMessageWindow> FWindow;  // receives WM_TIMER; made at the first start
     unsigned FInterval = 1000;
     bool FEnabled = false;
 };
