@@ -17,12 +17,10 @@ TDdeClientConv::TDdeClientConv(TComponent* AOwner) : TComponent(AOwner) {}
 TDdeClientConv::~TDdeClientConv() {
     // Handlers may run from here (OnClose, the items' OnChange); what they
     // raise must not leave a destructor.
-    try {
+    Guarded([this] {
         CloseConversation();
         Destroying();  // attached items detach themselves while the links still exist
-    } catch (...) {
-        Application().HandleException(std::current_exception());
-    }
+    });
 }
 
 void TDdeClientConv::SetConnectMode(TDataMode Value) {

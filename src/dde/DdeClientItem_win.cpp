@@ -8,12 +8,8 @@
 TDdeClientItem::TDdeClientItem(TComponent* AOwner) : TComponent(AOwner) {}
 
 TDdeClientItem::~TDdeClientItem() {
-    try {
-        if (FDdeConv)
-            FDdeConv->DetachItem(this);  // raises OnChange with an empty Text
-    } catch (...) {
-        Application().HandleException(std::current_exception());
-    }
+    if (FDdeConv)
+        Guarded([this] { FDdeConv->DetachItem(this); });  // raises OnChange with an empty Text
     Destroying();
 }
 
@@ -65,11 +61,7 @@ void TDdeClientItem::Notification(TComponent* AComponent, TOperation Operation) 
     TDdeClientConv* Conversation = FDdeConv;
     FDdeConv = nullptr;
     FDdeItem.clear();
-    try {
-        Conversation->DetachItem(this);
-    } catch (...) {
-        Application().HandleException(std::current_exception());  // a handler, while components go away
-    }
+    Guarded([&] { Conversation->DetachItem(this); });  // runs a handler while components go away
 }
 
 TDdeCliItem::TDdeCliItem(TDdeClientConv* Conversation, TDdeClientItem* Item)

@@ -144,13 +144,7 @@ void TDdeMgr::PrepareConnect() {
 
 HDDEDATA CALLBACK TDdeMgr::DdeCallback(UINT Type, UINT, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA Data, ULONG_PTR Data1,
                                        ULONG_PTR) noexcept {
-    try {
-        if (GManager)
-            return GManager->Callback(Type, Conv, Hsz1, Hsz2, Data, Data1);
-    } catch (...) {
-        Application().HandleException(std::current_exception());
-    }
-    return nullptr;
+    return GManager ? Guarded([&] { return GManager->Callback(Type, Conv, Hsz1, Hsz2, Data, Data1); }) : nullptr;
 }
 
 HDDEDATA TDdeMgr::Callback(UINT Type, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA Data, ULONG_PTR Data1) {
@@ -386,13 +380,14 @@ void TDdeMgr::DiscardAck(LPARAM LParam) {
 
 LRESULT CALLBACK TDdeMgr::MessageHook(int Code, WPARAM WParam, LPARAM LParam) noexcept {
     auto* Msg = reinterpret_cast<MSG*>(LParam);
-    if (Code == HC_ACTION && WParam == PM_REMOVE && GManager) {
-        GManager->ScreenAnswer(*Msg);
-        // The check is posted so that it runs after the library has handled
-        // the terminate.
-        if (Msg->message == WM_DDE_TERMINATE)
-            PostMessageA(GManager->FWindow.Handle(), kCheckConversations, 0, 0);
-    }
+    if (Code == HC_ACTION && WParam == PM_REMOVE && GManager)
+        Guarded([Msg] {
+            GManager->ScreenAnswer(*Msg);
+            // The check is posted so that it runs after the library has
+            // handled the terminate.
+            if (Msg->message == WM_DDE_TERMINATE)
+                PostMessageA(GManager->FWindow.Handle(), kCheckConversations, 0, 0);
+        });
     return CallNextHookEx(nullptr, Code, WParam, LParam);
 }
 

@@ -5,6 +5,7 @@
 
 #include <exception>
 #include <string>
+#include <type_traits>
 
 #include "framework/Component.h"
 
@@ -76,3 +77,17 @@ private:
 // Created on first use, destroyed at process exit with the components it
 // owns.
 TApplication& Application();
+
+// Runs Call where no exception may pass (a window procedure, a handler run
+// from a destructor, a library callback): what it raises goes to the
+// standard error display, and the result is then a value-initialised one.
+template <typename TCall>
+auto Guarded(TCall&& Call) noexcept -> decltype(Call()) {
+    try {
+        return Call();
+    } catch (...) {
+        Application().HandleException(std::current_exception());
+    }
+    if constexpr (!std::is_void_v<decltype(Call())>)
+        return {};
+}

@@ -155,12 +155,8 @@ TControl* TForm::ControlOf(HWND Window) const {
 void TForm::Show() {
     if (!FCreated) {
         FCreated = true;
-        try {
-            if (OnCreate)
-                OnCreate();
-        } catch (...) {
-            Application().HandleException(std::current_exception());
-        }
+        if (OnCreate)
+            Guarded(OnCreate);
     }
     if (!FHandle)
         return;
@@ -188,12 +184,7 @@ LRESULT CALLBACK TForm::WindowProc(HWND Window, UINT Message, WPARAM W, LPARAM L
         Form->FHandle.Release();  // already gone
         return DefWindowProcA(Window, Message, W, L);
     }
-    try {
-        return Form->HandleMessage(Window, Message, W, L);
-    } catch (...) {
-        Application().HandleException(std::current_exception());
-        return 0;
-    }
+    return Guarded([&] { return Form->HandleMessage(Window, Message, W, L); });
 }
 
 LRESULT TForm::HandleMessage(HWND Window, UINT Message, WPARAM W, LPARAM L) {

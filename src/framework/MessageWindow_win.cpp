@@ -34,10 +34,5 @@ LRESULT CALLBACK TMessageWindow::WindowProc(HWND Window, UINT Message, WPARAM W,
     auto* Self = reinterpret_cast<TMessageWindow*>(GetWindowLongPtrA(Window, GWLP_USERDATA));
     if (!Self || Message == WM_NCDESTROY)
         return DefWindowProcA(Window, Message, W, L);
-    try {
-        return Self->FHandler(Window, Message, W, L);
-    } catch (...) {
-        Application().HandleException(std::current_exception());
-        return 0;
-    }
+    return Guarded([&] { return Self->FHandler(Window, Message, W, L); });
 }
