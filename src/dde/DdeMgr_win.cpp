@@ -10,13 +10,10 @@
 #include "framework/Application_win.h"
 #include "framework/Exceptions.h"
 #include "framework/OpenForms.h"
+#include "framework/WindowIds.h"
 
 namespace {
 TDdeMgr* GManager = nullptr;  // the one manager while it exists; not owned
-
-// The manager window's own message: look for conversations that a server
-// has ended.
-constexpr UINT kCheckConversations = WM_APP;
 
 // Connected, and the server's window still there: a server that is killed
 // ends nothing, it is simply gone.

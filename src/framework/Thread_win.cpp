@@ -4,10 +4,9 @@
 
 #include "framework/Exceptions.h"
 #include "framework/MessageWindow_win.h"
+#include "framework/WindowIds.h"
 
 namespace {
-constexpr UINT kSynchronizeMessage = WM_USER + 1;
-
 struct TSynchronizeCall {
     const std::function<void()>* Method;
     std::exception_ptr Error;

@@ -52,5 +52,8 @@ enum TMainControlId : int {
 // Each timer component ticks on its own hidden window, under this id.
 constexpr unsigned kTimerId = 1;
 
-// Private messages of the program's windows are named here too, from WM_APP
-// (0x8000) on.
+// Private messages, each to a hidden window of its own (WM_USER is 0x0400,
+// WM_APP 0x8000).
+constexpr unsigned kPortEventMessage = 0x0400 + 1;  // 1025: a port's event thread to its port
+constexpr unsigned kCheckConversations = 0x8000;    // the DDE manager: look for conversations a server ended
+constexpr unsigned kSynchronizeMessage = 0x8001;    // a call that a thread has run on the main thread
