@@ -1,6 +1,7 @@
 #include "dde/DdeClientConv_win.h"
 
 #include "dde/DdeCalls_win.h"
+#include "dde/DdeCliItem_win.h"
 #include "dde/DdeClientItem_win.h"
 #include "dde/DdeMgr_win.h"
 #include "dde/DdeNames.h"
@@ -64,9 +65,8 @@ bool TDdeClientConv::OpenConversation() {
         return false;
     }
     PrepareNames();
-    if (!TryConnect() && (!FDdeService.empty() || !FServiceApplication.empty()) && StartServer())
-        TryConnect();
-    if (!FConvHandle) {
+    const bool MayStart = !FDdeService.empty() || !FServiceApplication.empty();
+    if (!TryConnect() && !(MayStart && StartServer() && TryConnect())) {
         DropAllItems();
         return false;
     }
@@ -96,13 +96,12 @@ bool TDdeClientConv::TryConnect() {
     Context.cb = sizeof Context;
     Context.iCodePage = CP_WINANSI;
     TDdeMgr& Manager = DdeManager();
-    FConvHandle = DdeCalls.Connect(Manager.InstanceId(), FServiceHandle.Get(), FTopicHandle.Get(), &Context);
+    FConvHandle.Reset(DdeCalls.Connect(Manager.InstanceId(), FServiceHandle.Get(), FTopicHandle.Get(), &Context));
     if (!FConvHandle)
         return false;
     FConvInfo = CONVINFO{};
     FConvInfo.cb = sizeof FConvInfo;
-    DdeQueryConvInfo(FConvHandle, QID_SYNC, &FConvInfo);
-    DdeSetUserHandle(FConvHandle, QID_SYNC, reinterpret_cast<DWORD_PTR>(this));
+    DdeQueryConvInfo(FConvHandle.Get(), QID_SYNC, &FConvInfo);
     Manager.ConversationOpened(this);
     return true;
 }
@@ -114,9 +113,7 @@ bool TDdeClientConv::StartServer() {
     return DdeCalls.WinExec(Command.c_str(), SW_SHOWMINNOACTIVE) >= kMinWinExecSuccess;
 }
 
-bool TDdeClientConv::StartAdviseLoops() {
-    if (!FConvHandle)
-        return false;
+void TDdeClientConv::StartAdviseLoops() {
     for (size_t Index = 0; Index < FLinks.size();) {
         TDdeCliItem* Link = FLinks[Index].get();
         if (Link->BeginAdvise()) {
@@ -127,7 +124,6 @@ bool TDdeClientConv::StartAdviseLoops() {
         if (Index < FLinks.size() && FLinks[Index].get() == Link)
             ++Index;  // still there after the handlers ran: go on with the next
     }
-    return true;
 }
 
 void TDdeClientConv::DropAllItems() {
@@ -136,20 +132,7 @@ void TDdeClientConv::DropAllItems() {
 }
 
 void TDdeClientConv::CloseConversation() {
-    if (FConvHandle) {
-        const HCONV Conv = FConvHandle;
-        auto End = [Conv] {
-            DdeSetUserHandle(Conv, QID_SYNC, 0);
-            DdeDisconnect(Conv);  // ends the advise loops too
-        };
-        try {
-            Disconnected();
-        } catch (...) {
-            End();
-            throw;
-        }
-        End();
-    }
+    Close(true);
     if (FHandleGeneration == DdeManager().Generation()) {
         FServiceHandle.Reset();
         FTopicHandle.Reset();
@@ -175,23 +158,29 @@ bool TDdeClientConv::ChangeConversation(const std::string& Service, const std::s
 }
 
 void TDdeClientConv::Disconnected() {
+    Close(false);  // the server's end took the handle with it
+}
+
+void TDdeClientConv::Close(bool EndHere) {
     if (FConvHandle) {
         try {
             NotifyClose();  // while the conversation still counts as open
         } catch (...) {
-            ForgetConvHandle();
+            ForgetConvHandle(EndHere);
             throw;
         }
     }
-    ForgetConvHandle();
+    ForgetConvHandle(EndHere);
 }
 
-void TDdeClientConv::ForgetConvHandle() {
+void TDdeClientConv::ForgetConvHandle(bool EndHere) {
     if (FConvHandle)
         DdeManager().ConversationClosed(this);
-    FConvHandle = nullptr;
+    TDdeConvHandle Conv = std::move(FConvHandle);  // ended (when EndHere) after the item handles are freed
     for (const auto& Link : FLinks)
         Link->ReleaseItemHandle();
+    if (!EndHere)
+        Conv.Release();
 }
 
 void TDdeClientConv::NotifyClose() {
@@ -205,7 +194,8 @@ void TDdeClientConv::NotifyOpen() {
 }
 
 HDDEDATA TDdeClientConv::Transact(UINT Type, HSZ Item) const {
-    return DdeManager().ClientTransaction(FConvHandle, FConvInfo.hwnd, Item, FDataFormat, Type, kTransactionTimeout);
+    return DdeManager().ClientTransaction(FConvHandle.Get(), FConvInfo.hwnd, Item, FDataFormat, Type,
+                                          kTransactionTimeout);
 }
 
 TDdeCliItem* TDdeClientConv::FindLink(TDdeClientItem* Item) const {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "dde/DdeHandles_win.h"
+#include "dde/DdeMgr_win.h"
 #include "framework/Component.h"
 
 class TDdeClientItem;
@@ -24,7 +25,7 @@ class TDdeCliItem;
 
 enum TDataMode { ddeAutomatic = 0, ddeManual = 1 };
 
-class TDdeClientConv : public TComponent {
+class TDdeClientConv : public TComponent, private TDdeManagedConv {
 public:
     explicit TDdeClientConv(TComponent* AOwner);
     ~TDdeClientConv() override;
@@ -66,29 +67,12 @@ public:
     // Closes, takes the new names and opens; the names are cleared again when
     // the open fails.
     bool ChangeConversation(const std::string& Service, const std::string& Topic);
-    // The server ended the conversation, or CloseConversation does: OnClose
-    // (while still open), then closed; names and items stay, so a later open
-    // connects again and restarts every advise loop.
-    void Disconnected();
+    // The server ended the conversation: OnClose (while still open), then
+    // closed; names and items stay, so a later open connects again and
+    // restarts every advise loop.
+    void Disconnected() override;
 
-    // Items: one link record per attached item, in the order of attachment.
-    bool LinkItem(TDdeClientItem* Item, const std::string& Name);
-    void AttachItem(TDdeClientItem* Item);
-    void DetachItem(TDdeClientItem* Item);
-    TDdeCliItem* FindLink(TDdeClientItem* Item) const;
-    // Every link whose item handle is ItemHandle (every link when it is
-    // null) receives Data (or fetches its value when Data is null).
-    void DispatchItemData(HDDEDATA Data, HSZ ItemHandle);
-
-    // The conversation: open exactly while it is set.
-    HCONV Conv() const { return FConvHandle; }
-    bool IsOpen() const { return FConvHandle != nullptr; }
-    // This side's window of the conversation, while open.
-    HWND ConvWindow() const { return FConvInfo.hwnd; }
-    UINT DataFormat() const { return FDataFormat; }
-    // A synchronous transaction on this conversation with the 1000 ms limit
-    // of every item transaction.
-    HDDEDATA Transact(UINT Type, HSZ Item) const;
+    bool IsOpen() const { return FConvHandle.Valid(); }
 
 protected:
     void Loaded() override;
@@ -97,12 +81,33 @@ protected:
     virtual void NotifyOpen();
 
 private:
-    bool TryConnect();
-    bool StartServer();
-    bool StartAdviseLoops();
+    // The items and their link records reach the conversation here.
+    friend class TDdeClientItem;
+    friend class TDdeCliItem;
+
+    HCONV Conv() const override { return FConvHandle.Get(); }
+    HWND ConvWindow() const override { return FConvInfo.hwnd; }
+    // Every link whose item handle is ItemHandle (every link when it is
+    // null) receives Data (or fetches its value when Data is null).
+    void DispatchItemData(HDDEDATA Data, HSZ ItemHandle) override;
+    // Items: one link record per attached item, in the order of attachment.
+    [[nodiscard]] bool LinkItem(TDdeClientItem* Item, const std::string& Name);
+    void AttachItem(TDdeClientItem* Item);
+    void DetachItem(TDdeClientItem* Item);
+    TDdeCliItem* FindLink(TDdeClientItem* Item) const;
+    // A synchronous transaction on this conversation with the 1000 ms limit
+    // of every item transaction.
+    [[nodiscard]] HDDEDATA Transact(UINT Type, HSZ Item) const;
+
+    [[nodiscard]] bool TryConnect();
+    [[nodiscard]] bool StartServer();
+    void StartAdviseLoops();
     void DropAllItems();
     void PrepareNames();
-    void ForgetConvHandle();
+    // OnClose while still open, then closed; the handle is ended here only
+    // when it is ours to end (not when the server ended it).
+    void Close(bool EndHere);
+    void ForgetConvHandle(bool EndHere);
     [[nodiscard]] bool HasLink(const TDdeCliItem* Link) const;
 
     std::string FServiceApplication;
@@ -111,7 +116,7 @@ private:
     TDataMode FConnectMode = ddeAutomatic;
     bool FFormatChars = false;
 
-    HCONV FConvHandle = nullptr;
+    TDdeConvHandle FConvHandle;  // the conversation: open exactly while it is set
     CONVINFO FConvInfo{};
     std::vector<std::unique_ptr<TDdeCliItem>> FLinks;
     TDdeString FServiceHandle;

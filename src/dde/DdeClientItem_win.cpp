@@ -1,5 +1,6 @@
 #include "dde/DdeClientItem_win.h"
 
+#include "dde/DdeCliItem_win.h"
 #include "dde/DdeClientConv_win.h"
 #include "dde/DdeMgr_win.h"
 #include "dde/DdeValue.h"
@@ -115,16 +116,14 @@ void TDdeCliItem::ReleaseItemHandle() {
     FItemHandle.Reset();
 }
 
-bool TDdeCliItem::RequestValue() {
+void TDdeCliItem::RequestValue() {
     if (!FConversation->IsOpen() || !FItemHandle) {
         NotifyChanged();
-        return false;
+        return;
     }
     TDdeData Data(FConversation->Transact(XTYP_REQUEST, FItemHandle.Get()));
-    if (!Data.Get())
-        return false;  // refused, timed out, or the conversation is gone
-    ReceiveData(Data.Get());
-    return true;
+    if (Data.Get())  // else refused, timed out, or the conversation is gone
+        ReceiveData(Data.Get());
 }
 
 void TDdeCliItem::ReceiveData(HDDEDATA Data) {

@@ -2,20 +2,15 @@
 // A client item follows one data item of a client conversation: it holds the
 // item's latest value as Lines and Text and raises OnChange each time the
 // value was fetched anew, and also when its link is set up, changed or
-// removed. The conversation keeps one link record per attached item; the
-// record runs a warm advise loop: the server only notifies a change, and the
-// link then requests the value (synchronously, 1000 ms) and converts it.
+// removed (the conversation's link record, DdeCliItem_win.h, does the work).
 // Nothing here raises. Main thread only.
-#include <windows.h>
-#include <ddeml.h>
-
 #include <string>
 
-#include "dde/DdeHandles_win.h"
 #include "framework/Component.h"
 #include "framework/Strings.h"
 
 class TDdeClientConv;
+class TDdeCliItem;
 
 class TDdeClientItem : public TComponent {
 public:
@@ -49,37 +44,4 @@ private:
     TStringList FLines;
     TDdeClientConv* FDdeConv = nullptr;  // not owned
     std::string FDdeItem;
-};
-
-// The link record of one attached item, owned by its conversation.
-class TDdeCliItem {
-public:
-    TDdeCliItem(TDdeClientConv* Conversation, TDdeClientItem* Item);
-    ~TDdeCliItem();  // stops the advise loop
-    TDdeCliItem(const TDdeCliItem&) = delete;
-    TDdeCliItem& operator=(const TDdeCliItem&) = delete;
-
-    TDdeClientItem* Item() const { return FItem; }
-    const std::string& ItemName() const { return FItemName; }
-    // Set while an advise loop runs.
-    HSZ ItemHandle() const { return FItemHandle.Get(); }
-
-    // Stops a running loop, takes the name, clears the lines; true when the
-    // loop now runs, or (closed, ddeManual) the link waits for the next open.
-    // Raises OnChange once, unless a request in an open conversation fails.
-    bool SetItemName(const std::string& Name);
-    // True when the advise loop now runs.
-    bool BeginAdvise();
-    void EndAdvise();
-    bool RequestValue();
-    // Data is the value, or null to fetch it anew (a change notice).
-    void ReceiveData(HDDEDATA Data);
-    void ReleaseItemHandle();
-    void NotifyChanged();
-
-private:
-    TDdeClientConv* FConversation;  // owns this record
-    TDdeClientItem* FItem;          // not owned
-    std::string FItemName;
-    TDdeString FItemHandle;
 };

@@ -1,11 +1,33 @@
 #pragma once
-// Owners of DDE library handles: a string handle remembers the instance it
-// belongs to and frees itself there.
+// Owners of DDE library handles: the instance, a client conversation, and a
+// string handle, which remembers the instance it belongs to and frees itself
+// there.
 #include <windows.h>
 #include <ddeml.h>
 
 #include <string>
 #include <utility>
+
+#include "framework/Handles_win.h"
+
+struct TDdeInstanceTraits {
+    static DWORD Invalid() { return 0; }
+    static void Close(DWORD Id) { ::DdeUninitialize(Id); }
+};
+struct TDdeConvTraits {  // a conversation of our own to end: it is forgotten first, so that no callback finds it
+    static HCONV Invalid() { return nullptr; }
+    static void Close(HCONV Conv) {
+        ::DdeSetUserHandle(Conv, QID_SYNC, 0);
+        ::DdeDisconnect(Conv);  // ends the advise loops too
+    }
+};
+struct TDdeDataTraits {  // a data handle that a transaction returned: the caller frees it
+    static HDDEDATA Invalid() { return nullptr; }
+    static void Close(HDDEDATA Data) { ::DdeFreeDataHandle(Data); }
+};
+using TDdeInstance = TUniqueHandle<DWORD, TDdeInstanceTraits>;
+using TDdeConvHandle = TUniqueHandle<HCONV, TDdeConvTraits>;
+using TDdeData = TUniqueHandle<HDDEDATA, TDdeDataTraits>;
 
 class TDdeString {
 public:
@@ -32,21 +54,4 @@ public:
 private:
     DWORD FInstance = 0;
     HSZ FHandle = nullptr;
-};
-
-// A data handle that a transaction returned: the caller frees it.
-class TDdeData {
-public:
-    explicit TDdeData(HDDEDATA Handle) : FHandle(Handle) {}
-    ~TDdeData() {
-        if (FHandle)
-            DdeFreeDataHandle(FHandle);
-    }
-    TDdeData(const TDdeData&) = delete;
-    TDdeData& operator=(const TDdeData&) = delete;
-
-    HDDEDATA Get() const { return FHandle; }
-
-private:
-    HDDEDATA FHandle;
 };

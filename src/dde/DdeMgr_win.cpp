@@ -5,11 +5,11 @@
 #include <utility>
 
 #include "dde/DdeCalls_win.h"
-#include "dde/DdeClientConv_win.h"
 #include "dde/DdeNames.h"
 #include "framework/Application_win.h"
 #include "framework/Exceptions.h"
 #include "framework/OpenForms.h"
+#include "framework/Platform_win.h"
 #include "framework/WindowIds.h"
 
 namespace {
@@ -46,11 +46,6 @@ DDEDATA DataHeader(UINT_PTR Data) {
     return Header;
 }
 
-bool RunsUnderWine() {
-    static const bool Wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-    return Wine;
-}
-
 std::string AtomName(ATOM Atom) {
     char Name[256] = {};
     return std::string(Name, GlobalGetAtomNameA(Atom, Name, sizeof Name));
@@ -62,9 +57,8 @@ bool SameName(const std::string& A, const std::string& B) {
 }  // namespace
 
 TDdeMgr::TDdeMgr(TComponent* AOwner)
-    : TComponent(AOwner), FWindow([this](HWND Window, UINT Message, WPARAM W, LPARAM L) {
-          return HandleMessage(Window, Message, W, L);
-      }) {
+    : TComponent(AOwner),
+      FWindow([this](HWND Window, UINT Message, WPARAM W, LPARAM L) { return HandleMessage(Window, Message, W, L); }) {
     FHook.Reset(SetWindowsHookExA(WH_GETMESSAGE, MessageHook, nullptr, GetCurrentThreadId()));
     if (!FHook)
         throw Exception("Cannot watch the DDE messages (error " + std::to_string(GetLastError()) + ")");
@@ -86,19 +80,18 @@ void TDdeMgr::Initialize() {
     const UINT Error = DdeInitializeA(&Id, DdeCallback, 0, 0);
     if (Error != DMLERR_NO_ERROR)
         RaiseDdeError(Error);
-    FInstanceId = Id;
+    FInstance.Reset(Id);
     ++FGeneration;
 }
 
 void TDdeMgr::Uninitialize() {
     UnregisterAppName();
-    DdeUninitialize(FInstanceId);
-    FInstanceId = 0;
+    FInstance.Reset();
 }
 
 void TDdeMgr::CheckDde(bool Success) {
     if (!Success)
-        RaiseDdeError(DdeGetLastError(FInstanceId));
+        RaiseDdeError(DdeGetLastError(FInstance.Get()));
 }
 
 void TDdeMgr::RaiseDdeError(UINT Code) {
@@ -110,22 +103,23 @@ void TDdeMgr::RegisterAppName() {
     char Path[MAX_PATH + 1] = {};
     GetModuleFileNameA(nullptr, Path, MAX_PATH);
     FAppName = AppNameFromPath(Path);
-    FAppNameHandle = TDdeString(FInstanceId, FAppName);
-    DdeNameService(FInstanceId, FAppNameHandle.Get(), nullptr, DNS_REGISTER);
+    FAppNameHandle = TDdeString(FInstance.Get(), FAppName);
+    DdeNameService(FInstance.Get(), FAppNameHandle.Get(), nullptr, DNS_REGISTER);
 }
 
 void TDdeMgr::UnregisterAppName() {
     if (!FAppNameHandle)
         return;
-    DdeNameService(FInstanceId, FAppNameHandle.Get(), nullptr, DNS_UNREGISTER);
+    DdeNameService(FInstance.Get(), FAppNameHandle.Get(), nullptr, DNS_UNREGISTER);
     FAppNameHandle.Reset();
 }
 
-void TDdeMgr::ConversationOpened(TDdeClientConv* Conversation) {
+void TDdeMgr::ConversationOpened(TDdeManagedConv* Conversation) {
+    DdeSetUserHandle(Conversation->Conv(), QID_SYNC, reinterpret_cast<DWORD_PTR>(Conversation));
     FClientConversations.push_back(Conversation);
 }
 
-void TDdeMgr::ConversationClosed(TDdeClientConv* Conversation) {
+void TDdeMgr::ConversationClosed(TDdeManagedConv* Conversation) {
     std::erase(FClientConversations, Conversation);
     std::erase_if(FResyncs, [&](const TResync& Each) { return Each.Window == Conversation->ConvWindow(); });
 }
@@ -139,7 +133,13 @@ void TDdeMgr::PrepareConnect() {
     FHoldsEndedConversations = false;
 }
 
-HDDEDATA CALLBACK TDdeMgr::DdeCallback(UINT Type, UINT, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA Data, ULONG_PTR Data1,
+HDDEDATA CALLBACK TDdeMgr::DdeCallback(UINT Type,
+                                       UINT,
+                                       HCONV Conv,
+                                       HSZ Hsz1,
+                                       HSZ Hsz2,
+                                       HDDEDATA Data,
+                                       ULONG_PTR Data1,
                                        ULONG_PTR) noexcept {
     return GManager ? Guarded([&] { return GManager->Callback(Type, Conv, Hsz1, Hsz2, Data, Data1); }) : nullptr;
 }
@@ -166,11 +166,11 @@ HDDEDATA TDdeMgr::Callback(UINT Type, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA D
         case XTYP_ADVDATA:
             if (!IsClient(Target))
                 return nullptr;
-            reinterpret_cast<TDdeClientConv*>(Target)->DispatchItemData(Data, Hsz2);
+            reinterpret_cast<TDdeManagedConv*>(Target)->DispatchItemData(Data, Hsz2);
             return reinterpret_cast<HDDEDATA>(DDE_FACK);
         case XTYP_DISCONNECT:
             if (IsClient(Target))
-                ServerEnded(reinterpret_cast<TDdeClientConv*>(Target));
+                ServerEnded(reinterpret_cast<TDdeManagedConv*>(Target));
             else if (TIncomingConversation* Record = FindIncoming(Target))
                 DropIncomingConversation(Record);
             return nullptr;
@@ -182,7 +182,7 @@ HDDEDATA TDdeMgr::Callback(UINT Type, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA D
 }
 
 bool TDdeMgr::IsClient(DWORD_PTR Target) const {
-    return Target && std::ranges::find(FClientConversations, reinterpret_cast<TDdeClientConv*>(Target)) !=
+    return Target && std::ranges::find(FClientConversations, reinterpret_cast<TDdeManagedConv*>(Target)) !=
                          FClientConversations.end();
 }
 
@@ -195,7 +195,7 @@ TDdeMgr::TIncomingConversation* TDdeMgr::FindIncoming(DWORD_PTR Target) const {
 
 std::string TDdeMgr::QueryString(HSZ Handle) const {
     char Buffer[4096] = {};
-    DdeQueryStringA(FInstanceId, Handle, Buffer, sizeof Buffer, CP_WINANSI);
+    DdeQueryStringA(FInstance.Get(), Handle, Buffer, sizeof Buffer, CP_WINANSI);
     return std::string(Buffer, strnlen(Buffer, sizeof Buffer));
 }
 
@@ -212,7 +212,7 @@ HDDEDATA TDdeMgr::AnswerWildConnect(HSZ Service, HSZ Topic) const {
     if (!Topic || !AcceptsConnect(Service, Topic))
         return nullptr;
     HSZPAIR Pairs[2] = {{FAppNameHandle.Get(), Topic}, {nullptr, nullptr}};
-    return DdeCreateDataHandle(FInstanceId, reinterpret_cast<BYTE*>(Pairs), sizeof Pairs, 0, nullptr, CF_TEXT, 0);
+    return DdeCreateDataHandle(FInstance.Get(), reinterpret_cast<BYTE*>(Pairs), sizeof Pairs, 0, nullptr, CF_TEXT, 0);
 }
 
 void TDdeMgr::ConfirmIncomingConnect(HCONV Conv, HSZ Topic) {
@@ -226,22 +226,36 @@ void TDdeMgr::DropIncomingConversation(TIncomingConversation* Record) {
     std::erase_if(FIncomingConversations, [&](const auto& Each) { return Each.get() == Record; });
 }
 
-void TDdeMgr::ServerEnded(TDdeClientConv* Conversation) {
+void TDdeMgr::ServerEnded(TDdeManagedConv* Conversation) {
     FHoldsEndedConversations = true;
     DdeSetUserHandle(Conversation->Conv(), QID_SYNC, 0);
     Conversation->Disconnected();
 }
 
 void TDdeMgr::CheckConversations() {
-    for (TDdeClientConv* Conversation : std::vector<TDdeClientConv*>(FClientConversations))
+    for (TDdeManagedConv* Conversation : std::vector<TDdeManagedConv*>(FClientConversations))
         CheckConversation(Conversation);
 }
 
-void TDdeMgr::CheckConversation(TDdeClientConv* Conversation) {
+void TDdeMgr::CheckConversation(TDdeManagedConv* Conversation) {
     if (IsClient(reinterpret_cast<DWORD_PTR>(Conversation)) && !StillConnected(Conversation->Conv()))
         ServerEnded(Conversation);
 }
 
+// Answers that answer nothing are kept from the library and freed here: a
+// server under Wine follows its answer to a request with a positive
+// acknowledgement that nothing waits for (and Wine's client would keep its
+// memory for good), and the answer to a transaction that timed out may
+// still come, where the library would take it for the answer to the next
+// one. Answers name no more than the item, so after a time-out the manager
+// asks the server for an item of its own (a marker): the server answers in
+// order, so whatever the conversation receives before the marker's answer
+// is late, and whatever follows answers what was asked after the time-out.
+// A late answer that never comes costs nothing more than the marker's trip.
+// Of the answer that it takes, Wine's library keeps the received data and a
+// reference to the item's name for good; the manager frees them too. And it
+// would take a change notice of the item that a request waits for as that
+// request's (empty) answer: such a notice is held until the request is done.
 HDDEDATA TDdeMgr::ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT Format, UINT Type, DWORD Timeout) {
     DropStaleAcks(ConvWindow);
     // A handler run inside the library's wait may start a transaction of its own.
@@ -254,7 +268,7 @@ HDDEDATA TDdeMgr::ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT 
         FreeWhatWineKeeps(Done.Kept, Item);
     for (const MSG& Notice : Done.Held)
         Repost(Notice);
-    if (!Answer && ConvWindow && TimedOut(DdeGetLastError(FInstanceId)))
+    if (!Answer && ConvWindow && TimedOut(DdeGetLastError(FInstance.Get())))
         Resync(Conv, ConvWindow);
     return Answer;
 }
@@ -265,7 +279,7 @@ void TDdeMgr::FreeWhatWineKeeps(HGLOBAL Kept, HSZ Item) {
     // server never does; and it made itself a handle of the answer's item
     // name, which it never frees (ours, of the same name, is the same handle).
     GlobalFree(Kept);
-    DdeFreeStringHandle(FInstanceId, Item);
+    DdeFreeStringHandle(FInstance.Get(), Item);
 }
 
 void TDdeMgr::Repost(const MSG& Notice) {
@@ -302,7 +316,7 @@ void TDdeMgr::Resync(HCONV Conv, HWND ConvWindow) {
 }
 
 bool TDdeMgr::IsClientWindow(HWND Window) const {
-    return Window && std::ranges::any_of(FClientConversations, [&](const TDdeClientConv* Conversation) {
+    return Window && std::ranges::any_of(FClientConversations, [&](const TDdeManagedConv* Conversation) {
                return Conversation->ConvWindow() == Window;
            });
 }
@@ -326,7 +340,7 @@ void TDdeMgr::ScreenAnswer(MSG& Msg) {
     }
     if (!IsFreshAnswer(Msg.hwnd, Msg.message, Low, Item))
         Msg.hwnd = FWindow.Handle();  // answers nothing: the manager's window frees it
-    else if (Msg.message == WM_DDE_DATA && !Header.fRelease && RunsUnderWine())
+    else if (Msg.message == WM_DDE_DATA && !Header.fRelease && RunsOnWine())
         FTransaction.Kept = reinterpret_cast<HGLOBAL>(Low);
 }
 
@@ -353,7 +367,7 @@ void TDdeMgr::DiscardData(LPARAM LParam) {
     UINT_PTR Data = 0, Atom = 0;
     if (!UnpackDDElParam(WM_DDE_DATA, LParam, &Data, &Atom))
         return;
-    if (DataHeader(Data).fRelease || RunsUnderWine())
+    if (DataHeader(Data).fRelease || RunsOnWine())
         GlobalFree(reinterpret_cast<HGLOBAL>(Data));
     GlobalDeleteAtom(static_cast<ATOM>(Atom));
     FreeDDElParam(WM_DDE_DATA, LParam);

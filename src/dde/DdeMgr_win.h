@@ -15,21 +15,8 @@
 // gives the next connect a fresh instance. Conversations see this only as a
 // new Generation(): handles of an earlier generation are gone.
 //
-// Answers that answer nothing are kept from the library and freed here: a
-// server under Wine follows its answer to a request with a positive
-// acknowledgement that nothing waits for (and Wine's client would keep its
-// memory for good), and the answer to a transaction that timed out may
-// still come, where the library would take it for the answer to the next
-// one. Answers name no more than the item, so after a time-out the manager
-// asks the server for an item of its own (a marker): the server answers in
-// order, so whatever the conversation receives before the marker's answer
-// is late, and whatever follows answers what was asked after the time-out.
-// A late answer that never comes costs nothing more than the marker's trip.
-// Of the answer that it takes, Wine's library keeps the received data and a
-// reference to the item's name for good; the manager frees them too. And it
-// would take a change notice of the item that a request waits for as that
-// request's (empty) answer: such a notice is held until the request is done.
-// Client transactions therefore run through ClientTransaction.
+// Client transactions run through ClientTransaction, which keeps from the
+// library the answers that answer nothing (see DdeMgr_win.cpp).
 //
 // Main thread only: the library calls back on the thread that created it.
 #include <windows.h>
@@ -46,7 +33,17 @@
 #include "framework/Handles_win.h"
 #include "framework/MessageWindow_win.h"
 
-class TDdeClientConv;
+// What the manager asks of a client conversation that it routes to.
+class TDdeManagedConv {
+public:
+    virtual HCONV Conv() const = 0;
+    virtual HWND ConvWindow() const = 0;  // this side's window, while open
+    virtual void DispatchItemData(HDDEDATA Data, HSZ ItemHandle) = 0;
+    virtual void Disconnected() = 0;  // the server has ended it or is gone
+
+protected:
+    ~TDdeManagedConv() = default;
+};
 
 class TDdeMgr : public TComponent {
 public:
@@ -54,24 +51,23 @@ public:
     explicit TDdeMgr(TComponent* AOwner);
     ~TDdeMgr() override;
 
-    DWORD InstanceId() const { return FInstanceId; }
+    DWORD InstanceId() const { return FInstance.Get(); }
     // This process's service name: the executable's file name up to its
     // first ".".
     const std::string& AppName() const { return FAppName; }
-    HSZ AppNameHandle() const { return FAppNameHandle.Get(); }
-    UINT LinkFormat() const { return FLinkFormat; }
 
     // Raises EDdeError with the text of the instance's last error when
     // Success is false.
     void CheckDde(bool Success);
 
     // For client conversations. An open conversation is known to the
-    // manager from its connect until its Disconnected.
-    void ConversationOpened(TDdeClientConv* Conversation);
-    void ConversationClosed(TDdeClientConv* Conversation);
+    // manager (and the library's callbacks reach it) from its connect until
+    // its Disconnected.
+    void ConversationOpened(TDdeManagedConv* Conversation);
+    void ConversationClosed(TDdeManagedConv* Conversation);
     // Runs the conversation's Disconnected when its server has ended it or
     // is gone (killed servers end nothing).
-    void CheckConversation(TDdeClientConv* Conversation);
+    void CheckConversation(TDdeManagedConv* Conversation);
     // Before a connect: replaces an instance that holds conversations ended
     // by their servers, once nothing else is open in it. Raises EDdeError
     // when the new instance cannot be initialised.
@@ -82,7 +78,12 @@ public:
     // own window (CONVINFO hwnd) is ConvWindow; the result as the library's
     // (through the DdeCalls seam). Reads (and so resets) the instance's last
     // error after a transaction that gave nothing.
-    HDDEDATA ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT Format, UINT Type, DWORD Timeout);
+    [[nodiscard]] HDDEDATA ClientTransaction(HCONV Conv,
+                                             HWND ConvWindow,
+                                             HSZ Item,
+                                             UINT Format,
+                                             UINT Type,
+                                             DWORD Timeout);
 
 private:
     struct TIncomingConversation {
@@ -105,8 +106,14 @@ private:
         static void Close(HHOOK H) { ::UnhookWindowsHookEx(H); }
     };
 
-    static HDDEDATA CALLBACK DdeCallback(UINT Type, UINT Format, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA Data,
-                                         ULONG_PTR Data1, ULONG_PTR Data2) noexcept;
+    static HDDEDATA CALLBACK DdeCallback(UINT Type,
+                                         UINT Format,
+                                         HCONV Conv,
+                                         HSZ Hsz1,
+                                         HSZ Hsz2,
+                                         HDDEDATA Data,
+                                         ULONG_PTR Data1,
+                                         ULONG_PTR Data2) noexcept;
     static LRESULT CALLBACK MessageHook(int Code, WPARAM WParam, LPARAM LParam) noexcept;
     LRESULT HandleMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);
 
@@ -120,7 +127,7 @@ private:
     [[nodiscard]] HDDEDATA AnswerWildConnect(HSZ Service, HSZ Topic) const;
     void ConfirmIncomingConnect(HCONV Conv, HSZ Topic);
     void DropIncomingConversation(TIncomingConversation* Record);
-    void ServerEnded(TDdeClientConv* Conversation);
+    void ServerEnded(TDdeManagedConv* Conversation);
     void CheckConversations();
     void DropStaleAcks(HWND ConvWindow);
     void Resync(HCONV Conv, HWND ConvWindow);
@@ -135,18 +142,18 @@ private:
     [[nodiscard]] TIncomingConversation* FindIncoming(DWORD_PTR Target) const;
     std::string QueryString(HSZ Handle) const;
 
-    DWORD FInstanceId = 0;
+    TDdeInstance FInstance;
     unsigned FGeneration = 0;
     std::string FAppName;
     TDdeString FAppNameHandle;
     UINT FLinkFormat = 0;
     std::vector<std::unique_ptr<TIncomingConversation>> FIncomingConversations;
-    std::vector<TDdeClientConv*> FClientConversations;  // open ones; not owned
+    std::vector<TDdeManagedConv*> FClientConversations;  // open ones; not owned
     bool FHoldsEndedConversations = false;
     TTransaction FTransaction;
     std::vector<TResync> FResyncs;  // at most one per conversation window
     unsigned FMarkers = 0;          // markers asked for so far: each has a name of its own
-    TMessageWindow FWindow;  // receives the check after a server's terminate, and answers that answer nothing
+    TMessageWindow FWindow;         // receives the check after a server's terminate, and answers that answer nothing
     TUniqueHandle<HHOOK, THookTraits> FHook;
 };
 

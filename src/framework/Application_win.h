@@ -5,7 +5,6 @@
 
 #include <exception>
 #include <string>
-#include <type_traits>
 
 #include "framework/Component.h"
 
@@ -24,7 +23,6 @@ public:
     void HandleException(const std::exception& E) noexcept;
     void HandleException(std::exception_ptr E) noexcept;
     void ShowException(const std::string& Message) noexcept;
-    bool ErrorShowing() const { return FErrorShowing; }
 
     // The modal dialog of ShowException. A seam for the one thing a test
     // cannot answer for real: a dialog that waits for a user's click.
@@ -78,16 +76,15 @@ private:
 // owns.
 TApplication& Application();
 
-// Runs Call where no exception may pass (a window procedure, a handler run
-// from a destructor, a library callback): what it raises goes to the
-// standard error display, and the result is then a value-initialised one.
+// Runs Call where no exception may pass (window procedures, callbacks,
+// destructors): what it raises goes to the standard error display, and the
+// result is then a value-initialised one.
 template <typename TCall>
 auto Guarded(TCall&& Call) noexcept -> decltype(Call()) {
     try {
         return Call();
     } catch (...) {
         Application().HandleException(std::current_exception());
+        return decltype(Call())();
     }
-    if constexpr (!std::is_void_v<decltype(Call())>)
-        return {};
 }

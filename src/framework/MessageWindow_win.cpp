@@ -21,8 +21,8 @@ void RegisterWindowClass(WNDPROC Procedure) {
 
 TMessageWindow::TMessageWindow(THandler Handler) : FHandler(std::move(Handler)) {
     RegisterWindowClass(&WindowProc);
-    FHandle.Reset(CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleA(nullptr),
-                                  nullptr));
+    FHandle.Reset(
+        CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleA(nullptr), nullptr));
     if (!FHandle)
         throw Exception("Cannot create a message window");
     // Creation's own messages went to the default procedure; all later ones
