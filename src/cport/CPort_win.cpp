@@ -199,7 +199,20 @@ void TCustomComPort::StartEventThread() {
         FNotifyWindow = std::make_unique<TMessageWindow>([this](HWND Window, UINT Message, WPARAM W, LPARAM L) {
             return HandleEventMessage(Window, Message, W, L);
         });
-    FEventThread = std::make_unique<TComThread>(*this);
+    FEventThread = std::make_unique<TComThread>(TComThreadPort{
+        .Device = FHandle.Get(),
+        .Events = FEvents,
+        .InputSize = FBuffer.InputSize(),
+        .Priority = FThreadPriority,
+        .SyncMethod = FSyncMethod,
+        .NotifyWindow = FNotifyWindow ? FNotifyWindow->Handle() : nullptr,
+        .Calls = FDeviceCalls,
+        .Arrivals = FRxArrivals,
+        .TakenErrors = FTakenErrors,
+        .Writes = FWrites,
+        .ClearErrors = [this](COMSTAT& Status) { return ClearErrors(Status); },
+        .ProcessEvent = [this](TComEvent Event) { ProcessEvent(Event); },
+    });
 }
 
 void TCustomComPort::StopEventThread() {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "cport/ComDeviceCalls_win.h"
 #include "cport/ComError.h"
 #include "cport/ComPersist.h"
 #include "cport/ComPortSettings.h"
@@ -25,13 +26,8 @@
 #include "framework/Component.h"
 #include "framework/Handles_win.h"
 #include "framework/MessageWindow_win.h"
-#include "framework/Platform_win.h"
 
 class TComThread;
-
-// The message by which the event thread hands one event to the port's
-// notification window: the event's mask bit as first parameter, 0 as second.
-inline constexpr UINT PortEventMessage = WM_USER + 1;
 
 enum TTransferKind : uint8_t { tkWrite = 0, tkRead = 1 };
 
@@ -42,25 +38,6 @@ struct TComTransfer {
     OVERLAPPED Overlapped;  // its hEvent is the record's event
     TTransferKind Kind;     // picks the error code of a failed completion
     bool Counted;           // a read's bytes have left the port's count of announced bytes
-};
-
-// The device calls whose failures no pseudo-terminal produces, so that
-// tests can put fakes here: SetCommState for a setting that the device
-// refuses (code 7), PurgeComm for an abort that fails in Close (code 5),
-// ClearCommError for a queue query that fails (code 10), CreateEventA for an
-// event thread that cannot be started (code 1), WaitCommEvent for
-// a device that refuses to report events and for Windows' way of reporting
-// received bytes (once per arrival, where Wine reports them while they sit
-// unread). LookAtLine picks how the event thread watches the line (see
-// ComThread_win.h): by looking under Wine, by waiting on Windows; tests run
-// the waiting thread under Wine too. Otherwise a port makes the real calls.
-struct TComDeviceCalls {
-    decltype(&::SetCommState) SetCommState = &::SetCommState;
-    decltype(&::PurgeComm) PurgeComm = &::PurgeComm;
-    decltype(&::ClearCommError) ClearCommError = &::ClearCommError;
-    decltype(&::CreateEventA) CreateEventA = &::CreateEventA;
-    decltype(&::WaitCommEvent) WaitCommEvent = &::WaitCommEvent;
-    bool LookAtLine = RunsOnWine();
 };
 
 // Its setting accessors are those of TComPortSettings (ComPortSettings.h),
@@ -226,8 +203,6 @@ protected:
     LRESULT HandleEventMessage(HWND Window, UINT Message, WPARAM W, LPARAM L);
 
 private:
-    friend class TComThread;
-
     bool IsOpen() const { return FConnected && !IsLoading() && !IsDesigning(); }
     template <typename T>
     void ChangeLineSetting(T& Field, T Value);

@@ -15,22 +15,46 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 
+#include "cport/ComDeviceCalls_win.h"
 #include "cport/ComTypes.h"
 #include "cport/LineLook.h"
+#include "cport/RxArrivals.h"
 #include "framework/Handles_win.h"
 #include "framework/Thread_win.h"
 
-class TCustomComPort;
+// The message by which the event thread hands one event to the port's
+// notification window: the event's mask bit as first parameter, 0 as second.
+inline constexpr UINT PortEventMessage = WM_USER + 1;
+
+// What the thread needs of its port, handed over when it is made. The port
+// ends the thread before any of it goes.
+struct TComThreadPort {
+    HANDLE Device;
+    TComEvents Events;
+    int32_t InputSize;  // of the device's input queue
+    int Priority;
+    TSyncMethod SyncMethod;
+    HWND NotifyWindow;  // receives the events under smWindowSync
+    const TComDeviceCalls& Calls;
+    TRxArrivals& Arrivals;
+    std::atomic<uint32_t>& TakenErrors;           // error flags that a look took, owed to the port's TakeLineErrors
+    const std::atomic<uint32_t>& Writes;          // writes started
+    std::function<DWORD(COMSTAT&)> ClearErrors;   // the port's queue-and-errors look; raises EComPort
+    std::function<void(TComEvent)> ProcessEvent;  // gathers an event's argument and fires it
+};
 
 class TComThread : public TThread {
 public:
     static constexpr DWORD kQuietLook = 50;   // ms
     static constexpr DWORD kArrivalLook = 5;  // ms, within kQuietLook of the last arrival
 
-    // Starts watching the device with the port's Events, fixed for the
-    // thread's life, and returns once the thread watches. Main thread only.
-    explicit TComThread(TCustomComPort& Port);
+    // Starts watching the device for the port's Events and returns once the
+    // thread watches. Main thread only. Raises EComPort code 1 when its
+    // events cannot be made.
+    explicit TComThread(TComThreadPort Port);
     // Stops watching and returns when the thread has ended; meanwhile the
     // calling (main) thread still delivers events that the thread is handing
     // over. On its way out the thread empties both driver queues.
@@ -52,7 +76,7 @@ private:
     void SendEventMessages();
     void RaiseEvents();
 
-    TCustomComPort& FPort;
+    const TComThreadPort FPort;
     const bool FLooks;  // looks at the device instead of waiting for its events
     TEventHandle FStopEvent;
     std::atomic<bool> FStopping{false};  // what the look loop checks between looks
