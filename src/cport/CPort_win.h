@@ -31,13 +31,14 @@ class TComThread;
 
 enum TTransferKind : uint8_t { tkWrite = 0, tkRead = 1 };
 
-// One overlapped transfer. CreateTransfer zeroes it and gives it a
-// manual-reset event that starts signalled, so that waiting for a record on
-// which nothing was started returns 0 at once.
+// One overlapped transfer. CreateTransfer gives it a manual-reset event that
+// starts signalled, so that waiting for a record on which nothing was started
+// returns 0 at once.
 struct TComTransfer {
-    OVERLAPPED Overlapped;  // its hEvent is the record's event
-    TTransferKind Kind;     // picks the error code of a failed completion
-    bool Counted;           // a read's bytes have left the port's count of announced bytes
+    OVERLAPPED Overlapped{};       // its hEvent is Event's
+    TTransferKind Kind = tkWrite;  // picks the error code of a failed completion
+    bool Counted = false;          // a read's bytes have left the port's count of announced bytes
+    TEventHandle Event;            // owned
 };
 
 // Its setting accessors are those of TComPortSettings (ComPortSettings.h),

@@ -1,36 +1,25 @@
 // The port's overlapped transfers.
+#include <memory>
 #include <utility>
 
 #include "cport/CPort_win.h"
 #include "cport/ComLastError_win.h"
 
 namespace {
-// Frees a synchronous operation's transfer record however it ends.
-class TTransferScope {
-public:
-    TTransferScope() { TCustomComPort::CreateTransfer(FTransfer); }
-    ~TTransferScope() { TCustomComPort::FreeTransfer(FTransfer); }
-    TTransferScope(const TTransferScope&) = delete;
-    TTransferScope& operator=(const TTransferScope&) = delete;
-    TComTransfer* Get() const { return FTransfer; }
-
-private:
-    TComTransfer* FTransfer = nullptr;
-};
+std::unique_ptr<TComTransfer> NewTransfer() {
+    auto Transfer = std::make_unique<TComTransfer>();
+    Transfer->Event.Reset(CreateEventA(nullptr, TRUE, TRUE, nullptr));
+    Transfer->Overlapped.hEvent = Transfer->Event.Get();
+    return Transfer;
+}
 }  // namespace
 
 void TCustomComPort::CreateTransfer(TComTransfer*& Transfer) {
-    Transfer = new TComTransfer{};
-    Transfer->Overlapped.hEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    Transfer = NewTransfer().release();
 }
 
 void TCustomComPort::FreeTransfer(TComTransfer*& Transfer) {
-    if (!Transfer)
-        return;
-    if (Transfer->Overlapped.hEvent)
-        CloseHandle(Transfer->Overlapped.hEvent);
-    delete Transfer;
-    Transfer = nullptr;
+    const std::unique_ptr<TComTransfer> Owned(std::exchange(Transfer, nullptr));  // goes with its event
 }
 
 int32_t TCustomComPort::WriteBufferAsync(const void* Buffer, int32_t Count, TComTransfer* Transfer) {
@@ -99,23 +88,23 @@ int32_t TCustomComPort::WaitForTransfer(TComTransfer* Transfer) {
 }
 
 int32_t TCustomComPort::WriteText(const std::string& Text) {
-    TTransferScope Transfer;
-    WriteTextAsync(Text, Transfer.Get());
-    return WaitForTransfer(Transfer.Get());
+    const auto Transfer = NewTransfer();
+    WriteTextAsync(Text, Transfer.get());
+    return WaitForTransfer(Transfer.get());
 }
 
 int32_t TCustomComPort::ReadText(std::string& Text, int32_t Count) {
-    TTransferScope Transfer;
-    ReadTextAsync(Text, Count, Transfer.Get());
-    const int32_t Read = WaitForTransfer(Transfer.Get());
+    const auto Transfer = NewTransfer();
+    ReadTextAsync(Text, Count, Transfer.get());
+    const int32_t Read = WaitForTransfer(Transfer.get());
     Text.resize(static_cast<size_t>(Read));
     return Read;
 }
 
 int32_t TCustomComPort::ReadBuffer(void* Buffer, int32_t Count) {
-    TTransferScope Transfer;
-    ReadBufferAsync(Buffer, Count, Transfer.Get());
-    return WaitForTransfer(Transfer.Get());
+    const auto Transfer = NewTransfer();
+    ReadBufferAsync(Buffer, Count, Transfer.get());
+    return WaitForTransfer(Transfer.get());
 }
 
 void TCustomComPort::CancelTransfers() {
