@@ -15,11 +15,11 @@
 #include <memory>
 #include <string>
 
-#include "cport/ComDeviceCalls_win.h"
 #include "cport/ComError.h"
 #include "cport/ComPersist.h"
 #include "cport/ComPortSettings.h"
 #include "cport/ComSettings.h"
+#include "cport/ComThreadLink_win.h"
 #include "cport/ComTypes.h"
 #include "cport/DeviceState.h"
 #include "cport/RxArrivals.h"

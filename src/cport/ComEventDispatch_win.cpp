@@ -1,8 +1,8 @@
 // The port's event dispatch: an event's argument is gathered and its handler
 // called, on the thread that the port's SyncMethod picks.
 #include "cport/CPort_win.h"
+
 #include "cport/ComEvents.h"
-#include "cport/ComThread_win.h"
 #include "framework/Application_win.h"
 
 LRESULT TCustomComPort::HandleEventMessage(HWND Window, UINT Message, WPARAM W, LPARAM L) {

@@ -1,5 +1,6 @@
 // The port's line status queries.
 #include "cport/CPort_win.h"
+
 #include "cport/ComEvents.h"
 #include "cport/ComLastError_win.h"
 

@@ -15,36 +15,12 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstdint>
-#include <functional>
 
-#include "cport/ComDeviceCalls_win.h"
+#include "cport/ComThreadLink_win.h"
 #include "cport/ComTypes.h"
 #include "cport/LineLook.h"
-#include "cport/RxArrivals.h"
 #include "framework/Handles_win.h"
 #include "framework/Thread_win.h"
-
-// The message by which the event thread hands one event to the port's
-// notification window: the event's mask bit as first parameter, 0 as second.
-inline constexpr UINT PortEventMessage = WM_USER + 1;
-
-// What the thread needs of its port, handed over when it is made. The port
-// ends the thread before any of it goes.
-struct TComThreadPort {
-    HANDLE Device;
-    TComEvents Events;
-    int32_t InputSize;  // of the device's input queue
-    int Priority;
-    TSyncMethod SyncMethod;
-    HWND NotifyWindow;  // receives the events under smWindowSync
-    const TComDeviceCalls& Calls;
-    TRxArrivals& Arrivals;
-    std::atomic<uint32_t>& TakenErrors;           // error flags that a look took, owed to the port's TakeLineErrors
-    const std::atomic<uint32_t>& Writes;          // writes started
-    std::function<DWORD(COMSTAT&)> ClearErrors;   // the port's queue-and-errors look; raises EComPort
-    std::function<void(TComEvent)> ProcessEvent;  // gathers an event's argument and fires it
-};
 
 class TComThread : public TThread {
 public:

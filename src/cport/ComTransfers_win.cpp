@@ -1,8 +1,9 @@
 // The port's overlapped transfers.
+#include "cport/CPort_win.h"
+
 #include <memory>
 #include <utility>
 
-#include "cport/CPort_win.h"
 #include "cport/ComLastError_win.h"
 
 namespace {
