@@ -19,48 +19,26 @@
 #include "cport/ComPersist.h"
 #include "cport/ComPortSettings.h"
 #include "cport/ComSettings.h"
+#include "cport/ComThreadLink_win.h"
 #include "cport/ComTypes.h"
 #include "cport/DeviceState.h"
 #include "cport/RxArrivals.h"
 #include "framework/Component.h"
 #include "framework/Handles_win.h"
 #include "framework/MessageWindow_win.h"
-#include "framework/Platform_win.h"
 
 class TComThread;
 
-// The message by which the event thread hands one event to the port's
-// notification window: the event's mask bit as first parameter, 0 as second.
-inline constexpr UINT PortEventMessage = WM_USER + 1;
-
 enum TTransferKind : uint8_t { tkWrite = 0, tkRead = 1 };
 
-// One overlapped transfer. CreateTransfer zeroes it and gives it a
-// manual-reset event that starts signalled, so that waiting for a record on
-// which nothing was started returns 0 at once.
+// One overlapped transfer. CreateTransfer gives it a manual-reset event that
+// starts signalled, so that waiting for a record on which nothing was started
+// returns 0 at once.
 struct TComTransfer {
-    OVERLAPPED Overlapped;  // its hEvent is the record's event
-    TTransferKind Kind;     // picks the error code of a failed completion
-    bool Counted;           // a read's bytes have left the port's count of announced bytes
-};
-
-// The device calls whose failures no pseudo-terminal produces, so that
-// tests can put fakes here: SetCommState for a setting that the device
-// refuses (code 7), PurgeComm for an abort that fails in Close (code 5),
-// ClearCommError for a queue query that fails (code 10), CreateEventA for an
-// event thread that cannot be started (code 1), WaitCommEvent for
-// a device that refuses to report events and for Windows' way of reporting
-// received bytes (once per arrival, where Wine reports them while they sit
-// unread). LookAtLine picks how the event thread watches the line (see
-// ComThread_win.h): by looking under Wine, by waiting on Windows; tests run
-// the waiting thread under Wine too. Otherwise a port makes the real calls.
-struct TComDeviceCalls {
-    decltype(&::SetCommState) SetCommState = &::SetCommState;
-    decltype(&::PurgeComm) PurgeComm = &::PurgeComm;
-    decltype(&::ClearCommError) ClearCommError = &::ClearCommError;
-    decltype(&::CreateEventA) CreateEventA = &::CreateEventA;
-    decltype(&::WaitCommEvent) WaitCommEvent = &::WaitCommEvent;
-    bool LookAtLine = RunsOnWine();
+    OVERLAPPED Overlapped{};       // its hEvent is Event's
+    TTransferKind Kind = tkWrite;  // picks the error code of a failed completion
+    bool Counted = false;          // a read's bytes have left the port's count of announced bytes
+    TEventHandle Event;            // owned
 };
 
 // Its setting accessors are those of TComPortSettings (ComPortSettings.h),
@@ -226,8 +204,6 @@ protected:
     LRESULT HandleEventMessage(HWND Window, UINT Message, WPARAM W, LPARAM L);
 
 private:
-    friend class TComThread;
-
     bool IsOpen() const { return FConnected && !IsLoading() && !IsDesigning(); }
     template <typename T>
     void ChangeLineSetting(T& Field, T Value);

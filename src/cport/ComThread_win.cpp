@@ -3,8 +3,8 @@
 #include <exception>
 #include <utility>
 
-#include "cport/CPort_win.h"
 #include "cport/ComEvents.h"
+#include "cport/ComLastError_win.h"
 #include "framework/Application_win.h"
 #include "framework/Exceptions.h"
 
@@ -65,16 +65,16 @@ private:
 };
 }  // namespace
 
-TComThread::TComThread(TCustomComPort& Port)
-    : FPort(Port),
-      FLooks(Port.FDeviceCalls.LookAtLine),
-      FStopEvent(Port.FDeviceCalls.CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      FWatching(Port.FDeviceCalls.CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+TComThread::TComThread(TComThreadPort Port)
+    : FPort(std::move(Port)),
+      FLooks(FPort.Calls.LookAtLine),
+      FStopEvent(FPort.Calls.CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      FWatching(FPort.Calls.CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
     if (!FStopEvent || !FWatching)
-        throw EComPort(ecOpen, static_cast<int32_t>(GetLastError()));
-    SetPriority(FPort.FThreadPriority);
+        RaiseLastError(ecOpen);
+    SetPriority(FPort.Priority);
     if (!FLooks)
-        SetCommMask(FPort.Handle(), EventSetToCommMask(FPort.FEvents));
+        SetCommMask(FPort.Device, EventSetToCommMask(FPort.Events));
     Resume();
     // Line changes count from the first wait or look on: so that a change
     // right after Open is not lost, Open returns once the thread watches.
@@ -94,12 +94,12 @@ void TComThread::StopWatching() {
 }
 
 void TComThread::Execute() {
-    const TQueuesPurge Purge(FPort.Handle());
+    const TQueuesPurge Purge(FPort.Device);
     FLooks ? LookLoop() : WaitLoop();
 }
 
 void TComThread::WaitLoop() {
-    TLineWait Wait(FPort.Handle(), FPort.FDeviceCalls);
+    TLineWait Wait(FPort.Device, FPort.Calls);
     const HANDLE Waits[] = {FStopEvent.Get(), Wait.Event()};
     for (bool First = true;; First = false) {
         const DWORD Refused = Wait.Start();
@@ -120,7 +120,7 @@ void TComThread::WaitLoop() {
 }
 
 void TComThread::LookLoop() {
-    TLineLook Look(FPort.FEvents, FPort.FBuffer.InputSize());
+    TLineLook Look(FPort.Events, FPort.InputSize);
     try {
         Look.Start(ReadLine(Look));
     } catch (const EComPort&) {
@@ -132,12 +132,12 @@ void TComThread::LookLoop() {
         bool Failed = false;
         try {
             const TLineReading Now = ReadLine(Look);
-            const bool Arrived = FPort.FRxArrivals.Arrived(Now.InQueue);
+            const bool Arrived = FPort.Arrivals.Arrived(Now.InQueue);
             if (Arrived)
                 FLastArrival = GetTickCount64();
             FReceivedEvents = Look.Next(Now, Arrived);
             if (FReceivedEvents.Contains(evError) || FReceivedEvents.Contains(evBreak))
-                FPort.FTakenErrors.fetch_or(Now.ErrorWord);
+                FPort.TakenErrors.fetch_or(Now.ErrorWord);
         } catch (const EComPort&) {
             Failed = true;
         }
@@ -156,9 +156,9 @@ TLineReading TComThread::ReadLine(const TLineLook& Look) {
     Now.ErrorWord = FPort.ClearErrors(Status);
     Now.InQueue = static_cast<int32_t>(Status.cbInQue);
     Now.OutQueue = static_cast<int32_t>(Status.cbOutQue);
-    Now.Writes = FPort.FWrites.load();
+    Now.Writes = FPort.Writes.load();
     DWORD Modem = 0;
-    Now.ModemRead = Look.WatchesModemLines() && GetCommModemStatus(FPort.Handle(), &Modem);
+    Now.ModemRead = Look.WatchesModemLines() && GetCommModemStatus(FPort.Device, &Modem);
     Now.ModemStatus = Modem;
     return Now;
 }
@@ -181,7 +181,7 @@ void TComThread::ReportDeafDevice(DWORD Error) {
 }
 
 void TComThread::DeliverEvents() {
-    switch (FPort.FSyncMethod) {
+    switch (FPort.SyncMethod) {
         case smThreadSync:
             Synchronize([this] { RaiseEvents(); });
             break;
@@ -197,7 +197,7 @@ void TComThread::DeliverEvents() {
 void TComThread::SendEventMessages() {
     for (TComEvent Event : kEventDeliveryOrder)
         if (FReceivedEvents.Contains(Event))
-            SendMessageA(FPort.FNotifyWindow->Handle(), PortEventMessage, kEventMaskBits[Event], 0);
+            SendMessageA(FPort.NotifyWindow, PortEventMessage, kEventMaskBits[Event], 0);
 }
 
 void TComThread::RaiseEvents() {

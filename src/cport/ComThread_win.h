@@ -16,21 +16,21 @@
 
 #include <atomic>
 
+#include "cport/ComThreadLink_win.h"
 #include "cport/ComTypes.h"
 #include "cport/LineLook.h"
 #include "framework/Handles_win.h"
 #include "framework/Thread_win.h"
-
-class TCustomComPort;
 
 class TComThread : public TThread {
 public:
     static constexpr DWORD kQuietLook = 50;   // ms
     static constexpr DWORD kArrivalLook = 5;  // ms, within kQuietLook of the last arrival
 
-    // Starts watching the device with the port's Events, fixed for the
-    // thread's life, and returns once the thread watches. Main thread only.
-    explicit TComThread(TCustomComPort& Port);
+    // Starts watching the device for the port's Events and returns once the
+    // thread watches. Main thread only. Raises EComPort code 1 when its
+    // events cannot be made.
+    explicit TComThread(TComThreadPort Port);
     // Stops watching and returns when the thread has ended; meanwhile the
     // calling (main) thread still delivers events that the thread is handing
     // over. On its way out the thread empties both driver queues.
@@ -52,7 +52,7 @@ private:
     void SendEventMessages();
     void RaiseEvents();
 
-    TCustomComPort& FPort;
+    const TComThreadPort FPort;
     const bool FLooks;  // looks at the device instead of waiting for its events
     TEventHandle FStopEvent;
     std::atomic<bool> FStopping{false};  // what the look loop checks between looks

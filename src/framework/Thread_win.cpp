@@ -68,6 +68,7 @@ void TThread::Synchronize(const std::function<void()>& Method) {
         std::rethrow_exception(Call.Error);
 }
 
+// Swallows what leaves Execute on purpose: nothing may cross a thread procedure, and Execute ends silently.
 DWORD WINAPI TThread::ThreadProc(LPVOID Parameter) noexcept {
     auto* Self = static_cast<TThread*>(Parameter);
     if (Self->FSkipExecute)

@@ -5,7 +5,7 @@
 # BYTES (default 5) other than 5 measures that many unread bytes, 0 the
 # quiet line.
 #
-#   scripts/measure-event-thread.sh [SECONDS [BYTES]]
+#   bench/event-thread.sh [SECONDS [BYTES]]
 #
 # WINDOWS_BUILD and NATIVE_BUILD name the build trees (default build/windows
 # and build/native, both configured by their presets). Prints the event

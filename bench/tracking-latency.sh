@@ -4,7 +4,7 @@
 # time: bench/dde/TrackingLatency against the tracking-program simulator
 # under Wine.
 #
-#   scripts/measure-tracking-latency.sh [CHANGES]
+#   bench/tracking-latency.sh [CHANGES]
 #
 # WINDOWS_BUILD names the build tree (default build/windows, configured by its
 # preset). Prints the median, 90th percentile and maximum in milliseconds.
