@@ -41,11 +41,7 @@ TCustomComPort::TCustomComPort(TComponent* AOwner) : TComponent(AOwner) {}
 
 TCustomComPort::~TCustomComPort() {
     Destroying();
-    try {
-        Close();
-    } catch (...) {
-        Application().HandleException(std::current_exception());
-    }
+    Guarded([this] { Close(); });
     // A close that stopped half-way (a refused purge, a raising handler)
     // leaves the thread running: it must not outlive the port.
     StopEventThread();
@@ -239,9 +235,5 @@ void TCustomComPort::Loaded() {
     if (!FConnected || IsDesigning())
         return;
     FConnected = false;
-    try {
-        Open();
-    } catch (...) {
-        Application().HandleException(std::current_exception());
-    }
+    Guarded([this] { Open(); });
 }

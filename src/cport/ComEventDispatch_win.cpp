@@ -13,12 +13,8 @@ LRESULT TCustomComPort::HandleEventMessage(HWND Window, UINT Message, WPARAM W, 
         ReplyMessage(0);
     if (!FConnected)
         return 0;
-    try {
-        if (const auto Event = EventOfMaskBit(static_cast<uint32_t>(W)))
-            ProcessEvent(*Event);
-    } catch (...) {
-        Application().HandleException(std::current_exception());
-    }
+    if (const auto Event = EventOfMaskBit(static_cast<uint32_t>(W)))
+        Guarded([&] { ProcessEvent(*Event); });
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include "cport/ComTypes.h"
 #include "cport/RxArrivals.h"
 #include "framework/Platform_win.h"
+#include "framework/WindowIds.h"
 
 // The device calls whose failures no pseudo-terminal produces, so that
 // tests can put fakes here: SetCommState for a setting that the device
@@ -32,7 +33,7 @@ struct TComDeviceCalls {
 
 // The message by which the event thread hands one event to the port's
 // notification window: the event's mask bit as first parameter, 0 as second.
-inline constexpr UINT PortEventMessage = WM_USER + 1;
+inline constexpr UINT PortEventMessage = kPortEventMessage;
 
 // What the thread needs of its port, handed over when it is made. The port
 // ends the thread before any of it goes.

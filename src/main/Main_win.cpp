@@ -61,15 +61,6 @@ std::string ProgramCommand(const std::string& Program) {
     return Program.find(' ') == std::string::npos ? Program : '"' + Program + '"';
 }
 
-template <typename TAction>
-void ShowErrors(TAction Action) {
-    try {
-        Action();
-    } catch (const std::exception& Error) {
-        Application().HandleException(Error);
-    }
-}
-
 }  // namespace
 
 TFMain::TFMain() : TForm(nullptr) {
@@ -202,10 +193,10 @@ void TFMain::FormActivate() {
 void TFMain::FormCloseQuery(bool& CanClose) {
     CanClose = true;  // whatever fails below is shown, and the window still closes
     Timer->SetEnabled(false);
-    ShowErrors([this] { SaveSettings(); });
+    Guarded([this] { SaveSettings(); });
     Tracking->CloseConversation();
     Rotor.WaitForExchange();
-    ShowErrors([this] { Rotor.SendRotorCommand(rcStop); });
+    Guarded([this] { Rotor.SendRotorCommand(rcStop); });
 }
 
 void TFMain::SaveSettings() {
