@@ -202,6 +202,10 @@ LRESULT TForm::HandleMessage(HWND Window, UINT Message, WPARAM W, LPARAM L) {
         case WM_CLOSE:
             CloseQuery();
             return 0;
+        case WM_SYSCOMMAND:
+            if (OnSysCommand && OnSysCommand(static_cast<unsigned>(W & 0xFFF0)))
+                return 0;
+            break;
     }
     return DefWindowProcA(Window, Message, W, L);
 }
