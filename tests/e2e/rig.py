@@ -292,8 +292,10 @@ class Rig:
         self.program = None
         self.sims = []
         self.tracking = None
-        # A scenario that was cut off (a time-out) may have left its program.
-        subprocess.run(["pkill", "-KILL", "-f", r"drive_c/e2e/.*Gyrotalk\.exe"], capture_output=True)
+        # A scenario that was cut off (a time-out) may have left its program;
+        # only this prefix's: other test runs on the machine have their own.
+        subprocess.run(["pkill", "-KILL", "-f", re.escape(WINEPREFIX) + r"/drive_c/e2e/.*Gyrotalk\.exe"],
+                       capture_output=True)
         # HKLM\HARDWARE lives only as long as the server: keep one running.
         # The server and Wine's background services, started by the first
         # program of a fresh server, inherit its output: start them with

@@ -36,6 +36,8 @@ const char kHelp[] =
     "  wait SELECTOR (--equals T | --contains T)\n"
     "                          waits until the child's text is T, or holds T\n"
     "  close                   asks the window to close (WM_CLOSE) and waits until it is gone\n"
+
+    "  syscommand --id N       picks item N of the system menu (WM_SYSCOMMAND), as a user would\n"
     "\n"
     "Selectors (client coordinates of the window; texts match whole and exactly):\n"
     "  --id N                  the child with control id N\n"
@@ -58,6 +60,8 @@ const char kHelp[] =
     "  pick   picked id=N index=N text=\"..\"\n"
     "  wait   matched id=N text=\"..\"\n"
     "  close  closed\n"
+
+    "  syscommand  picked id=N\n"
     "  any    error message=\"..\"   (exit status 1; a wait that timed out adds id=N text=\"..\",\n"
     "                               the child's last text)\n"
     "The first word names the record, then come key=value fields, one space apart.\n"
@@ -408,6 +412,11 @@ int Run(const TOptions& O) {
         return List(Window, O.Timeout);
     if (O.Command == "close")
         return Close(Window, Limit);
+    if (O.Command == "syscommand") {
+        Act(Window, WM_SYSCOMMAND, static_cast<WPARAM>(*O.Id), 0, O.Timeout, "syscommand");
+        printf("picked id=%d\n", *O.Id);
+        return 0;
+    }
     auto List = Children(Window, O.Timeout);
     const TChild& C = SelectOrFail(List, O);
     if (O.Command == "text") {
@@ -433,7 +442,7 @@ std::optional<TOptions> Parse(const std::vector<std::string>& Args) {
         return std::nullopt;
     TOptions O;
     O.Command = Args[0];
-    const std::vector<std::string> Commands{"find", "windows", "list", "text", "click", "pick", "wait", "close"};
+    const std::vector<std::string> Commands{"find", "windows", "list", "text", "click", "pick", "wait", "close", "syscommand"};
     if (std::find(Commands.begin(), Commands.end(), O.Command) == Commands.end())
         return std::nullopt;
     bool HasCaption = false;
@@ -486,6 +495,8 @@ std::optional<TOptions> Parse(const std::vector<std::string>& Args) {
         }
     }
     bool NeedsSelector = O.Command == "text" || O.Command == "click" || O.Command == "pick" || O.Command == "wait";
+    if (O.Command == "syscommand")
+        return HasCaption && Selectors == 1 && O.Id ? std::optional(O) : std::nullopt;
     if (!HasCaption || Selectors > 1 || NeedsSelector != (Selectors == 1))
         return std::nullopt;
     if (O.Command == "wait" && O.Equals.has_value() == O.Contains.has_value())
