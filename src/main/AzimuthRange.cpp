@@ -61,7 +61,7 @@ double ChooseSetPoint(TAzimuthRange Range, double Target, const TSetPointHints& 
         return Hints.Direction != 0 ? Roomiest() : Best([&](double Angle) { return std::fabs(Angle - Target); });
     const double Rotor = *Hints.RotorAzimuth;
     const double Nearest = Best([&](double Angle) { return std::fabs(Angle - Rotor); });
-    if (Hints.Direction != 0 && (Hints.BelowHorizon || std::fabs(Nearest - Rotor) > kNear))
+    if (Hints.Direction != 0 && (Hints.BeforeRise || std::fabs(Nearest - Rotor) > kNear))
         return Roomiest();
     return Nearest;
 }
@@ -74,5 +74,9 @@ double TAzimuthFollower::SetPoint(TAzimuthRange Range, double Azimuth, double El
         FDirection = Step > 0 ? 1 : Step < 0 ? -1 : FDirection;
     }
     FLastTarget = Azimuth;
-    return ChooseSetPoint(Range, Azimuth, {RotorAzimuth, FDirection, Elevation < 0, Divider});
+    // After it has set, the target is left where it went down: no turn for a pass that may never come.
+    if (FLastElevation && *FLastElevation != Elevation)
+        FClimbing = Elevation > *FLastElevation;
+    FLastElevation = Elevation;
+    return ChooseSetPoint(Range, Azimuth, {RotorAzimuth, FDirection, Elevation < 0 && FClimbing, Divider});
 }

@@ -29,26 +29,27 @@ TAzimuthRange AzimuthRangeOf(std::string_view Text);
 struct TSetPointHints {
     std::optional<double> RotorAzimuth;  // from the last reply, as the rotor counts (may be < 0 or >= 360)
     int Direction = 0;                   // the target's azimuth turns up (+1), down (-1), or unknown (0)
-    bool BelowHorizon = false;           // the target is not up yet: time to get ready for the pass
+    bool BeforeRise = false;             // below the horizon and climbing: time to get ready for the pass
     int Divider = 1;                     // a set point must fit the frame's four digits
 };
 
 // The set point for target azimuth Target: with ar360 Target itself;
 // otherwise the one of Target - 360, Target, Target + 360 inside the range
-// that serves the pass best: nearest the rotor while the target is up, and
-// the one with the most room ahead in the target's direction while it is
-// below the horizon or the rotor is far from every candidate. Target itself
-// when no candidate is inside.
+// that serves the pass best: nearest the rotor while the target is up (or
+// has set), and the one with the most room ahead in the target's direction
+// before it rises or while the rotor is far from every candidate. Target
+// itself when no candidate is inside.
 double ChooseSetPoint(TAzimuthRange Range, double Target, const TSetPointHints& Hints);
 
 // Follows the target from one SET step to the next to know which way it
-// turns. Main thread only.
+// turns and whether it climbs. Main thread only.
 class TAzimuthFollower {
 public:
     double SetPoint(TAzimuthRange Range, double Azimuth, double Elevation, std::optional<double> RotorAzimuth,
                     int Divider);
 
 private:
-    std::optional<double> FLastTarget;
+    std::optional<double> FLastTarget, FLastElevation;
     int FDirection = 0;
+    bool FClimbing = true;
 };
