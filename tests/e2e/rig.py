@@ -281,9 +281,9 @@ class Rig:
     """One scenario's surroundings: fresh settings, the program in its own
     directory in the prefix, simulators as asked for; torn down in reverse."""
 
-    def __init__(self, name):
+    def __init__(self, name, root="e2e"):
         self.name = name
-        self.workdir = os.path.join(WINEPREFIX, "drive_c", "e2e", name)
+        self.workdir = os.path.join(WINEPREFIX, "drive_c", root, name)
         shutil.rmtree(self.workdir, ignore_errors=True)
         os.makedirs(self.workdir)
         self.exe = os.path.join(self.workdir, "Gyrotalk.exe")
@@ -294,8 +294,8 @@ class Rig:
         self.tracking = None
         # A scenario that was cut off (a time-out) may have left its program;
         # only this prefix's: other test runs on the machine have their own.
-        subprocess.run(["pkill", "-KILL", "-f", re.escape(WINEPREFIX) + r"/drive_c/e2e/.*Gyrotalk\.exe"],
-                       capture_output=True)
+        left_over = re.escape(os.path.join(WINEPREFIX, "drive_c", root)) + r"/.*Gyrotalk\.exe"
+        subprocess.run(["pkill", "-KILL", "-f", left_over], capture_output=True)
         # HKLM\HARDWARE lives only as long as the server: keep one running.
         # The server and Wine's background services, started by the first
         # program of a fresh server, inherit its output: start them with
