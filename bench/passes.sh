@@ -6,12 +6,12 @@
 # pass and range the pointing error, the largest rotor run and the time spent
 # unwinding, and draws docs/passes.png.
 #
-#   bench/passes.sh [SCALE]      # passes sped up SCALE times (default 4)
+#   bench/passes.sh [SCALE]      # passes sped up SCALE times (default 3: about 17 minutes)
 #
 # WINDOWS_BUILD and NATIVE_BUILD name the build trees (see chain/environment.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scale=${1:-4}
+scale=${1:-3}
 # Drawn by Debian's matplotlib, with Debian's python.
 if ! /usr/bin/python3 -c 'import matplotlib' 2>/dev/null; then
     sudo=""
