@@ -66,8 +66,11 @@ double ChooseSetPoint(TAzimuthRange Range, double Target, const TSetPointHints& 
     return Nearest;
 }
 
-double TAzimuthFollower::SetPoint(TAzimuthRange Range, double Azimuth, double Elevation,
-                                  std::optional<double> RotorAzimuth, int Divider) {
+double TAzimuthFollower::SetPoint(TAzimuthRange Range,
+                                  double Azimuth,
+                                  double Elevation,
+                                  std::optional<double> RotorAzimuth,
+                                  int Divider) {
     if (FLastTarget && *FLastTarget != Azimuth) {
         // The shorter way round: 359 to 1 turns up.
         const double Step = std::remainder(Azimuth - *FLastTarget, 360.0);

@@ -10,9 +10,9 @@
 enum TAzimuthRange { ar360, ar450, ar540 };
 
 struct TAzimuthRangeInfo {
-    const char* Value;      // as stored in the registry
-    const wchar_t* Item;    // the system menu's item text
-    double Lowest, Highest; // rotor angles, degrees
+    const char* Value;       // as stored in the registry
+    const wchar_t* Item;     // the system menu's item text
+    double Lowest, Highest;  // rotor angles, degrees
 };
 
 inline constexpr TAzimuthRangeInfo kAzimuthRanges[] = {
@@ -45,7 +45,10 @@ double ChooseSetPoint(TAzimuthRange Range, double Target, const TSetPointHints& 
 // turns and whether it climbs. Main thread only.
 class TAzimuthFollower {
 public:
-    double SetPoint(TAzimuthRange Range, double Azimuth, double Elevation, std::optional<double> RotorAzimuth,
+    double SetPoint(TAzimuthRange Range,
+                    double Azimuth,
+                    double Elevation,
+                    std::optional<double> RotorAzimuth,
                     int Divider);
 
 private:

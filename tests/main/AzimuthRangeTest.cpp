@@ -21,7 +21,10 @@ TEST(AzimuthRange, TheDefaultRangeSendsTheTargetAsItStands) {
 
 // The rotor follows each set point before the next target comes; the
 // elevation climbs by Climb at each step.
-std::vector<double> Fly(TAzimuthRange Range, std::vector<double> Azimuths, double Elevation, double Rotor,
+std::vector<double> Fly(TAzimuthRange Range,
+                        std::vector<double> Azimuths,
+                        double Elevation,
+                        double Rotor,
                         double Climb = 0) {
     TAzimuthFollower Follower;
     std::vector<double> SetPoints;

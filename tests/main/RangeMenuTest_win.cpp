@@ -11,14 +11,15 @@ namespace {
 std::vector<bool> Checked(HWND Window) {
     std::vector<bool> Result;
     for (unsigned I = 0; I < 3; ++I)
-        Result.push_back(GetMenuState(GetSystemMenu(Window, FALSE), kAzimuthRangeFirstId + I * kAzimuthRangeIdStep,
-                                      MF_BYCOMMAND) & MF_CHECKED);
+        Result.push_back(
+            GetMenuState(GetSystemMenu(Window, FALSE), kAzimuthRangeFirstId + I * kAzimuthRangeIdStep, MF_BYCOMMAND) &
+            MF_CHECKED);
     return Result;
 }
 
 TEST(RangeMenu, ShowsAndPicksTheRangeAsRadioItems) {
-    HWND Window = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, nullptr,
-                                  nullptr);
+    HWND Window =
+        CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(Window);
     TAzimuthRange Range = ar360;
     TRangeMenu Menu(Range);

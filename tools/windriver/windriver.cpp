@@ -442,7 +442,8 @@ std::optional<TOptions> Parse(const std::vector<std::string>& Args) {
         return std::nullopt;
     TOptions O;
     O.Command = Args[0];
-    const std::vector<std::string> Commands{"find", "windows", "list", "text", "click", "pick", "wait", "close", "syscommand"};
+    const std::vector<std::string> Commands{"find", "windows", "list",  "text",      "click",
+                                            "pick", "wait",    "close", "syscommand"};
     if (std::find(Commands.begin(), Commands.end(), O.Command) == Commands.end())
         return std::nullopt;
     bool HasCaption = false;

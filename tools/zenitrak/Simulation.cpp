@@ -260,7 +260,7 @@ std::vector<std::string> NamedPass(std::string_view Name, double StepSeconds) {
                                    : Name == "overhead" ? TPassGeometry{85, 90, -1}
                                    : Name == "south"    ? TPassGeometry{20, 180, 1}
                                    : Name == "end"      ? TPassGeometry{40, 6, -1}
-                                                        : throw std::invalid_argument("unknown pass: " + std::string(Name));
+                                                   : throw std::invalid_argument("unknown pass: " + std::string(Name));
     const double Half = Geometry.HalfPass();
     std::vector<std::string> Lines;
     for (double Seconds = -Half - kBefore; Seconds <= Half + kAfter; Seconds += StepSeconds) {

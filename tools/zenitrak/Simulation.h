@@ -29,8 +29,8 @@ struct TSimOptions {
     int QuitAfterMs = 0;           // 0: run until told to quit
     bool Once = false;             // stop publishing at the end instead of starting over
     std::vector<std::string> Passes;  // named passes (--pass), flown one after another
-    double Scale = 1;              // pass seconds per second
-    bool Trace = false;            // print each published line with its time
+    double Scale = 1;                 // pass seconds per second
+    bool Trace = false;               // print each published line with its time
     std::string Send;              // send this command to a running simulator and exit
     bool Help = false;
 };
