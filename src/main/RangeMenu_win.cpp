@@ -15,8 +15,7 @@ unsigned ItemId(int Index) {
 
 void TRangeMenu::Add(HWND Window) {
     HMENU System = GetSystemMenu(Window, FALSE);
-    FMenu = CreatePopupMenu();
-    if (!System || !FMenu)
+    if (!System || !(FMenu = CreatePopupMenu()))
         throw Exception("The system menu cannot be extended");
     // The item texts carry a degree sign and dashes that no one 8-bit code page is sure to have.
     for (int I = 0; I < kRangeCount; ++I)
