@@ -6,7 +6,7 @@
 # pass and range the pointing error, the largest rotor run and the time spent
 # unwinding, and draws docs/passes.png.
 #
-#   bench/passes.sh [SCALE]      # passes sped up SCALE times (default 3: about 17 minutes)
+#   bench/passes.sh [SCALE]      # passes sped up SCALE times (default 3: about 20 minutes)
 #
 # WINDOWS_BUILD and NATIVE_BUILD name the build trees (see chain/environment.sh).
 set -euo pipefail
