@@ -215,6 +215,10 @@ LRESULT TForm::HandleMessage(HWND Window, UINT Message, WPARAM W, LPARAM L) {
             if (W)
                 CloseQuery();
             return 0;
+        case WM_SYSCOMMAND:
+            if (OnSysCommand && OnSysCommand(static_cast<unsigned>(W & 0xFFF0)))
+                return 0;
+            break;
     }
     return DefWindowProcA(Window, Message, W, L);
 }

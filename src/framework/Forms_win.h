@@ -71,6 +71,10 @@ public:
     // program (not when the user switches from another program).
     TNotifyEvent OnActivate;
     std::function<void(bool& CanClose)> OnCloseQuery;
+    // An item of the system menu was picked (its id, the low four bits
+    // cleared as the system leaves them to itself); true when handled, false
+    // lets the system act on it.
+    std::function<bool(unsigned Command)> OnSysCommand;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM W, LPARAM L) noexcept;

@@ -49,6 +49,12 @@ enum TMainControlId : int {
     idLabel20,
 };
 
+// Items of the main window's system menu: the azimuth ranges, in the order
+// of kAzimuthRanges. Ids step by 16: the system keeps the low four bits of a
+// system command for itself.
+constexpr unsigned kAzimuthRangeFirstId = 0x0100;
+constexpr unsigned kAzimuthRangeIdStep = 0x0010;
+
 // Each timer component ticks on its own hidden window, under this id.
 constexpr unsigned kTimerId = 1;
 

@@ -75,6 +75,7 @@ TFMain::TFMain() : TForm(nullptr) {
         CPP->SetItemIndex(0);
     for (const auto& Sequence : kSequences)
         cs->Items().Add(Sequence.Name);
+    RangeMenu.Add(Handle());
     CreateComponents();
     BindHandlers();
 }
@@ -127,6 +128,7 @@ void TFMain::BindHandlers() {
     OnCreate = [this] { FormCreate(); };
     OnActivate = [this] { FormActivate(); };
     OnCloseQuery = [this](bool& CanClose) { FormCloseQuery(CanClose); };
+    OnSysCommand = [this](unsigned Command) { return RangeMenu.Pick(Command); };
     Find<TButton>("SpeedButton4")->OnClick = [this] { SpeedButton4Click(); };
     op->OnClick = [this] { opClick(); };
     CPP->OnChange = [this] { CPPChange(); };
@@ -172,6 +174,8 @@ void TFMain::LoadSettings() {
         CPP->SetText(Port);
     Rotor.SequenceIndex = SequenceOf(Read(kSequenceValue));
     cs->SetItemIndex(Rotor.SequenceIndex);
+    Rotor.AzimuthRange = AzimuthRangeOf(Read(kAzimuthRangeValue));
+    RangeMenu.Update();
 }
 
 void TFMain::LocateTrackingProgram() {
@@ -205,6 +209,7 @@ void TFMain::SaveSettings() {
         return;
     Registry.WriteString(kPortValue, CPP->Text());
     Registry.WriteString(kSequenceValue, cs->Text());
+    Registry.WriteString(kAzimuthRangeValue, kAzimuthRanges[Rotor.AzimuthRange].Value);
 }
 
 void TFMain::SpeedButton4Click() {

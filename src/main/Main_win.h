@@ -5,6 +5,7 @@
 #include "framework/Controls_win.h"
 #include "framework/Forms_win.h"
 #include "framework/Timers_win.h"
+#include "main/RangeMenu_win.h"
 #include "main/RotorExchange.h"
 
 class TComPort;
@@ -16,6 +17,7 @@ class TDdeClientItem;
 inline constexpr char kSettingsKey[] = "\\Software\\Treml\\Zenitrak\\Gyrotalk";
 inline constexpr char kPortValue[] = "ComPort";
 inline constexpr char kSequenceValue[] = "ComSeq";
+inline constexpr char kAzimuthRangeValue[] = "AzimuthRange";
 
 class TFMain : public TForm, private TRotorLink {
 public:
@@ -83,4 +85,5 @@ private:
 
     std::string FProgramDir;
     TRotorExchange Rotor{*this};
+    TRangeMenu RangeMenu{Rotor.AzimuthRange};
 };

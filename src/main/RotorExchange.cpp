@@ -53,6 +53,7 @@ void TRotorExchange::ShowReply() {
         return;
     }
     Divider = State->Divider;
+    RotorAzimuth = State->RotorAzimuth;
     FLink.ShowRotorState(*State);
 }
 
@@ -63,8 +64,11 @@ void TRotorExchange::TimerTimer(const TSatData& Target) {
     } else if (Step == 1) {
         if (AwaitedBytes != 0) {
             CycleStep = 1;  // a STATE wait is still under way: try SET at the next tick
-        } else if ((LastAzimuth != Target.Azimuth || LastElevation != Target.Elevation) && Target.SatName != "?") {
-            SendRotorCommand(rcSet, Target.Azimuth, std::max(0.0, Target.Elevation));
+        } else {
+            const double Azimuth =
+                FFollower.SetPoint(AzimuthRange, Target.Azimuth, Target.Elevation, RotorAzimuth, Divider);
+            if ((LastAzimuth != Azimuth || LastElevation != Target.Elevation) && Target.SatName != "?")
+                SendRotorCommand(rcSet, Azimuth, std::max(0.0, Target.Elevation));
         }
     }
     if (SequenceIndex >= 0 && SequenceIndex < static_cast<int>(std::size(kSequences)) &&

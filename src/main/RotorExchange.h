@@ -7,8 +7,10 @@
 // window messages to their handlers, so timer ticks, serial events and user
 // clicks re-enter this class; AwaitedBytes keeps the re-entries orderly.
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "main/AzimuthRange.h"
 #include "main/RotorFrames.h"
 #include "main/SatData.h"
 
@@ -67,6 +69,10 @@ public:
     int Divider = 1;
     int CycleStep = 0;
     int SequenceIndex = 0;
+    // Beyond the default range the set point is chosen against the rotor's
+    // last reported azimuth, and LastAzimuth holds the chosen one.
+    TAzimuthRange AzimuthRange = ar360;
+    std::optional<double> RotorAzimuth;
 
 private:
     void Exchange(const TRotorFrame& Frame, const char* Text);
@@ -74,4 +80,5 @@ private:
 
     TRotorLink& FLink;
     TRotorFrame FSetFrame = SetFrameTemplate;
+    TAzimuthFollower FFollower;
 };

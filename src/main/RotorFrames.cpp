@@ -46,6 +46,7 @@ std::optional<TRotorState> DecodeReply(std::string_view Reply) {
     auto B = [&](size_t N) { return static_cast<double>(static_cast<uint8_t>(Reply[N - 1])); };
     TRotorState State;
     double A = B(2) * 100 + B(3) * 10 + B(4) + B(5) / 10;
+    State.RotorAzimuth = A - 360;
     if (A < 360) {
         State.Azimuth = A;
         State.AzimuthRed = true;

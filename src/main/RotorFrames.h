@@ -43,6 +43,7 @@ struct TRotorState {
     double Elevation = 0;
     bool ElevationRed = false;
     int Divider = 1;
+    double RotorAzimuth = 0;  // as the rotor counts it: below 0 and beyond 360 too
     std::string AzimuthText() const;
     std::string ElevationText() const;
     std::string DividerText() const;

@@ -294,9 +294,9 @@ class Rig:
     """One scenario's surroundings: fresh settings, the program in its own
     directory in the prefix, simulators as asked for; torn down in reverse."""
 
-    def __init__(self, name):
+    def __init__(self, name, root="e2e"):
         self.name = name
-        self.workdir = os.path.join(WINEPREFIX, "drive_c", "e2e", name)
+        self.workdir = os.path.join(WINEPREFIX, "drive_c", root, name)
         shutil.rmtree(self.workdir, ignore_errors=True)
         os.makedirs(self.workdir)
         self.exe = os.path.join(self.workdir, "Gyrotalk.exe")
@@ -305,10 +305,10 @@ class Rig:
         self.program = None
         self.sims = []
         self.tracking = None
-        # A scenario that was cut off (a time-out) may have left its program:
-        # this prefix's only, never the programs of other build trees.
-        leftover = re.escape(os.path.join(WINEPREFIX, "drive_c", "e2e")) + r"/.*Gyrotalk\.exe"
-        subprocess.run(["pkill", "-KILL", "-f", leftover], capture_output=True)
+        # A scenario that was cut off (a time-out) may have left its program;
+        # only this prefix's: other test runs on the machine have their own.
+        left_over = re.escape(os.path.join(WINEPREFIX, "drive_c", root)) + r"/.*Gyrotalk\.exe"
+        subprocess.run(["pkill", "-KILL", "-f", left_over], capture_output=True)
         # HKLM\HARDWARE lives only as long as the server: keep one running.
         # The server and Wine's background services, started by the first
         # program of a fresh server, inherit its output: start them with

@@ -261,3 +261,24 @@ TEST_F(Exchange, AReleasedPortButtonShowsNoReply) {
 }
 
 }  // namespace
+
+namespace {
+
+// A reply that puts the rotor at raw azimuth 715.0, i.e. 355 degrees.
+const std::string kReplyAt355 = std::string("\x57\x07\x01\x05\x00\x01\x03\x07\x00\x05\x01\x20", 12);
+
+TEST_F(Exchange, AWiderRangeSendsTheChosenSetPointAndComparesWithIt) {
+    Rotor.AzimuthRange = ar450;
+    Target.Azimuth = 5;
+    Rotor.CPAfterOpen();
+    Answer(kReplyAt355);
+    Tick(6);
+    Answer(kReplyAt355);
+    Tick(6);  // the same target again: no second SET
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet, kState}));
+    EXPECT_EQ(Link.Written[1].substr(1, 4), "0725");  // 365 + 360
+    EXPECT_EQ(Link.LastCommand, "STATE");
+    EXPECT_EQ(Rotor.LastAzimuth, 365);
+}
+
+}  // namespace

@@ -20,6 +20,8 @@ const char kSimUsage[] =
     "  --position AZ EL   starting position in degrees (default 0 0)\n"
     "  --rate AZ EL       slew rates in degrees per second (default 6 3)\n"
     "  --divider N        divider in replies and for reading SET frames (default 1)\n"
+    "  --range RANGE      azimuth end stops: 0-360, 0-450 or -180-540; a set point\n"
+    "                     beyond them is held at the stop (default: none)\n"
     "  --pace             the line at 600 baud: a reply starts when the frame's\n"
     "                     last byte would have arrived and goes out at 16.7 ms\n"
     "                     per byte (default: at once)\n"
@@ -36,7 +38,7 @@ const char kSimUsage[] =
     "  fault garbage [N [MS]]      send N unsolicited bytes (3) every MS ms (1000)\n"
     "  fault extra [N]             append N bytes 0xEE (2) to each reply\n"
     "  fault NAME off              clear one fault\n"
-    "  divider N | pace on|off | delay MS | rate AZ EL\n"
+    "  divider N | pace on|off | delay MS | rate AZ EL | range RANGE\n"
     "  position AZ EL              put the rotor there at once, standing\n"
     "  send HEX...                 send these bytes now, e.g. send 57 00 20\n"
     "  quit\n"
@@ -50,7 +52,8 @@ const char kSimUsage[] =
     "  tx GARBAGE|RAW BYTES              unsolicited bytes, bytes of \"send\"\n"
     "  tx-lost N                         bytes the terminal did not take (nobody reads)\n"
     "  silent STOP|STATE                 a reply left out\n"
-    "  target AZ EL | target invalid     the set point of a SET frame\n"
+    "  target AZ EL [stop] | target invalid  the set point of a SET frame (\"stop\":\n"
+    "                                    held at an end stop)\n"
     "  stop AZ EL | arrived AZ EL        where the rotor halted\n"
     "  start AZ EL DIVIDER | ctl LINE | ctl-error LINE\n"
     "\n"
@@ -229,6 +232,18 @@ std::string AnglesText(TAngles Angles) {
     return Text;
 }
 
+std::optional<TAzimuthStops> StopsArgument(const std::vector<std::string>& Words) {
+    if (Words.size() != 2)
+        return std::nullopt;
+    for (TAzimuthStops Stops : {TAzimuthStops{0, 360}, TAzimuthStops{0, 450}, TAzimuthStops{-180, 540}}) {
+        char Name[32];
+        std::snprintf(Name, sizeof Name, "%g-%g", Stops.Lowest, Stops.Highest);
+        if (Words[1] == Name)
+            return Stops;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 bool ApplySetting(const std::vector<std::string>& Words, TSimSettings& Settings) {
@@ -257,6 +272,11 @@ bool ApplySetting(const std::vector<std::string>& Words, TSimSettings& Settings)
         if (!Rates)
             return false;
         Settings.Rates = *Rates;
+    } else if (Name == "range") {
+        const auto Stops = StopsArgument(Words);
+        if (!Stops)
+            return false;
+        Settings.Stops = *Stops;
     } else if (Name == "position") {
         const auto Start = AnglesArgument(Words);
         if (!Start)
@@ -314,9 +334,12 @@ void TRotorSim::Handle(const TReceived& Received, double NowMs) {
             Answer(Received.Kind, NowMs);
             break;
         case TCommand::cmSet:
-            if (const auto Target = DecodeSetPoint(Received.Bytes, FSettings.Divider)) {
+            if (auto Target = DecodeSetPoint(Received.Bytes, FSettings.Divider)) {
+                const double Asked = Target->Azimuth;
+                if (FSettings.Stops)
+                    Target->Azimuth = std::clamp(Asked, FSettings.Stops->Lowest, FSettings.Stops->Highest);
                 FRotor.SetTarget(*Target);
-                Write(NowMs, "target " + AnglesText(FRotor.Target()));
+                Write(NowMs, "target " + AnglesText(FRotor.Target()) + (Target->Azimuth != Asked ? " stop" : ""));
             } else {
                 Write(NowMs, "target invalid");
             }
@@ -468,7 +491,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args) {
             Options.Log = Take(1)[1];
         } else if (Arg == "--position" || Arg == "--rate") {
             Setting(Take(2));
-        } else if (Arg == "--divider" || Arg == "--delay") {
+        } else if (Arg == "--divider" || Arg == "--delay" || Arg == "--range") {
             Setting(Take(1));
         } else if (Arg == "--pace") {
             Options.Settings.Pace = true;

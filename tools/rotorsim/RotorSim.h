@@ -31,8 +31,15 @@ struct TFaults {
     double GarbagePeriodMs = 0;
 };
 
+// How far the azimuth turns between its end stops; none: as far as a reply
+// can carry.
+struct TAzimuthStops {
+    double Lowest, Highest;
+};
+
 struct TSimSettings {
     TAngles Start;
+    std::optional<TAzimuthStops> Stops;
     TSlewRates Rates;
     int Divider = 1;
     bool Pace = false;   // send at 600 baud instead of all at once

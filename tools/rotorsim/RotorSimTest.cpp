@@ -149,6 +149,20 @@ TEST(RotorSim, AnswersStopAndStateNotSetAndMovesTowardsTheSetPoint) {
     EXPECT_TRUE(S.Logged("3020.000 stop 118.00 9.00"));
 }
 
+TEST(RotorSim, HoldsASetPointBeyondTheRangeAtTheEndStop) {
+    TSimSettings Settings;
+    ASSERT_TRUE(ApplySetting({"range", "0-360"}, Settings));
+    EXPECT_FALSE(ApplySetting({"range", "0-720"}, Settings));
+    TSimulated S(Settings);
+    // Azimuth 410 (770) with divider 1.
+    const TBytes Set770 = {0x57, 0x30, 0x37, 0x37, 0x30, 0x00, 0x30, 0x33, 0x37, 0x30, 0x00, 0x2F, 0x20};
+    S.Sim.Receive(Set770, 20.0);
+    EXPECT_TRUE(S.Logged("20.000 target 360.00 10.00 stop"));
+    ASSERT_TRUE(S.Sim.Control("range 0-450", 30.0));
+    S.Sim.Receive(Set770, 40.0);
+    EXPECT_TRUE(S.Logged("40.000 target 410.00 10.00"));
+}
+
 TEST(RotorSim, PacesBytesAt600BaudAndSplitsWithAPause) {
     TSimSettings Settings;
     Settings.Pace = true;

@@ -41,6 +41,7 @@ const char kHelp[] =
     "  endsession              ends the Windows session for the window as a log-off does:\n"
     "                          WM_QUERYENDSESSION, then WM_ENDSESSION with its answer; returns once\n"
     "                          the program has handled both\n"
+    "  syscommand --id N       picks item N of the system menu (WM_SYSCOMMAND), as a user would\n"
     "\n"
     "Selectors (client coordinates of the window; texts match whole and exactly):\n"
     "  --id N                  the child with control id N\n"
@@ -65,6 +66,7 @@ const char kHelp[] =
     "  wait   matched id=N text=\"..\"\n"
     "  close  closed\n"
     "  endsession ended query=0|1   (the window's answer to WM_QUERYENDSESSION)\n"
+    "  syscommand  picked id=N\n"
     "  any    error message=\"..\"   (exit status 1; a wait that timed out adds id=N text=\"..\",\n"
     "                               the child's last text)\n"
     "The first word names the record, then come key=value fields, one space apart.\n"
@@ -433,6 +435,11 @@ int Run(const TOptions& O) {
         return Close(Window, Limit);
     if (O.Command == "endsession")
         return EndSession(Window, O.Timeout);
+    if (O.Command == "syscommand") {
+        Act(Window, WM_SYSCOMMAND, static_cast<WPARAM>(*O.Id), 0, O.Timeout, "syscommand");
+        printf("picked id=%d\n", *O.Id);
+        return 0;
+    }
     auto List = Children(Window, O.Timeout);
     const TChild& C = SelectOrFail(List, O);
     if (O.Command == "text") {
@@ -460,8 +467,8 @@ std::optional<TOptions> Parse(const std::vector<std::string>& Args) {
         return std::nullopt;
     TOptions O;
     O.Command = Args[0];
-    const std::vector<std::string> Commands{"find", "windows",  "list", "text",  "click",
-                                            "pick", "dropdown", "wait", "close", "endsession"};
+    const std::vector<std::string> Commands{"find", "windows", "list",  "text",       "click",     "pick",
+                                            "dropdown", "wait", "close", "endsession", "syscommand"};
     if (std::find(Commands.begin(), Commands.end(), O.Command) == Commands.end())
         return std::nullopt;
     bool HasCaption = false;
@@ -515,6 +522,8 @@ std::optional<TOptions> Parse(const std::vector<std::string>& Args) {
     }
     bool NeedsSelector = O.Command == "text" || O.Command == "click" || O.Command == "pick" ||
                          O.Command == "dropdown" || O.Command == "wait";
+    if (O.Command == "syscommand")
+        return HasCaption && Selectors == 1 && O.Id ? std::optional(O) : std::nullopt;
     if (!HasCaption || Selectors > 1 || NeedsSelector != (Selectors == 1))
         return std::nullopt;
     if (O.Command == "wait" && O.Equals.has_value() == O.Contains.has_value())

@@ -24,6 +24,11 @@ const char kSimUsage[] =
     "  --stamp            append the publishing time as a word \"TS<microseconds>\"\n"
     "  --paused           publish nothing until told \"pause off\"\n"
     "  --quit-after MS    end every conversation and quit after MS milliseconds\n"
+    "  --pass NAME[,NAME] fly these passes one after another: north, overhead,\n"
+    "                     south, end (see below)\n"
+    "  --scale K          pass seconds per second for --pass (1)\n"
+    "  --trace            print \"line US TEXT\" for each line published (US: the\n"
+    "                     performance counter in microseconds)\n"
     "  --send CMD         hand CMD to the running simulator and exit\n"
     "\n"
     "Commands to a running simulator (--send CMD), or \"!CMD\" lines of a script:\n"
@@ -43,7 +48,12 @@ const char kSimUsage[] =
     "\n"
     "Without --script or --line it publishes a built-in pass of a satellite that\n"
     "rises in the south-east, culminates and sets in the north-west (120 steps),\n"
-    "then starts over. Placed beside Gyrotalk.exe as Zenitrak.exe, it is the\n"
+    "then starts over. The named passes are a satellite 420 km up: \"north\" crosses\n"
+    "north clockwise (283 -> 77 degrees, 35 up), \"overhead\" goes from south to\n"
+    "north east of the zenith (85 up), \"south\" stays low in the south (20 up),\n"
+    "\"end\" rises at 85 degrees and crosses north anticlockwise; each from 120 s\n"
+    "before it rises to 20 s after it sets.\n"
+    "Placed beside Gyrotalk.exe as Zenitrak.exe, it is the\n"
     "program that Gyrotalk starts when it finds no tracking program running.\n";
 
 namespace {
@@ -72,6 +82,57 @@ std::optional<int> ParseSwitch(std::string_view Text) {
         return 0;
     return std::nullopt;
 }
+
+std::vector<std::string> SplitPassNames(std::string_view Text) {
+    std::vector<std::string> Names;
+    while (!Text.empty()) {
+        size_t Comma = Text.find(',');
+        std::string Name(Trim(Text.substr(0, Comma)));
+        if (std::find(std::begin(kPassNames), std::end(kPassNames), Name) == std::end(kPassNames))
+            throw std::invalid_argument("unknown pass: " + Name);
+        Names.push_back(Name);
+        Text.remove_prefix(Comma == std::string_view::npos ? Text.size() : Comma + 1);
+    }
+    return Names;
+}
+
+double PositiveNumber(const std::string& Option, const std::string& Text) {
+    double Value = 0;
+    auto [End, Error] = std::from_chars(Text.data(), Text.data() + Text.size(), Value);
+    if (Error != std::errc() || End != Text.data() + Text.size() || !(Value > 0))
+        throw std::invalid_argument(Option + ": not a positive number: " + Text);
+    return Value;
+}
+
+// The sky of an observer on a round earth, x east, y north, z up; the
+// satellite on a circular orbit whose track comes closest at ApproachAzimuth,
+// turning clockwise (Turn +1) or anticlockwise (-1) as seen from below.
+struct TPassGeometry {
+    double Culmination, ApproachAzimuth;
+    int Turn;
+
+    static constexpr double kEarth = 6371, kOrbit = 6371 + 420, kMu = 398600.4418;
+
+    // Azimuth and elevation, degrees, Seconds after culmination.
+    std::pair<double, double> At(double Seconds) const {
+        using std::numbers::pi;
+        const double E = Culmination * pi / 180, A = ApproachAzimuth * pi / 180, H = A + Turn * pi / 2;
+        const double Beta = std::acos(kEarth / kOrbit * std::cos(E)) - E;  // observer to closest point, at the centre
+        const double Theta = std::sqrt(kMu / (kOrbit * kOrbit * kOrbit)) * Seconds;
+        const double C = std::cos(Theta), S = std::sin(Theta);
+        const double X = kOrbit * (std::sin(Beta) * std::sin(A) * C + std::sin(H) * S);
+        const double Y = kOrbit * (std::sin(Beta) * std::cos(A) * C + std::cos(H) * S);
+        const double Z = kOrbit * std::cos(Beta) * C - kEarth;
+        const double Azimuth = std::fmod(std::atan2(X, Y) * 180 / pi + 360, 360);
+        return {Azimuth, std::asin(Z / std::sqrt(X * X + Y * Y + Z * Z)) * 180 / pi};
+    }
+    double HalfPass() const {
+        double Seconds = 0;
+        while (At(Seconds).second > 0)
+            Seconds += 0.5;
+        return Seconds;
+    }
+};
 
 }  // namespace
 
@@ -148,6 +209,12 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args) {
             Options.Once = true;
         else if (Arg == "--quit-after")
             Options.QuitAfterMs = Milliseconds();
+        else if (Arg == "--pass")
+            Options.Passes = SplitPassNames(Next());
+        else if (Arg == "--scale")
+            Options.Scale = PositiveNumber(Arg, Next());
+        else if (Arg == "--trace")
+            Options.Trace = true;
         else if (Arg == "--send")
             Options.Send = Next();
         else if (Arg == "--refuse-advise")
@@ -190,6 +257,23 @@ std::vector<TScriptStep> ParseScript(std::string_view Text) {
         Steps.push_back(std::move(Step));
     }
     return Steps;
+}
+
+std::vector<std::string> NamedPass(std::string_view Name, double StepSeconds) {
+    constexpr double kBefore = 120, kAfter = 20;
+    const TPassGeometry Geometry = Name == "north"      ? TPassGeometry{35, 0, 1}
+                                   : Name == "overhead" ? TPassGeometry{85, 90, -1}
+                                   : Name == "south"    ? TPassGeometry{20, 180, 1}
+                                   : Name == "end"      ? TPassGeometry{40, 6, -1}
+                                                   : throw std::invalid_argument("unknown pass: " + std::string(Name));
+    const double Half = Geometry.HalfPass();
+    std::vector<std::string> Lines;
+    for (double Seconds = -Half - kBefore; Seconds <= Half + kAfter; Seconds += StepSeconds) {
+        auto [Azimuth, Elevation] = Geometry.At(Seconds);
+        Lines.push_back("SNISS AZ" + FormatFixed(Azimuth, 4, 1) + " EL" + FormatFixed(Elevation, 4, 1) +
+                        " UP145990000 DN437800000 UMFM DMFM");
+    }
+    return Lines;
 }
 
 std::vector<std::string> BuiltInPass(int Steps) {

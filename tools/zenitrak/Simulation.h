@@ -41,6 +41,9 @@ struct TSimOptions {
     std::vector<TSimCommand> Initial;  // commands applied before the first line
     int QuitAfterMs = 0;           // 0: run until told to quit
     bool Once = false;             // stop publishing at the end instead of starting over
+    std::vector<std::string> Passes;  // named passes (--pass), flown one after another
+    double Scale = 1;                 // pass seconds per second
+    bool Trace = false;               // print each published line with its time
     std::string Send;              // send this command to a running simulator and exit
     bool Help = false;
 };
@@ -68,6 +71,18 @@ std::vector<TScriptStep> ParseScript(std::string_view Text);
 // satellite rises in the south-east, culminates and sets in the north-west,
 // with Doppler-shifted frequencies. Steps >= 2.
 std::vector<std::string> BuiltInPass(int Steps);
+
+// A pass of a satellite 420 km up, as seen from the ground, one line every
+// StepSeconds of pass time from 120 s before it rises to 20 s after it sets:
+//   north     rises in the west-north-west, crosses north turning clockwise
+//             (283 -> 0 -> 77 degrees), culminates at 35 degrees
+//   overhead  from south to north just east of the zenith (85 degrees)
+//   south     low in the south, 113 -> 247 degrees, 20 degrees up
+//   end       rises at 85 degrees, crosses north turning anticlockwise and
+//             sets in the west: it starts near the end of a 0-450 range
+// Raises std::invalid_argument for another name.
+std::vector<std::string> NamedPass(std::string_view Name, double StepSeconds);
+inline constexpr const char* kPassNames[] = {"north", "overhead", "south", "end"};
 
 // A running simulator is found by its window class and takes commands as
 // WM_COPYDATA with this identifier and the command text.

@@ -2,6 +2,8 @@
 // built-in pass publishes, read back with the driver's own parser.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "Simulation.h"
@@ -122,6 +124,43 @@ TEST(SimPass, RisesCulminatesAndSetsWithDoppler) {
     EXPECT_LT(Set.Downlink, Top.Downlink);
     EXPECT_LT(Rise.Uplink, Top.Uplink);
     EXPECT_GT(Set.Uplink, Top.Uplink);
+}
+
+}  // namespace
+
+namespace {
+
+// Read back with the driver's parser: each pass rises and sets where it
+// says, and the north pass crosses north.
+TEST(NamedPasses, RiseCulminateAndSetWhereTheySay) {
+    struct TCase {
+        const char* Name;
+        double RiseAzimuth, Peak;
+        bool CrossesNorth;
+    };
+    for (const TCase& Case : {TCase{"north", 283, 35, true}, TCase{"overhead", 179, 85, false},
+                              TCase{"south", 113, 20, false}, TCase{"end", 85, 40, true}}) {
+        std::vector<TSatData> Points;
+        for (const std::string& Line : NamedPass(Case.Name, 1)) {
+            Points.emplace_back();
+            ParseSatData(Line, Points.back());
+        }
+        auto Rise = std::find_if(Points.begin(), Points.end(), [](const TSatData& P) { return P.Elevation >= 0; });
+        ASSERT_NE(Rise, Points.end()) << Case.Name;
+        EXPECT_NEAR(Rise->Azimuth, Case.RiseAzimuth, 1.5) << Case.Name;
+        EXPECT_LT(Points.front().Elevation, -3) << Case.Name;
+        double Peak = -90, Jump = 0;
+        for (size_t I = 1; I < Points.size(); ++I) {
+            Peak = std::max(Peak, Points[I].Elevation);
+            Jump = std::max(Jump, std::fabs(Points[I].Azimuth - Points[I - 1].Azimuth));
+        }
+        EXPECT_NEAR(Peak, Case.Peak, 0.2) << Case.Name;
+        EXPECT_EQ(Jump > 300, Case.CrossesNorth) << Case.Name;
+    }
+    EXPECT_THROW(NamedPass("west", 1), std::invalid_argument);
+    EXPECT_EQ(ParseSimOptions({"--pass", "north,end", "--scale", "4"}).Passes,
+              (std::vector<std::string>{"north", "end"}));
+    EXPECT_THROW(ParseSimOptions({"--pass", "north,west"}), std::invalid_argument);
 }
 
 }  // namespace

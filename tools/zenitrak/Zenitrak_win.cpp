@@ -19,6 +19,8 @@ namespace {
 constexpr UINT_PTR kStepTimer = 1, kQuitTimer = 2;
 constexpr int kPassSteps = 120;
 
+long long Microseconds();
+
 class TSimulator {
 public:
     TSimulator(const TSimOptions& Options, int ShowMode);
@@ -45,6 +47,7 @@ private:
     std::vector<TScriptStep> FSteps;
     size_t FNextStep = 0;
     bool FOnce;
+    bool FTrace;
     std::string FValue;
     bool FRefuse = false, FStamp = false, FPaused = false;
     int FSlowMs = 0;
@@ -55,7 +58,7 @@ private:
 
 TSimulator* TSimulator::Instance = nullptr;
 
-TSimulator::TSimulator(const TSimOptions& Options, int ShowMode) : FOnce(Options.Once) {
+TSimulator::TSimulator(const TSimOptions& Options, int ShowMode) : FOnce(Options.Once), FTrace(Options.Trace) {
     Instance = this;
     if (!Options.Line.empty()) {
         FSteps.push_back({false, Options.Line, {}});
@@ -67,6 +70,10 @@ TSimulator::TSimulator(const TSimOptions& Options, int ShowMode) : FOnce(Options
         std::stringstream Text;
         Text << File.rdbuf();
         FSteps = ParseScript(Text.str());
+    } else if (!Options.Passes.empty()) {
+        for (const std::string& Name : Options.Passes)
+            for (std::string& Line : NamedPass(Name, Options.IntervalMs / 1000.0 * Options.Scale))
+                FSteps.push_back({false, std::move(Line), {}});
     } else {
         for (std::string& Line : BuiltInPass(kPassSteps))
             FSteps.push_back({false, std::move(Line), {}});
@@ -266,17 +273,24 @@ void TSimulator::Publish(std::string Line) {
         Line += Stamp();
     FValue = std::move(Line);
     SetWindowTextA(FLabel, FValue.c_str());
+    if (FTrace) {
+        std::printf("line %lld %s\n", Microseconds(), FValue.c_str());
+        std::fflush(stdout);
+    }
     DdePostAdvise(FInst, FTopic, FItem);
 }
 
-std::string TSimulator::Stamp() const {
-    // The performance counter runs on one clock for every process of the
-    // machine, so a client can tell how long the line took to reach it.
+// The performance counter runs on one clock for every process of the
+// machine, so a client can tell how long the line took to reach it.
+long long Microseconds() {
     LARGE_INTEGER Counter, Frequency;
     QueryPerformanceCounter(&Counter);
     QueryPerformanceFrequency(&Frequency);
-    const auto Micro = static_cast<long long>(static_cast<long double>(Counter.QuadPart) * 1e6L / Frequency.QuadPart);
-    return " TS" + std::to_string(Micro);
+    return static_cast<long long>(static_cast<long double>(Counter.QuadPart) * 1e6L / Frequency.QuadPart);
+}
+
+std::string TSimulator::Stamp() const {
+    return " TS" + std::to_string(Microseconds());
 }
 
 void TSimulator::Step() {

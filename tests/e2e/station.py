@@ -1,0 +1,66 @@
+"""scripts/station.sh with a pseudo-terminal standing in for a USB serial
+adapter: python3 station.py SCENARIO."""
+import os
+import subprocess
+
+from rig import MODEMSHIM, WINE_RUN, WINEPREFIX, Failure, Rig, RotorSim, reg_query, run_scenario, wine
+
+STATION = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "station.sh")
+PORTS_KEY = r"HKLM\Software\Wine\Ports"
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def station(*args, **popen):
+    env = dict(os.environ, WINE=WINE_RUN, LD_PRELOAD=MODEMSHIM)
+    return subprocess.Popen([STATION, *args], env=env, text=True, **popen)
+
+
+def forget(com):
+    link = os.path.join(WINEPREFIX, "dosdevices", com.lower())
+    if os.path.lexists(link):
+        os.unlink(link)
+    wine("reg", "delete", PORTS_KEY, "/v", com, "/f", check=False)
+
+
+def device_mapped_and_driven():
+    """A by-id link to the device: mapped to COM7, chosen, and the program
+    polls the controller through it."""
+    with Rig("station") as rig:
+        by_id = os.path.join(rig.workdir, "by-id")
+        os.makedirs(by_id)
+        sim = RotorSim(rig.workdir, "COM7")  # makes dosdevices/com7 itself: station.sh must replace it
+        rig.sims.append(sim)
+        adapter = os.path.join(by_id, "usb-Test_Rotor-if00-port0")
+        os.symlink(os.readlink(sim.link), adapter)
+        try:
+            rig.program = station("--port", adapter, "--com", "com7", "--exe", rig.exe, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL)
+            rig.window.drive("find", "--timeout", "30000", timeout=90)
+            rig.window.wait_text("s_ac", "Opened")
+            expect(rig.window.text("CPP") == "COM7", f"the port chosen is {rig.window.text('CPP')!r}")
+            sim.wait_states(0, 1, "a STATE frame through the mapped port", 15)
+            expect(os.readlink(sim.link) == adapter, f"com7 links to {os.readlink(sim.link)}")
+            expect(reg_query(PORTS_KEY, "COM7") == ("REG_SZ", adapter), "the port mapping is not stored")
+            rig.stop_program()
+        finally:
+            forget("COM7")
+
+
+def missing_device_changes_nothing():
+    with Rig("station_missing"):
+        forget("COM8")
+        run = station("--port", "/dev/serial/by-id/usb-Gone-if00-port0", "--com", "COM8",
+                      stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        out, err = run.communicate(timeout=30)
+        expect(run.returncode == 1, f"exit status {run.returncode}")
+        expect("does not exist" in err and "nothing was changed" in err, f"told: {err!r}")
+        expect(not os.path.lexists(os.path.join(WINEPREFIX, "dosdevices", "com8")), "a link was made")
+        expect(reg_query(PORTS_KEY, "COM8") is None, "a port mapping was stored")
+
+
+if __name__ == "__main__":
+    run_scenario([device_mapped_and_driven, missing_device_changes_nothing])
