@@ -20,6 +20,7 @@ function(gyro_test name)
     cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENVIRONMENT;LAUNCHER" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)  # tests/support
     gyro_sanitize(${name})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)

@@ -25,6 +25,7 @@
 #include "dde/DdeMgr_win.h"
 #include "dde/TrackingProgram.h"
 #include "framework/Application_win.h"
+#include "support/ProcessMemory_win.h"
 
 namespace {
 
@@ -60,28 +61,6 @@ bool Send(const std::string& Command) {
     return Window && SendMessageTimeoutA(Window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&Data), SMTO_NORMAL, 10000,
                                          &Taken) &&
            Taken;
-}
-
-unsigned long long PrivateCommitted() {
-    unsigned long long Sum = 0;
-    MEMORY_BASIC_INFORMATION Region{};
-    for (const char* At = nullptr; VirtualQuery(At, &Region, sizeof Region) == sizeof Region;
-         At = static_cast<const char*>(Region.BaseAddress) + Region.RegionSize)
-        if (Region.State == MEM_COMMIT && Region.Type == MEM_PRIVATE)
-            Sum += Region.RegionSize;
-    return Sum;
-}
-
-unsigned long long HeapInUse() {
-    unsigned long long Sum = 0;
-    HANDLE Heap = GetProcessHeap();
-    PROCESS_HEAP_ENTRY Entry{};
-    HeapLock(Heap);
-    while (HeapWalk(Heap, &Entry))
-        if (Entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
-            Sum += Entry.cbData;
-    HeapUnlock(Heap);
-    return Sum;
 }
 
 double Milliseconds(long long Microseconds) {
@@ -122,7 +101,7 @@ int Run(const std::string& Simulator, int Changes) {
     }
     Latencies.clear();
     Arrived = 0;
-    const unsigned long long PrivateBefore = PrivateCommitted(), HeapBefore = HeapInUse();
+    const unsigned long long PrivateBefore = CommittedPrivateBytes(), HeapBefore = ProcessHeapInUse();
     for (int Change = 1; Result == 0 && Change <= Changes; ++Change) {
         if (!Send("line SNLAT AZ" + std::to_string(Change)) || !WaitFor([&] { return Arrived == Change; }, 10000)) {
             std::fprintf(stderr, "change %d did not arrive\n", Change);
@@ -130,7 +109,7 @@ int Run(const std::string& Simulator, int Changes) {
         }
     }
     Application().ProcessMessages();  // what the last answer left in the queue
-    const unsigned long long PrivateAfter = PrivateCommitted(), HeapAfter = HeapInUse();
+    const unsigned long long PrivateAfter = CommittedPrivateBytes(), HeapAfter = ProcessHeapInUse();
     Conv->CloseConversation();
     Send("quit");
     WaitForSingleObject(Process.hProcess, 10000);

@@ -10,6 +10,7 @@
 #include "SerialCommKey_win.h"
 #include "framework/Application_win.h"
 #include "framework/Forms_win.h"
+#include "support/Messages_win.h"
 
 namespace {
 
@@ -146,20 +147,15 @@ public:
     void SetPort(const std::string&) { throw EComPort(ecOpen, ERROR_FILE_NOT_FOUND); }
 };
 
-std::vector<std::string> ShownErrors;
-
 TEST_F(ComComboBox, APortThatRefusesThePickStopsItBeforeOnChange) {
     TRefusingPort Refusing(nullptr);
-    ShownErrors.clear();
-    auto SavedDialog = Application().ErrorDialog;
-    Application().ErrorDialog = [](const std::string& Message, const std::string&) { ShownErrors.push_back(Message); };
+    const TErrorRecorder Dialogs;
     Box->SetComProperty(cpPort);
     Box->SetComPort(&Refusing);
     ASSERT_EQ(Box->Text(), "COM1");
     Box->SetAutoApply(true);
     PickNext();
-    Application().ErrorDialog = SavedDialog;
-    EXPECT_EQ(ShownErrors, TTexts{"Unable to open com port (win error code: 2)"});
+    EXPECT_EQ(TErrorRecorder::Messages, TTexts{"Unable to open com port (win error code: 2)"});
     EXPECT_EQ(Changes, 0);
     EXPECT_EQ(Box->Text(), "COM10");  // the user's pick stays on show
     EXPECT_EQ(Refusing.Port(), "COM1");

@@ -72,17 +72,13 @@ std::string RaisedError(TAction Action) {
     return "nothing raised";
 }
 
-TLog ShownErrors;
+const TLog& ShownErrors = TErrorRecorder::Messages;
 
 class ComDeviceFaultsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetModemLines("");
         Faults = {};
-        ShownErrors.clear();
-        Application().ErrorDialog = [](const std::string& Message, const std::string&) {
-            ShownErrors.push_back(Message);
-        };
         Port.SetPort(TestPortName());
         Port.SetDeviceCalls({&FakeSetCommState, &FakePurgeComm, &FakeClearCommError});
         Port.OnBeforeOpen = [this] { Events.push_back("BeforeOpen"); };
@@ -92,6 +88,7 @@ protected:
     }
     void TearDown() override { Faults = {}; }
 
+    TErrorRecorder Dialogs;
     TPeer Peer;
     TLog Events;  // before the port, which raises close events as it goes
     TComPort Port{nullptr};

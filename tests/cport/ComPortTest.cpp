@@ -10,6 +10,7 @@
 
 #include "SerialPorts_win.h"
 #include "WindowsEvents_win.h"
+#include "support/ProcessMemory_win.h"
 #include "cport/CPort_win.h"
 #include "cport/ComThread_win.h"
 #include "framework/Application_win.h"
@@ -42,11 +43,7 @@ struct TRecorder {
     bool Has(const std::string& Event) const { return std::find(Events.begin(), Events.end(), Event) != Events.end(); }
 };
 
-std::vector<std::string> ShownErrors;
-
-void RecordErrorDialog(const std::string& Message, const std::string&) {
-    ShownErrors.push_back(Message);
-}
+const std::vector<std::string>& ShownErrors = TErrorRecorder::Messages;
 
 // Kernel plus user time of a thread so far.
 double ThreadCpuMs(HANDLE Thread) {
@@ -65,8 +62,6 @@ protected:
     void SetUp() override {
         SetModemLines("");
         Peer.Drain();
-        ShownErrors.clear();
-        Application().ErrorDialog = &RecordErrorDialog;
         Port.SetPort(TestPortName());
         // The event thread looks at the line under Wine and waits for its
         // events on Windows: the run with GYRO_PLAY_WINDOWS proves the latter.
@@ -83,6 +78,7 @@ protected:
         return PumpUntil([&] { return Recorder.Has(Event); }, TimeoutMs);
     }
 
+    TErrorRecorder Dialogs;
     TPeer Peer;
     // Declared before the port: the port's destructor closes it and raises
     // the close events into the recorder.
@@ -401,17 +397,6 @@ TEST_F(ComPortTest, NoSyncRunsHandlersOnTheEventThread) {
     EXPECT_NE(Thread, GetCurrentThreadId());
     Port.Close();
     CloseHandle(Raised);
-}
-
-// Committed private bytes of this process, as Windows counts its private usage.
-size_t CommittedPrivateBytes() {
-    size_t Bytes = 0;
-    MEMORY_BASIC_INFORMATION Region;
-    for (const char* At = nullptr; VirtualQuery(At, &Region, sizeof Region) == sizeof Region;
-         At = static_cast<const char*>(Region.BaseAddress) + Region.RegionSize)
-        if (Region.State == MEM_COMMIT && Region.Type == MEM_PRIVATE)
-            Bytes += Region.RegionSize;
-    return Bytes;
 }
 
 // Exchanges as the rotor's (a frame out, a reply in and read) must not grow

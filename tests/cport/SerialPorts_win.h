@@ -1,7 +1,7 @@
 #pragma once
 // What the Windows tests of the port use: the pair of joined ports that
 // with-serial-ports.sh provides, the far end driven directly, the modem
-// lines of the near end, and message pumping with a time limit.
+// lines of the near end.
 #include <windows.h>
 
 #include <algorithm>
@@ -9,6 +9,8 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+
+#include "support/Messages_win.h"
 
 inline std::string EnvironmentValue(const char* Name) {
     const char* Value = std::getenv(Name);
@@ -95,45 +97,3 @@ public:
 private:
     HANDLE FHandle;
 };
-
-inline void DispatchPendingMessages() {
-    MSG Msg;
-    while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&Msg);
-        DispatchMessageA(&Msg);
-    }
-}
-
-// Hands messages to their windows until Done() holds or TimeoutMs passed;
-// sleeps on the queue in between, at most 10 ms at a time, for conditions
-// that no message announces (bytes reaching a queue). True when Done() held.
-inline bool PumpUntil(const std::function<bool()>& Done, DWORD TimeoutMs = 10000) {
-    const DWORD Start = GetTickCount();
-    for (;;) {
-        DispatchPendingMessages();
-        if (Done())
-            return true;
-        const DWORD Elapsed = GetTickCount() - Start;
-        if (Elapsed >= TimeoutMs)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(TimeoutMs - Elapsed, 10), QS_ALLINPUT);
-    }
-}
-
-inline void PumpFor(DWORD Milliseconds) {
-    PumpUntil([] { return false; }, Milliseconds);
-}
-
-// Hands messages to their windows until Object is signalled or TimeoutMs
-// passed. True when it was signalled.
-inline bool PumpUntilSignalled(HANDLE Object, DWORD TimeoutMs = 10000) {
-    const DWORD Start = GetTickCount();
-    for (;;) {
-        DispatchPendingMessages();
-        const DWORD Elapsed = GetTickCount() - Start;
-        if (Elapsed >= TimeoutMs)
-            return WaitForSingleObject(Object, 0) == WAIT_OBJECT_0;
-        if (MsgWaitForMultipleObjects(1, &Object, FALSE, TimeoutMs - Elapsed, QS_ALLINPUT) == WAIT_OBJECT_0)
-            return true;
-    }
-}

@@ -20,7 +20,7 @@ const std::string kLineC = "SNISS AZ12.0 EL7.0";
 class TrackingLink : public ::testing::Test {
 protected:
     void SetUp() override {
-        QuitAllSimulators();
+        EndRunningSimulators();
         Owner = std::make_unique<TComponent>(nullptr);
         Conv = new TDdeClientConv(Owner.get());
         Conv->SetConnectMode(ddeManual);
@@ -31,7 +31,7 @@ protected:
     }
     void TearDown() override {
         Owner.reset();
-        QuitAllSimulators();
+        EndRunningSimulators();
     }
 
     TDdeClientItem* NewItem(const std::string& Name, std::vector<std::string>& Log) {
@@ -42,7 +42,7 @@ protected:
         return NewOne;
     }
     bool WaitForText(const std::string& Text) {
-        return WaitFor([&] { return Item->Text() == Text; });
+        return PumpUntil([&] { return Item->Text() == Text; });
     }
 
     std::unique_ptr<TComponent> Owner;
@@ -94,8 +94,8 @@ TEST_F(TrackingLink, ServerQuittingClosesOnceAndAReopenRestartsTheLoops) {
         TSimulatorProcess Simulator(Quoted(kLineA));
         ASSERT_TRUE(Conv->OpenConversation());
         Simulator.Quit();
-        ASSERT_TRUE(WaitFor([&] { return Closes > 0; }));
-        Pump(300);
+        ASSERT_TRUE(PumpUntil([&] { return Closes > 0; }));
+        PumpFor(300);
     }
     EXPECT_EQ(Closes, 1);
     EXPECT_FALSE(Conv->IsOpen());
@@ -112,7 +112,7 @@ TEST_F(TrackingLink, ServerQuittingClosesOnceAndAReopenRestartsTheLoops) {
     EXPECT_TRUE(WaitForText(kLineC));
 
     Restarted.Quit();
-    ASSERT_TRUE(WaitFor([&] { return Closes == 2; }));
+    ASSERT_TRUE(PumpUntil([&] { return Closes == 2; }));
 }
 
 TEST_F(TrackingLink, AServerKilledIsNoticedAtTheNextOpen) {
@@ -121,7 +121,7 @@ TEST_F(TrackingLink, AServerKilledIsNoticedAtTheNextOpen) {
         ASSERT_TRUE(Conv->OpenConversation());
         Simulator.Kill();
     }
-    Pump(200);
+    PumpFor(200);
     EXPECT_EQ(Closes, 0);  // a killed server tells nothing
 
     TSimulatorProcess Restarted(Quoted(kLineB));
@@ -176,7 +176,7 @@ TEST_F(TrackingLink, RequestTimeOutKeepsTextAndTheLateAnswerIsNeverTaken) {
     // The server answers the request for B half a second after the client gave up.
     Simulator.Send("slow 1500");
     Simulator.Send("line " + kLineB);
-    ASSERT_TRUE(WaitFor([&] { return std::ranges::count(Calls.Log.FailedTransactions, XTYP_REQUEST) == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return std::ranges::count(Calls.Log.FailedTransactions, XTYP_REQUEST) == 1; }));
     EXPECT_EQ(Item->Text(), kLineA);
     EXPECT_EQ(Changes.size(), Before);
 
@@ -184,7 +184,7 @@ TEST_F(TrackingLink, RequestTimeOutKeepsTextAndTheLateAnswerIsNeverTaken) {
     Simulator.Send("slow 0");
     Simulator.Send("line " + kLineC);
     ASSERT_TRUE(WaitForText(kLineC));
-    Pump(500);
+    PumpFor(500);
     EXPECT_EQ(std::vector<std::string>(Changes.begin() + Before, Changes.end()), std::vector<std::string>{kLineC});
 }
 
@@ -198,7 +198,7 @@ TEST_F(TrackingLink, ARequestRefusedLateOrNeverAnsweredHoldsUpNoLaterLine) {
         const auto Before = Failed();
         Simulator.Send(Faults[Index]);
         Simulator.Send("line SNLOST AZ" + std::to_string(Index));
-        ASSERT_TRUE(WaitFor([&] { return Failed() == Before + 1; })) << Faults[Index];
+        ASSERT_TRUE(PumpUntil([&] { return Failed() == Before + 1; })) << Faults[Index];
         for (const std::string& Next : {"SNNEXT AZ1" + std::to_string(Index), "SNNEXT AZ2" + std::to_string(Index)}) {
             Simulator.Send("line " + Next);
             EXPECT_TRUE(WaitForText(Next)) << Faults[Index];
@@ -212,16 +212,16 @@ TEST_F(TrackingLink, EveryChangeArrivesWithItsTextAndLeavesNothingBehind) {
     TSimulatorProcess Simulator(Quoted("SNLAT AZ0"));
     ASSERT_TRUE(Conv->OpenConversation());
     Changes.clear();
-    Pump(300);  // the first answer's leftovers
+    PumpFor(300);  // the first answer's leftovers
     const size_t HeapBefore = ProcessHeapInUse();
 
     for (int I = 1; I <= kChanges; ++I) {
         const std::string Line = "SNLAT AZ" + std::to_string(I);
         ASSERT_TRUE(Simulator.Send("line " + Line));
-        ASSERT_TRUE(WaitFor([&] { return Changes.size() == static_cast<size_t>(I); })) << Line;
+        ASSERT_TRUE(PumpUntil([&] { return Changes.size() == static_cast<size_t>(I); })) << Line;
         ASSERT_EQ(Changes.back(), Line);
     }
-    Pump(300);
+    PumpFor(300);
     EXPECT_EQ(Changes.size(), static_cast<size_t>(kChanges));
     // Wine's client keeps some 70 bytes of each answer unless the link frees them.
     EXPECT_LT(ProcessHeapInUse(), HeapBefore + 2048);
@@ -244,7 +244,7 @@ TEST_F(TrackingLink, FormatCharsDecidesBetweenBlanksAndLines) {
         SCOPED_TRACE(Case.FormatChars ? "FormatChars" : "blanks");
         Conv->SetFormatChars(Case.FormatChars);
         ASSERT_TRUE(Simulator.Send("line " + Case.Value));
-        ASSERT_TRUE(WaitFor([&] { return Item->Lines().ToVector() == Case.Lines; }))
+        ASSERT_TRUE(PumpUntil([&] { return Item->Lines().ToVector() == Case.Lines; }))
             << "got " << Item->Text() << " for " << Case.Value;
         EXPECT_EQ(Item->Text(), Case.Lines.front());
     }
@@ -264,7 +264,7 @@ TEST_F(TrackingLink, FormatCharsDecidesBetweenBlanksAndLines) {
 
     // An empty value leaves the text, but is told all the same.
     ASSERT_TRUE(Simulator.Send("empty"));
-    ASSERT_TRUE(WaitFor([&] { return Changes.size() == Before + kSwitches + 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return Changes.size() == Before + kSwitches + 1; }));
     EXPECT_EQ(Item->Text(), "x y");
 }
 
@@ -339,7 +339,7 @@ TEST_F(TrackingLink, StartsTheTrackingProgramWhenNoneRuns) {
     // The built-in pass of the started simulator flows.
     EXPECT_EQ(Item->Text().rfind("SNISS AZ", 0), 0u) << Item->Text();
     const std::string First = Item->Text();
-    EXPECT_TRUE(WaitFor([&] { return Item->Text() != First; }));
+    EXPECT_TRUE(PumpUntil([&] { return Item->Text() != First; }));
 }
 
 }  // namespace

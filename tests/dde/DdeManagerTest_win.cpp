@@ -37,7 +37,7 @@ void AsPeer(const std::function<void(DWORD Instance)>& Body) {
         Done = true;
         PostThreadMessageA(Caller, WM_NULL, 0, 0);
     });
-    EXPECT_TRUE(WaitFor([&] { return Done.load(); }, 60000));
+    EXPECT_TRUE(PumpUntil([&] { return Done.load(); }, 60000));
     Peer.join();
 }
 
@@ -75,7 +75,7 @@ std::string InOtherCase(std::string Text) {
 class IncomingConversation : public ::testing::Test {
 protected:
     void SetUp() override {
-        QuitAllSimulators();  // no other server may answer a wildcard
+        EndRunningSimulators();  // no other server may answer a wildcard
         Form.Build({kCaption.c_str(), 200, 100, nullptr}, {});
     }
     TForm Form{nullptr};
@@ -162,7 +162,7 @@ TEST(ManagerLifetime, TheServiceNameIsUnregisteredWhenTheProgramEnds) {
     ASSERT_TRUE(
         CreateProcessA(Path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup, &Process));
     const auto Ended = [&] { return WaitForSingleObject(Process.hProcess, 0) == WAIT_OBJECT_0; };
-    EXPECT_TRUE(WaitFor(Ended, 30000, Process.hProcess));
+    EXPECT_TRUE(PumpUntil(Ended, 30000, Process.hProcess));
     // The notice is posted; the name's atom may be gone with the program by
     // the time it is read.
     const auto Seen = [] {
@@ -170,7 +170,7 @@ TEST(ManagerLifetime, TheServiceNameIsUnregisteredWhenTheProgramEnds) {
             return Name.empty() || Name == "DdeManagerExit";
         });
     };
-    EXPECT_TRUE(WaitFor(Seen, 2000)) << ::testing::PrintToString(GUnregistered);
+    EXPECT_TRUE(PumpUntil(Seen, 2000)) << ::testing::PrintToString(GUnregistered);
     CloseHandle(Process.hThread);
     CloseHandle(Process.hProcess);
     DdeUninitialize(GWatcher);

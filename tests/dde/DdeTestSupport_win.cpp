@@ -37,32 +37,6 @@ HDDEDATA WINAPI LoggedTransaction(LPBYTE Data, DWORD Size, HCONV Conv, HSZ Item,
 }
 }  // namespace
 
-bool WaitFor(const std::function<bool()>& Done, DWORD TimeoutMs, HANDLE Object) {
-    const ULONGLONG Deadline = GetTickCount64() + TimeoutMs;
-    for (ULONGLONG Now = GetTickCount64(); !Done() && Now < Deadline; Now = GetTickCount64()) {
-        MsgWaitForMultipleObjectsEx(Object ? 1 : 0, &Object, static_cast<DWORD>(Deadline - Now), QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE);
-        Application().ProcessMessages();
-    }
-    return Done();
-}
-
-void Pump(DWORD Milliseconds) {
-    WaitFor([] { return false; }, Milliseconds);
-}
-
-size_t ProcessHeapInUse() {
-    size_t Sum = 0;
-    HANDLE Heap = GetProcessHeap();
-    PROCESS_HEAP_ENTRY Entry{};
-    HeapLock(Heap);
-    while (HeapWalk(Heap, &Entry))
-        if (Entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
-            Sum += Entry.cbData;
-    HeapUnlock(Heap);
-    return Sum;
-}
-
 std::string SimulatorPath() {
     std::string Path = "Z:" ZENITRAK_EXE;
     std::replace(Path.begin(), Path.end(), '/', '\\');
@@ -72,22 +46,6 @@ std::string SimulatorPath() {
 std::string SimulatorDirectory() {
     const std::string Path = SimulatorPath();
     return Path.substr(0, Path.rfind('\\'));
-}
-
-void QuitAllSimulators() {
-    while (HWND Window = FindWindowA(kSimWindowClass, nullptr)) {
-        DWORD ProcessId = 0;
-        GetWindowThreadProcessId(Window, &ProcessId);
-        HANDLE Process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, ProcessId);
-        PostMessageA(Window, WM_CLOSE, 0, 0);
-        if (Process) {
-            // Handles our side of its terminates while it ends.
-            if (!WaitFor([&] { return WaitForSingleObject(Process, 0) == WAIT_OBJECT_0; }, 10000, Process))
-                TerminateProcess(Process, 1);
-            WaitForSingleObject(Process, 10000);
-            CloseHandle(Process);
-        }
-    }
 }
 
 TSimulatorProcess::TSimulatorProcess(const std::string& Arguments) {
@@ -121,7 +79,7 @@ void TSimulatorProcess::Quit() {
         return;
     Send("quit");
     // Handles our side of its terminates while it ends.
-    WaitFor([&] { return WaitForSingleObject(FProcess.hProcess, 0) == WAIT_OBJECT_0; }, 15000, FProcess.hProcess);
+    PumpUntilSignalled(FProcess.hProcess);
     if (WaitForSingleObject(FProcess.hProcess, 0) != WAIT_OBJECT_0)
         TerminateProcess(FProcess.hProcess, 1);
 }

@@ -1,7 +1,7 @@
 #pragma once
-// What the tracking-link tests share: the simulator as a real server, waits
-// on the message queue with generous limits, and counting wrappers around
-// the DDE seam.
+// What the tracking-link tests share: the simulator as a real server and
+// counting wrappers around the DDE seam (waits on the message queue are
+// support/Messages_win.h's).
 #include <windows.h>
 #include <ddeml.h>
 
@@ -10,24 +10,13 @@
 #include <vector>
 
 #include "dde/DdeCalls_win.h"
-
-// Handles messages until Done() holds or TimeoutMs pass; returns Done().
-// Done() is checked after every wake-up: a message, or Object (when given)
-// becoming signalled, such as a process ending.
-bool WaitFor(const std::function<bool()>& Done, DWORD TimeoutMs = 15000, HANDLE Object = nullptr);
-// Handles messages for Milliseconds.
-void Pump(DWORD Milliseconds);
-
-// Bytes in use on the process heap, where the DDE library keeps its memory.
-size_t ProcessHeapInUse();
+#include "support/Messages_win.h"
+#include "support/ProcessMemory_win.h"
+#include "support/Simulators_win.h"
 
 // The simulator's executable as Windows sees it.
 std::string SimulatorPath();
 std::string SimulatorDirectory();
-
-// Ends every simulator that is running (a test that failed half-way may
-// have left one).
-void QuitAllSimulators();
 
 // A simulator started for a test and told to quit at the end.
 class TSimulatorProcess {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "WinTestSupport.h"
+#include "support/Messages_win.h"
 #include "framework/Application_win.h"
 
 namespace {

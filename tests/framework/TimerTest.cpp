@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "WinTestSupport.h"
+#include "support/Messages_win.h"
 #include "framework/Exceptions.h"
 
 namespace {

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "Simulation.h"
+#include "support/Messages_win.h"
+#include "support/Simulators_win.h"
 
 namespace {
 
@@ -25,18 +27,6 @@ std::string ExePath() {
 }
 
 // Handles messages until Done() holds or TimeoutMs pass; returns Done().
-bool WaitFor(const std::function<bool()>& Done, DWORD TimeoutMs = 15000, HANDLE Object = nullptr) {
-    const ULONGLONG Deadline = GetTickCount64() + TimeoutMs;
-    for (ULONGLONG Now = GetTickCount64(); !Done() && Now < Deadline; Now = GetTickCount64()) {
-        MsgWaitForMultipleObjectsEx(Object ? 1 : 0, &Object, static_cast<DWORD>(Deadline - Now), QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE);
-        MSG Msg;
-        while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&Msg);
-    }
-    return Done();
-}
-
 // Runs the simulator with Arguments; Wait: until it ends, giving its exit code.
 class TSimulatorRun {
 public:
@@ -59,7 +49,7 @@ public:
     }
     bool Ended() const { return WaitForSingleObject(FProcess.hProcess, 0) == WAIT_OBJECT_0; }
     std::optional<DWORD> Wait() const {
-        if (!WaitFor([&] { return Ended(); }, 30000, FProcess.hProcess))
+        if (!PumpUntilSignalled(FProcess.hProcess, 30000))
             return std::nullopt;
         DWORD Code = 0;
         GetExitCodeProcess(FProcess.hProcess, &Code);
@@ -69,22 +59,6 @@ public:
 private:
     PROCESS_INFORMATION FProcess{};
 };
-
-// A simulator left by another test would take the commands and connects.
-void EndRunningSimulators() {
-    while (HWND Window = FindWindowA(kSimWindowClass, nullptr)) {
-        DWORD ProcessId = 0;
-        GetWindowThreadProcessId(Window, &ProcessId);
-        HANDLE Process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, ProcessId);
-        PostMessageA(Window, WM_CLOSE, 0, 0);
-        if (!Process)
-            return;
-        if (WaitForSingleObject(Process, 10000) != WAIT_OBJECT_0)
-            TerminateProcess(Process, 1);
-        WaitForSingleObject(Process, 10000);
-        CloseHandle(Process);
-    }
-}
 
 std::optional<DWORD> Send(const std::string& Command) {
     return TSimulatorRun("--send \"" + Command + "\"").Wait();
@@ -147,7 +121,7 @@ protected:
         return Text;
     }
     bool WaitForNotices(size_t Count) {
-        return WaitFor([&] { return Notices.size() >= Count; });
+        return PumpUntil([&] { return Notices.size() >= Count; });
     }
 
     static inline Simulator* Current = nullptr;
@@ -190,7 +164,7 @@ TEST_F(Simulator, HotAndWarmLoopsRequestsAndControlFromAShell) {
     ASSERT_EQ(Running.Wait(), 0u);
     CONVINFO Info{};
     Info.cb = sizeof Info;
-    EXPECT_TRUE(WaitFor([&] { return !DdeQueryConvInfo(Conv, QID_SYNC, &Info) || !(Info.wStatus & ST_CONNECTED); }));
+    EXPECT_TRUE(PumpUntil([&] { return !DdeQueryConvInfo(Conv, QID_SYNC, &Info) || !(Info.wStatus & ST_CONNECTED); }));
     EXPECT_EQ(Send("ping"), 2u);
 }
 
