@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "WinTestSupport.h"
+#include "../../tests/framework/WinTestSupport.h"
 #include "framework/Forms_win.h"
 #include "framework/Handles_win.h"
 #include "framework/Timers_win.h"
