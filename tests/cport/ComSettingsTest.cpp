@@ -163,7 +163,7 @@ struct TDeviceState {
     TDeviceControlBlock Build() const { return BuildDeviceControlBlock(Line, Parity, Flow, Buffer); }
 };
 
-TEST(DeviceState, InitialSettingsGiveTheDocumentedBlock) {
+TEST(DeviceState, InitialSettingsGive9600Baud8N1WithNoHandshake) {
     TDeviceState State;
     const TDeviceControlBlock Block = State.Build();
     EXPECT_EQ(Block.DCBlength, 28u);

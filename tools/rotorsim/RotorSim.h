@@ -2,7 +2,7 @@
 // The simulated rotator controller, free of any device: bytes from the line
 // and control lines go in with the time they arrived, the bytes for the line
 // come out when they are due, and every event goes to the log. The program
-// around it (rotorsim.cpp) only moves bytes between this and a terminal.
+// around it (RotorSimMain.cpp) only moves bytes between this and a terminal.
 #include <deque>
 #include <functional>
 #include <optional>
