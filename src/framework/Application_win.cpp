@@ -1,6 +1,6 @@
 #include "framework/Application_win.h"
 
-#include "framework/Forms_win.h"
+#include "framework/WindowIds.h"
 
 TApplication& Application() {
     // Outlives every window, and goes at process end with what it owns: the
@@ -35,13 +35,23 @@ void TApplication::ShowErrorBox(const std::string& Message, const std::string& T
     MessageBoxA(nullptr, Message.c_str(), Title.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
 }
 
-void TApplication::Run(TForm& MainForm) {
-    MainForm.Show();
-    WaitUntil([&] { return !MainForm.Handle(); });
+namespace {
+// Keyboard messages of a form's windows go through the dialog manager, so
+// that Tab and Shift+Tab move between the controls and Space presses the
+// focused button, as in any Windows window. True when Msg was such a
+// message and has been handled.
+bool HandleDialogKey(MSG& Msg) {
+    if (Msg.message < WM_KEYFIRST || Msg.message > WM_KEYLAST || !Msg.hwnd)
+        return false;
+    HWND Root = GetAncestor(Msg.hwnd, GA_ROOT);
+    char Class[sizeof kFormClass + 1] = "";
+    GetClassNameA(Root, Class, sizeof Class);
+    return lstrcmpA(Class, kFormClass) == 0 && IsDialogMessageA(Root, &Msg);
 }
+}  // namespace
 
 void TApplication::Dispatch(MSG& Msg) {
-    if (TForm::HandleDialogKey(Msg))
+    if (HandleDialogKey(Msg))
         return;
     TranslateMessage(&Msg);
     DispatchMessageA(&Msg);

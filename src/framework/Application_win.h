@@ -8,8 +8,6 @@
 
 #include "framework/Component.h"
 
-class TForm;
-
 class TApplication : public TComponent {
 public:
     TApplication() : TComponent(nullptr) {}
@@ -28,10 +26,6 @@ public:
     // cannot answer for real: a dialog that waits for a user's click.
     using TErrorDialog = void (*)(const std::string& Message, const std::string& Title);
     TErrorDialog ErrorDialog = &ShowErrorBox;
-
-    // Shows MainForm (running its OnCreate first) and handles messages until
-    // its window is gone. Main thread only.
-    void Run(TForm& MainForm);
 
     // Hands every pending message to its window; returns at once when none
     // is waiting. Main thread only.

@@ -4,10 +4,10 @@
 
 #include "framework/Application_win.h"
 #include "framework/Numbers.h"
+#include "framework/WindowIds.h"
 
 namespace {
 
-constexpr char kFormClass[] = "GyroForm";
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr int kFontPoints = 8;
 
@@ -103,15 +103,6 @@ void TForm::Build(const TFormLayout& Layout, std::span<const TControlRow> Rows) 
     for (auto It = FControls.rbegin(); It != FControls.rend(); ++It)
         if (GetWindowLongA((*It)->Handle(), GWL_STYLE) & WS_TABSTOP)
             SetWindowPos((*It)->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-}
-
-bool TForm::HandleDialogKey(MSG& Msg) {
-    if (Msg.message < WM_KEYFIRST || Msg.message > WM_KEYLAST || !Msg.hwnd)
-        return false;
-    HWND Root = GetAncestor(Msg.hwnd, GA_ROOT);
-    char Class[sizeof kFormClass + 1] = "";
-    GetClassNameA(Root, Class, sizeof Class);
-    return lstrcmpA(Class, kFormClass) == 0 && IsDialogMessageA(Root, &Msg);
 }
 
 TControl* TForm::MakeControl(const TControlRow& Row) {

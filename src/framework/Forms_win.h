@@ -3,9 +3,9 @@
 // the handlers of the window itself. Main thread only.
 //
 // Life of a form: construct, Build (window and controls, hidden), bind the
-// handlers, then Application().Run(form) or Show: OnCreate runs once before
-// the window is first shown. The close box and Close run OnCloseQuery; when
-// it agrees the window is destroyed and Run returns. The object, its
+// handlers, then Show: OnCreate runs once before the window is first shown.
+// The close box and Close run OnCloseQuery; when it agrees the window is
+// destroyed (Handle becomes null). The object, its
 // controls and components live on until it is deleted.
 #include <windows.h>
 
@@ -57,12 +57,6 @@ public:
     // it agrees. A close requested while OnCloseQuery runs is ignored. The
     // end of the Windows session (log-off, shut-down) takes it too.
     void Close();
-
-    // Keyboard messages of a form's windows go through the dialog manager,
-    // so that Tab and Shift+Tab move between the controls and Space presses
-    // the focused button, as in any Windows window. True when Msg was such
-    // a message and has been handled; the message loop dispatches the rest.
-    static bool HandleDialogKey(MSG& Msg);
 
     // Exceptions from handlers go to Application().HandleException.
     TNotifyEvent OnCreate;

@@ -55,6 +55,10 @@ enum TMainControlId : int {
 constexpr unsigned kAzimuthRangeFirstId = 0x0100;
 constexpr unsigned kAzimuthRangeIdStep = 0x0010;
 
+// The window class of every form: the message loop hands a form's keys to
+// the dialog manager.
+constexpr char kFormClass[] = "GyroForm";
+
 // Each timer component ticks on its own hidden window, under this id.
 constexpr unsigned kTimerId = 1;
 

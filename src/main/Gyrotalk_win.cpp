@@ -11,7 +11,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
         DdeManager();  // before the window, whose conversation needs it
         TFMain FMain;
-        Application().Run(FMain);
+        FMain.Show();
+        Application().WaitUntil([&] { return !FMain.Handle(); });
     } catch (const std::exception& Error) {
         Application().HandleException(Error);
         return 1;

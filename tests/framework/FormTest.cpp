@@ -243,7 +243,8 @@ TEST_F(Form, RunCreatesShowsActivatesAndReturnsWhenTheWindowCloses) {
         PostMessageA(F->Handle(), WM_CLOSE, 0, 0);
     };
     F->OnCloseQuery = [&](bool&) { Log.push_back("close"); };
-    Application().Run(*F);
+    F->Show();
+    Application().WaitUntil([&] { return !F->Handle(); });
     EXPECT_EQ(Log, (std::vector<std::string>{"create", "activate", "close"}));
     EXPECT_EQ(F->Handle(), nullptr);
 }
