@@ -322,20 +322,6 @@ void TFMain::CPAfterClose() {
     Rotor.CPAfterClose();
 }
 
-bool TFMain::PortConnected() {
-    return CP->Connected();
-}
-
-void TFMain::PortWrite(const std::string& Bytes) {
-    CP->WriteText(Bytes);
-}
-
-std::string TFMain::PortRead(int Count) {
-    std::string Bytes;
-    CP->ReadText(Bytes, Count);
-    return Bytes;
-}
-
 void TFMain::EnableCycleTimer(bool Enabled) {
     Timer->SetEnabled(Enabled);
 }

@@ -7,6 +7,7 @@
 #include "framework/Timers_win.h"
 #include "main/RangeMenu_win.h"
 #include "main/RotorExchange.h"
+#include "main/RotorPort_win.h"
 
 class TComPort;
 class TComComboBox;
@@ -57,9 +58,6 @@ private:
     void TryPort(TAction Action);
 
     // TRotorLink
-    bool PortConnected() override;
-    void PortWrite(const std::string& Bytes) override;
-    std::string PortRead(int Count) override;
     void EnableCycleTimer(bool Enabled) override;
     void EnableTimeOut(bool Enabled) override;
     void WaitUntil(const std::function<bool()>& Done) override;
@@ -84,6 +82,7 @@ private:
     TLatchButton* op = nullptr;
 
     std::string FProgramDir;
-    TRotorExchange Rotor{*this};
+    TComRotorPort RotorPort{CP};
+    TRotorExchange Rotor{RotorPort, *this};
     TRangeMenu RangeMenu{Rotor.AzimuthRange};
 };
