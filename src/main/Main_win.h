@@ -68,8 +68,6 @@ private:
     void ShowPortState(const std::string& Text) override;
     void ShowRotorState(const TRotorState& State) override;
 
-    TLabel* Label(const char* Name) const { return Find<TLabel>(Name); }
-
     // Components, owned by the form (freed with it, last created first).
     TDdeClientConv* Tracking = nullptr;
     TDdeClientItem* TrackingData = nullptr;
@@ -80,6 +78,9 @@ private:
     TComComboBox* CPP = nullptr;
     TComboBox* cs = nullptr;
     TLatchButton* op = nullptr;
+    // The labels that show values, found once by their layout names.
+    TLabel *l_dd, *l_st, *l_na, *l_az, *l_el, *l_uf, *l_df, *l_um, *l_dm, *l_cm;
+    TLabel *s_ac, *s_te, *s_az, *s_el, *s_dv;
 
     std::string FProgramDir;
     TComRotorPort RotorPort{CP};
