@@ -168,21 +168,14 @@ void TFMain::LoadSettings() {
     TRegistry Registry;
     if (!Registry.OpenKey(kSettingsKey, true))
         return;
-    // A value of another type than text reads as missing: the defaults
-    // apply, and shut-down writes the value back as text.
-    auto Read = [&Registry](const char* Name) {
-        try {
-            return Registry.ReadString(Name);
-        } catch (const ERegistryException&) {
-            return std::string();
-        }
-    };
-    std::string Port = Read(kPortValue);
+    // A value of another type than text gets the default, and shut-down
+    // writes the value back as text.
+    std::string Port = ReadText(Registry, kPortValue);
     if (CPP->Items().IndexOf(Port) >= 0)
         CPP->SetText(Port);
-    Rotor.SequenceIndex = SequenceOf(Read(kSequenceValue));
+    Rotor.SequenceIndex = SequenceOf(ReadText(Registry, kSequenceValue));
     cs->SetItemIndex(Rotor.SequenceIndex);
-    Rotor.AzimuthRange = AzimuthRangeOf(Read(kAzimuthRangeValue));
+    Rotor.AzimuthRange = AzimuthRangeOf(ReadText(Registry, kAzimuthRangeValue));
     RangeMenu.Update();
 }
 
