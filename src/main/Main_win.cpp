@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "cport/ComComboBox_win.h"
 #include "cport/CPort_win.h"
 #include "dde/DdeClientConv_win.h"
@@ -68,6 +70,12 @@ TFMain::TFMain() : TForm(nullptr) {
     CPP = Find<TComComboBox>("CPP");
     cs = Find<TComboBox>("cs");
     op = Find<TLatchButton>("op");
+    const std::pair<TLabel**, const char*> Labels[] = {
+        {&l_dd, "l_dd"}, {&l_st, "l_st"}, {&l_na, "l_na"}, {&l_az, "l_az"}, {&l_el, "l_el"},
+        {&l_uf, "l_uf"}, {&l_df, "l_df"}, {&l_um, "l_um"}, {&l_dm, "l_dm"}, {&l_cm, "l_cm"},
+        {&s_ac, "s_ac"}, {&s_te, "s_te"}, {&s_az, "s_az"}, {&s_el, "s_el"}, {&s_dv, "s_dv"}};
+    for (auto [Label, Name] : Labels)
+        *Label = Find<TLabel>(Name);
     // The port selector lists the machine's ports and selects the first.
     CPP->SetComProperty(cpPort);
     CPP->SetText("COM1");
@@ -134,7 +142,7 @@ void TFMain::BindHandlers() {
     CPP->OnChange = [this] { CPPChange(); };
     cs->OnChange = [this] { csChange(); };
     Find<TImage>("Image1")->OnClick = [this] { Image1Click(); };
-    Label("l_dd")->OnClick = [this] { Image1Click(); };
+    l_dd->OnClick = [this] { Image1Click(); };
     Tracking->OnOpen = [this] { TrackingOpen(); };
     Tracking->OnClose = [this] { TrackingClose(); };
     TrackingData->OnChange = [this] { TrackingDataChange(); };
@@ -160,21 +168,14 @@ void TFMain::LoadSettings() {
     TRegistry Registry;
     if (!Registry.OpenKey(kSettingsKey, true))
         return;
-    // A value of another type than text reads as missing: the defaults
-    // apply, and shut-down writes the value back as text.
-    auto Read = [&Registry](const char* Name) {
-        try {
-            return Registry.ReadString(Name);
-        } catch (const ERegistryException&) {
-            return std::string();
-        }
-    };
-    std::string Port = Read(kPortValue);
+    // A value of another type than text gets the default, and shut-down
+    // writes the value back as text.
+    std::string Port = ReadText(Registry, kPortValue);
     if (CPP->Items().IndexOf(Port) >= 0)
         CPP->SetText(Port);
-    Rotor.SequenceIndex = SequenceOf(Read(kSequenceValue));
+    Rotor.SequenceIndex = SequenceOf(ReadText(Registry, kSequenceValue));
     cs->SetItemIndex(Rotor.SequenceIndex);
-    Rotor.AzimuthRange = AzimuthRangeOf(Read(kAzimuthRangeValue));
+    Rotor.AzimuthRange = AzimuthRangeOf(ReadText(Registry, kAzimuthRangeValue));
     RangeMenu.Update();
 }
 
@@ -274,32 +275,32 @@ void TFMain::Image1Click() {
 }
 
 void TFMain::TrackingOpen() {
-    Label("l_dd")->SetText("Opened");
+    l_dd->SetText("Opened");
 }
 
 void TFMain::TrackingClose() {
-    Label("l_dd")->SetText("Closed");
-    Label("l_st")->SetText("No data");
+    l_dd->SetText("Closed");
+    l_st->SetText("No data");
     ParseSatData("", SatData);
     ShowSatData();
 }
 
 void TFMain::TrackingDataChange() {
     std::string Line = TrimControls(TrackingData->Text());
-    Label("l_st")->SetText(Line.empty() ? "No data" : Line);
+    l_st->SetText(Line.empty() ? "No data" : Line);
     ParseSatData(Line, SatData);
     ShowSatData();
 }
 
 void TFMain::ShowSatData() {
     TSatDataTexts Texts = SatDataTexts(SatData);
-    Label("l_na")->SetText(Texts.Name);
-    Label("l_az")->SetText(Texts.Azimuth);
-    Label("l_el")->SetText(Texts.Elevation);
-    Label("l_uf")->SetText(Texts.Uplink);
-    Label("l_df")->SetText(Texts.Downlink);
-    Label("l_um")->SetText(Texts.UplinkMode);
-    Label("l_dm")->SetText(Texts.DownlinkMode);
+    l_na->SetText(Texts.Name);
+    l_az->SetText(Texts.Azimuth);
+    l_el->SetText(Texts.Elevation);
+    l_uf->SetText(Texts.Uplink);
+    l_df->SetText(Texts.Downlink);
+    l_um->SetText(Texts.UplinkMode);
+    l_dm->SetText(Texts.DownlinkMode);
 }
 
 void TFMain::TimerTimer() {
@@ -320,20 +321,6 @@ void TFMain::CPAfterOpen() {
 
 void TFMain::CPAfterClose() {
     Rotor.CPAfterClose();
-}
-
-bool TFMain::PortConnected() {
-    return CP->Connected();
-}
-
-void TFMain::PortWrite(const std::string& Bytes) {
-    CP->WriteText(Bytes);
-}
-
-std::string TFMain::PortRead(int Count) {
-    std::string Bytes;
-    CP->ReadText(Bytes, Count);
-    return Bytes;
 }
 
 void TFMain::EnableCycleTimer(bool Enabled) {
@@ -357,23 +344,21 @@ bool TFMain::WindowVisible() {
 }
 
 void TFMain::ShowLastCommand(const std::string& Text) {
-    Label("l_cm")->SetText(Text);
+    l_cm->SetText(Text);
 }
 
 void TFMain::ShowTransmissionError(bool Visible) {
-    Label("s_te")->SetVisible(Visible);
+    s_te->SetVisible(Visible);
 }
 
 void TFMain::ShowPortState(const std::string& Text) {
-    Label("s_ac")->SetText(Text);
+    s_ac->SetText(Text);
 }
 
 void TFMain::ShowRotorState(const TRotorState& State) {
-    TLabel* Azimuth = Label("s_az");
-    Azimuth->SetText(State.AzimuthText());
-    Azimuth->SetColor(State.AzimuthRed ? clRed : clBlue);
-    Label("s_dv")->SetText(State.DividerText());
-    TLabel* Elevation = Label("s_el");
-    Elevation->SetText(State.ElevationText());
-    Elevation->SetColor(State.ElevationRed ? clRed : clBlue);
+    s_az->SetText(State.AzimuthText());
+    s_az->SetColor(State.AzimuthRed ? clRed : clBlue);
+    s_dv->SetText(State.DividerText());
+    s_el->SetText(State.ElevationText());
+    s_el->SetColor(State.ElevationRed ? clRed : clBlue);
 }

@@ -7,6 +7,7 @@
 #include "framework/Timers_win.h"
 #include "main/RangeMenu_win.h"
 #include "main/RotorExchange.h"
+#include "main/RotorPort_win.h"
 
 class TComPort;
 class TComComboBox;
@@ -57,9 +58,6 @@ private:
     void TryPort(TAction Action);
 
     // TRotorLink
-    bool PortConnected() override;
-    void PortWrite(const std::string& Bytes) override;
-    std::string PortRead(int Count) override;
     void EnableCycleTimer(bool Enabled) override;
     void EnableTimeOut(bool Enabled) override;
     void WaitUntil(const std::function<bool()>& Done) override;
@@ -69,8 +67,6 @@ private:
     void ShowTransmissionError(bool Visible) override;
     void ShowPortState(const std::string& Text) override;
     void ShowRotorState(const TRotorState& State) override;
-
-    TLabel* Label(const char* Name) const { return Find<TLabel>(Name); }
 
     // Components, owned by the form (freed with it, last created first).
     TDdeClientConv* Tracking = nullptr;
@@ -82,8 +78,12 @@ private:
     TComComboBox* CPP = nullptr;
     TComboBox* cs = nullptr;
     TLatchButton* op = nullptr;
+    // The labels that show values, found once by their layout names.
+    TLabel *l_dd, *l_st, *l_na, *l_az, *l_el, *l_uf, *l_df, *l_um, *l_dm, *l_cm;
+    TLabel *s_ac, *s_te, *s_az, *s_el, *s_dv;
 
     std::string FProgramDir;
-    TRotorExchange Rotor{*this};
+    TComRotorPort RotorPort{CP};
+    TRotorExchange Rotor{RotorPort, *this};
     TRangeMenu RangeMenu{Rotor.AzimuthRange};
 };

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 void TRotorExchange::SendRotorCommand(int Command, double Azimuth, double Elevation) {
-    if (!FLink.PortConnected())
+    if (!FPort.Connected())
         return;
     switch (Command) {
         case rcStop:
@@ -19,7 +19,7 @@ void TRotorExchange::SendRotorCommand(int Command, double Azimuth, double Elevat
             LastAzimuth = Azimuth;
             LastElevation = Elevation;
             // No wait: an answer to SET is read and dropped by CPRxChar.
-            FLink.PortWrite(FrameBytes(FSetFrame));
+            FPort.Write(FrameBytes(FSetFrame));
             break;
         default:
             break;
@@ -31,7 +31,7 @@ void TRotorExchange::Exchange(const TRotorFrame& Frame, const char* Text) {
     AwaitedBytes = kReplySize;
     TransmissionError = false;
     FLink.EnableTimeOut(true);
-    FLink.PortWrite(FrameBytes(Frame));
+    FPort.Write(FrameBytes(Frame));
     WaitForExchange();
     if (!FLink.PortWanted())
         return;
@@ -86,13 +86,13 @@ void TRotorExchange::TimeOutTimer() {
 void TRotorExchange::CPRxChar(int Count) {
     FLink.EnableTimeOut(false);
     if (AwaitedBytes <= 0) {
-        FLink.PortRead(Count);
+        FPort.Read(Count);
     } else if (Count >= AwaitedBytes) {
-        ReplyText = FLink.PortRead(AwaitedBytes);
+        ReplyText = FPort.Read(AwaitedBytes);
         // Bytes beyond the reply came with it; left waiting, they would be
         // read as the start of the next reply and shift every later one.
         if (Count > AwaitedBytes)
-            FLink.PortRead(Count - AwaitedBytes);
+            FPort.Read(Count - AwaitedBytes);
         AwaitedBytes = 0;
     } else {
         FLink.EnableTimeOut(true);  // a full second again from this byte

@@ -12,15 +12,13 @@
 
 #include "main/AzimuthRange.h"
 #include "main/RotorFrames.h"
+#include "main/RotorPort.h"
 #include "main/SatData.h"
 
-// What the exchange needs of the window and its port. Main thread only.
+// What the exchange needs of the window. Main thread only.
 class TRotorLink {
 public:
     virtual ~TRotorLink() = default;
-    virtual bool PortConnected() = 0;
-    virtual void PortWrite(const std::string& Bytes) = 0;  // raises on failure
-    virtual std::string PortRead(int Count) = 0;           // at most Count bytes
     virtual void EnableCycleTimer(bool Enabled) = 0;
     virtual void EnableTimeOut(bool Enabled) = 0;           // enabling restarts the interval
     // Handles window messages until Done() holds, blocking while none is waiting.
@@ -47,7 +45,7 @@ inline constexpr double kForceSet = 999;    // as LastAzimuth: the next SET step
 
 class TRotorExchange {
 public:
-    explicit TRotorExchange(TRotorLink& Link) : FLink(Link) {}
+    TRotorExchange(TRotorPort& Port, TRotorLink& Link) : FPort(Port), FLink(Link) {}
 
     // Unknown codes do nothing. STOP and STATE return when the exchange has
     // ended (reply read or time-out). Raises what the port's write raises.
@@ -78,6 +76,7 @@ private:
     void Exchange(const TRotorFrame& Frame, const char* Text);
     void ShowReply();
 
+    TRotorPort& FPort;
     TRotorLink& FLink;
     TRotorFrame FSetFrame = SetFrameTemplate;
     TAzimuthFollower FFollower;

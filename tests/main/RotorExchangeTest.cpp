@@ -11,9 +11,9 @@ const std::string kReply = std::string("\x57\x04\x08\x03\x04\x01\x03\x07\x00\x05
 
 // A window and port in memory. Messages that the wait would hand out are
 // queued actions; a wait with nothing queued would hang for real, so it fails.
-class TFakeLink : public TRotorLink {
+class TFakeLink : public TRotorPort, public TRotorLink {
 public:
-    bool Connected = true;
+    bool Open = true;
     bool Wanted = true;
     bool Visible = true;
     bool FailWrites = false;
@@ -26,13 +26,13 @@ public:
     bool ErrorShown = false;
     std::vector<TRotorState> Shown;
 
-    bool PortConnected() override { return Connected; }
-    void PortWrite(const std::string& Bytes) override {
+    bool Connected() override { return Open; }
+    void Write(const std::string& Bytes) override {
         if (FailWrites)
             throw std::runtime_error("write failed");
         Written.push_back(Bytes);
     }
-    std::string PortRead(int Count) override {
+    std::string Read(int Count) override {
         std::string Bytes = Input.substr(0, Count);
         Input.erase(0, Bytes.size());
         return Bytes;
@@ -77,7 +77,7 @@ TSatData Satellite(const char* Name, double Azimuth, double Elevation) {
 class Exchange : public ::testing::Test {
 protected:
     TFakeLink Link;
-    TRotorExchange Rotor{Link};
+    TRotorExchange Rotor{Link, Link};
     TSatData Target = Satellite("ISS", 200, 5);
 
     // The controller answers the next frame with the given bytes.
@@ -228,7 +228,7 @@ TEST_F(Exchange, AFailedWriteHoldsTheSetBackUntilTheTimeOut) {
 }
 
 TEST_F(Exchange, NothingIsSentOnAClosedPortAndClosingClearsTheDisplay) {
-    Link.Connected = false;
+    Link.Open = false;
     Rotor.SendRotorCommand(rcStop);
     Rotor.SendRotorCommand(rcSet, 1, 2);
     EXPECT_TRUE(Link.Written.empty());

@@ -1,0 +1,11 @@
+#pragma once
+// What the rotor exchange needs of its serial port. Main thread only.
+#include <string>
+
+class TRotorPort {
+public:
+    virtual ~TRotorPort() = default;
+    virtual bool Connected() = 0;
+    virtual void Write(const std::string& Bytes) = 0;  // raises on failure
+    virtual std::string Read(int Count) = 0;           // at most Count bytes
+};
