@@ -1,22 +1,45 @@
 #pragma once
-// The link record of one attached item, owned by its conversation; only the
-// conversation and the item use it. It runs a warm advise loop: the server
-// only notifies a change, and the link then requests the value
-// (synchronously, 1000 ms) and converts it. Nothing here raises. Main thread
-// only.
-#include <windows.h>
+// The link record of one attached item, owned by its conversation, and the
+// conversation as the item and its link see it; only the two use this. The
+// link runs a warm advise loop: the server only notifies a change, and the
+// link then requests the value (synchronously, 1000 ms) and converts it.
+// Nothing here raises. Main thread only.
 #include <ddeml.h>
+#include <windows.h>
 
 #include <string>
 
 #include "dde/DdeHandles_win.h"
 
+class TComponent;
 class TDdeClientConv;
 class TDdeClientItem;
 
+enum TDataMode { ddeAutomatic = 0, ddeManual = 1 };
+
+// The conversation as its items' host: TDdeClientConv states the contracts.
+class TDdeItemHost {
+public:
+    virtual bool IsOpen() const = 0;
+    virtual TDataMode ConnectMode() const = 0;
+    virtual bool FormatChars() const = 0;
+    [[nodiscard]] virtual bool LinkItem(TDdeClientItem* Item, const std::string& Name) = 0;
+    virtual void DetachItem(TDdeClientItem* Item) = 0;
+    // Synchronous, with the 1000 ms limit of every item transaction.
+    [[nodiscard]] virtual HDDEDATA Transact(UINT Type, HSZ Item) const = 0;
+
+protected:
+    ~TDdeItemHost() = default;
+};
+
+// An item's conversation as its host and as a component (null for null);
+// defined with the conversation.
+TDdeItemHost* ItemHost(TDdeClientConv* Conversation);
+TComponent* AsComponent(TDdeClientConv* Conversation);
+
 class TDdeCliItem {
 public:
-    TDdeCliItem(TDdeClientConv* Conversation, TDdeClientItem* Item);
+    TDdeCliItem(TDdeItemHost* Conversation, TDdeClientItem* Item) : FConversation(Conversation), FItem(Item) {}
     ~TDdeCliItem();  // stops the advise loop
     TDdeCliItem(const TDdeCliItem&) = delete;
     TDdeCliItem& operator=(const TDdeCliItem&) = delete;
@@ -35,12 +58,12 @@ public:
     void RequestValue();
     // Data is the value, or null to fetch it anew (a change notice).
     void ReceiveData(HDDEDATA Data);
-    void ReleaseItemHandle();
+    void ReleaseItemHandle() { FItemHandle.Reset(); }
     void NotifyChanged();
 
 private:
-    TDdeClientConv* FConversation;  // owns this record
-    TDdeClientItem* FItem;          // not owned
+    TDdeItemHost* FConversation;  // owns this record
+    TDdeClientItem* FItem;        // not owned
     std::string FItemName;
     TDdeString FItemHandle;
 };

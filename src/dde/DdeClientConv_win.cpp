@@ -1,7 +1,8 @@
 #include "dde/DdeClientConv_win.h"
 
+#include <algorithm>
+
 #include "dde/DdeCalls_win.h"
-#include "dde/DdeCliItem_win.h"
 #include "dde/DdeClientItem_win.h"
 #include "dde/DdeMgr_win.h"
 #include "dde/DdeNames.h"
@@ -12,6 +13,14 @@ namespace {
 constexpr DWORD kTransactionTimeout = 1000;  // ms, every item transaction
 constexpr UINT kMinWinExecSuccess = 32;
 }  // namespace
+
+TDdeItemHost* ItemHost(TDdeClientConv* Conversation) {
+    return Conversation;
+}
+
+TComponent* AsComponent(TDdeClientConv* Conversation) {
+    return Conversation;
+}
 
 TDdeClientConv::TDdeClientConv(TComponent* AOwner) : TComponent(AOwner) {}
 
@@ -199,21 +208,16 @@ HDDEDATA TDdeClientConv::Transact(UINT Type, HSZ Item) const {
 }
 
 TDdeCliItem* TDdeClientConv::FindLink(TDdeClientItem* Item) const {
-    for (const auto& Link : FLinks)
-        if (Link->Item() == Item)
-            return Link.get();
-    return nullptr;
+    const auto Found = std::ranges::find(FLinks, Item, &TDdeCliItem::Item);
+    return Found == FLinks.end() ? nullptr : Found->get();
 }
 
 bool TDdeClientConv::HasLink(const TDdeCliItem* Link) const {
-    for (const auto& Each : FLinks)
-        if (Each.get() == Link)
-            return true;
-    return false;
+    return std::ranges::any_of(FLinks, [Link](const auto& Each) { return Each.get() == Link; });
 }
 
 void TDdeClientConv::AttachItem(TDdeClientItem* Item) {
-    FLinks.push_back(std::make_unique<TDdeCliItem>(this, Item));
+    FLinks.push_back(std::make_unique<TDdeCliItem>(ItemHost(this), Item));
     FLinks.back()->SetItemName("");
 }
 
@@ -257,10 +261,7 @@ void TDdeClientConv::Notification(TComponent* AComponent, TOperation Operation) 
     TComponent::Notification(AComponent, Operation);
     if (Operation != opRemove)
         return;
-    std::vector<TDdeClientItem*> Removed;
-    for (const auto& Link : FLinks)
-        if (Link->Item() == AComponent)
-            Removed.push_back(Link->Item());
-    for (TDdeClientItem* Item : Removed)
-        Item->SetDdeItem("");
+    const auto Found = std::ranges::find(FLinks, AComponent, &TDdeCliItem::Item);
+    if (Found != FLinks.end())
+        (*Found)->Item()->SetDdeItem("");
 }

@@ -9,23 +9,19 @@
 // never raised; only DdeManager() may raise EDdeError. Names longer than the
 // DDE library's 255 characters are cut when handed to it.
 // Main thread only.
-#include <windows.h>
 #include <ddeml.h>
+#include <windows.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "dde/DdeCliItem_win.h"
 #include "dde/DdeHandles_win.h"
 #include "dde/DdeMgr_win.h"
 #include "framework/Component.h"
 
-class TDdeClientItem;
-class TDdeCliItem;
-
-enum TDataMode { ddeAutomatic = 0, ddeManual = 1 };
-
-class TDdeClientConv : public TComponent, private TDdeManagedConv {
+class TDdeClientConv : public TComponent, private TDdeManagedConv, private TDdeItemHost {
 public:
     explicit TDdeClientConv(TComponent* AOwner);
     ~TDdeClientConv() override;
@@ -37,12 +33,12 @@ public:
     const std::string& DdeService() const { return FDdeService; }
     const std::string& DdeTopic() const { return FDdeTopic; }
 
-    TDataMode ConnectMode() const { return FConnectMode; }
+    TDataMode ConnectMode() const override { return FConnectMode; }
     // Switching to ddeAutomatic with both names set opens the conversation;
     // when that reports false, raises Exception("Unable to connect DDE
     // conversation") and keeps the old mode.
     void SetConnectMode(TDataMode Value);
-    bool FormatChars() const { return FFormatChars; }
+    bool FormatChars() const override { return FFormatChars; }
     // While open, every item fetches and converts its value anew.
     void SetFormatChars(bool Value);
 
@@ -72,7 +68,7 @@ public:
     // restarts every advise loop.
     void Disconnected() override;
 
-    bool IsOpen() const { return FConvHandle.Valid(); }
+    bool IsOpen() const override { return FConvHandle.Valid(); }
 
 protected:
     void Loaded() override;
@@ -81,23 +77,18 @@ protected:
     virtual void NotifyOpen();
 
 private:
-    // The items and their link records reach the conversation here.
-    friend class TDdeClientItem;
-    friend class TDdeCliItem;
+    friend TDdeItemHost* ItemHost(TDdeClientConv* Conversation);
 
     HCONV Conv() const override { return FConvHandle.Get(); }
     HWND ConvWindow() const override { return FConvInfo.hwnd; }
     // Every link whose item handle is ItemHandle (every link when it is
     // null) receives Data (or fetches its value when Data is null).
     void DispatchItemData(HDDEDATA Data, HSZ ItemHandle) override;
-    // Items: one link record per attached item, in the order of attachment.
-    [[nodiscard]] bool LinkItem(TDdeClientItem* Item, const std::string& Name);
+    [[nodiscard]] bool LinkItem(TDdeClientItem* Item, const std::string& Name) override;
     void AttachItem(TDdeClientItem* Item);
-    void DetachItem(TDdeClientItem* Item);
+    void DetachItem(TDdeClientItem* Item) override;
     TDdeCliItem* FindLink(TDdeClientItem* Item) const;
-    // A synchronous transaction on this conversation with the 1000 ms limit
-    // of every item transaction.
-    [[nodiscard]] HDDEDATA Transact(UINT Type, HSZ Item) const;
+    [[nodiscard]] HDDEDATA Transact(UINT Type, HSZ Item) const override;
 
     [[nodiscard]] bool TryConnect();
     [[nodiscard]] bool StartServer();
@@ -118,7 +109,7 @@ private:
 
     TDdeConvHandle FConvHandle;  // the conversation: open exactly while it is set
     CONVINFO FConvInfo{};
-    std::vector<std::unique_ptr<TDdeCliItem>> FLinks;
+    std::vector<std::unique_ptr<TDdeCliItem>> FLinks;  // one per attached item, in the order of attachment
     TDdeString FServiceHandle;
     TDdeString FTopicHandle;
     unsigned FHandleGeneration = 0;  // the manager's generation of the two handles

@@ -1,7 +1,6 @@
 #include "dde/DdeClientItem_win.h"
 
 #include "dde/DdeCliItem_win.h"
-#include "dde/DdeClientConv_win.h"
 #include "dde/DdeMgr_win.h"
 #include "dde/DdeValue.h"
 #include "framework/Application_win.h"
@@ -10,7 +9,7 @@ TDdeClientItem::TDdeClientItem(TComponent* AOwner) : TComponent(AOwner) {}
 
 TDdeClientItem::~TDdeClientItem() {
     if (FDdeConv)
-        Guarded([this] { FDdeConv->DetachItem(this); });  // raises OnChange with an empty Text
+        Guarded([this] { ItemHost(FDdeConv)->DetachItem(this); });  // raises OnChange with an empty Text
     Destroying();
 }
 
@@ -24,13 +23,13 @@ void TDdeClientItem::SetDdeConv(TDdeClientConv* Value) {
     const std::string Name = FDdeItem;
     FDdeItem.clear();
     if (FDdeConv) {
-        FDdeConv->DetachItem(this);
-        RemoveFreeNotification(FDdeConv);
+        ItemHost(FDdeConv)->DetachItem(this);
+        RemoveFreeNotification(AsComponent(FDdeConv));
     }
     FDdeConv = Value;
     if (!FDdeConv)
         return;
-    FreeNotification(FDdeConv);
+    FreeNotification(AsComponent(FDdeConv));
     if (!Name.empty())
         SetDdeItem(Name);
 }
@@ -42,11 +41,12 @@ void TDdeClientItem::SetDdeItem(const std::string& Value) {
         return;
     }
     FDdeItem = Value;
-    if (FDdeConv->LinkItem(this, Value))
+    TDdeItemHost* Host = ItemHost(FDdeConv);
+    if (Host->LinkItem(this, Value))
         return;
     // A name that could not be linked is kept only while loading a layout
     // whose conversation the owner opens itself.
-    if (!(IsLoading() && !FDdeConv->IsOpen() && FDdeConv->ConnectMode() == ddeManual))
+    if (!(IsLoading() && !Host->IsOpen() && Host->ConnectMode() == ddeManual))
         FDdeItem.clear();
 }
 
@@ -57,16 +57,13 @@ void TDdeClientItem::DataChanged() {
 
 void TDdeClientItem::Notification(TComponent* AComponent, TOperation Operation) {
     TComponent::Notification(AComponent, Operation);
-    if (Operation != opRemove || AComponent != FDdeConv)
+    if (Operation != opRemove || AComponent != AsComponent(FDdeConv))
         return;
-    TDdeClientConv* Conversation = FDdeConv;
+    TDdeItemHost* Conversation = ItemHost(FDdeConv);
     FDdeConv = nullptr;
     FDdeItem.clear();
     Guarded([&] { Conversation->DetachItem(this); });  // runs a handler while components go away
 }
-
-TDdeCliItem::TDdeCliItem(TDdeClientConv* Conversation, TDdeClientItem* Item)
-    : FConversation(Conversation), FItem(Item) {}
 
 TDdeCliItem::~TDdeCliItem() {
     EndAdvise();
@@ -110,10 +107,6 @@ void TDdeCliItem::EndAdvise() {
     if (FConversation->IsOpen() && FItemHandle)
         (void)FConversation->Transact(XTYP_ADVSTOP, FItemHandle.Get());  // failure changes nothing
     ReleaseItemHandle();
-}
-
-void TDdeCliItem::ReleaseItemHandle() {
-    FItemHandle.Reset();
 }
 
 void TDdeCliItem::RequestValue() {
