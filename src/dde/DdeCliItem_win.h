@@ -4,8 +4,9 @@
 // link runs a warm advise loop: the server only notifies a change, and the
 // link then requests the value (synchronously, 1000 ms) and converts it.
 // Nothing here raises. Main thread only.
-#include <ddeml.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <ddeml.h>
 
 #include <string>
 

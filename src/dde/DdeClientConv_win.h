@@ -9,8 +9,9 @@
 // never raised; only DdeManager() may raise EDdeError. Names longer than the
 // DDE library's 255 characters are cut when handed to it.
 // Main thread only.
-#include <ddeml.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <ddeml.h>
 
 #include <memory>
 #include <string>
