@@ -91,59 +91,54 @@ void TCustomComPort::ProcessAfterClose() {
     FireAfterClose();
 }
 
+namespace {
+// Calls a handler when one is assigned.
+template <typename THandler, typename... TArgs>
+void Fire(const THandler& Handler, TArgs... Args) {
+    if (Handler)
+        Handler(Args...);
+}
+}  // namespace
+
 void TCustomComPort::FireAfterClose() {
-    if (OnAfterClose)
-        OnAfterClose();
+    Fire(OnAfterClose);
 }
 void TCustomComPort::FireAfterOpen() {
-    if (OnAfterOpen)
-        OnAfterOpen();
+    Fire(OnAfterOpen);
 }
 void TCustomComPort::FireBeforeClose() {
-    if (OnBeforeClose)
-        OnBeforeClose();
+    Fire(OnBeforeClose);
 }
 void TCustomComPort::FireBeforeOpen() {
-    if (OnBeforeOpen)
-        OnBeforeOpen();
+    Fire(OnBeforeOpen);
 }
 void TCustomComPort::FireRxChar(int32_t Count) {
-    if (OnRxChar)
-        OnRxChar(Count);
+    Fire(OnRxChar, Count);
 }
 void TCustomComPort::FireTxEmpty() {
-    if (OnTxEmpty)
-        OnTxEmpty();
+    Fire(OnTxEmpty);
 }
 void TCustomComPort::FireBreak() {
-    if (OnBreak)
-        OnBreak();
+    Fire(OnBreak);
 }
 void TCustomComPort::FireRing() {
-    if (OnRing)
-        OnRing();
+    Fire(OnRing);
 }
 void TCustomComPort::FireRxFlag() {
-    if (OnRxFlag)
-        OnRxFlag();
+    Fire(OnRxFlag);
 }
 void TCustomComPort::FireCTSChange(bool OnOff) {
-    if (OnCTSChange)
-        OnCTSChange(OnOff);
+    Fire(OnCTSChange, OnOff);
 }
 void TCustomComPort::FireDSRChange(bool OnOff) {
-    if (OnDSRChange)
-        OnDSRChange(OnOff);
+    Fire(OnDSRChange, OnOff);
 }
 void TCustomComPort::FireError(TComErrors Errors) {
-    if (OnError)
-        OnError(Errors);
+    Fire(OnError, Errors);
 }
 void TCustomComPort::FireRLSDChange(bool OnOff) {
-    if (OnRLSDChange)
-        OnRLSDChange(OnOff);
+    Fire(OnRLSDChange, OnOff);
 }
 void TCustomComPort::FireRx80Full() {
-    if (OnRx80Full)
-        OnRx80Full();
+    Fire(OnRx80Full);
 }

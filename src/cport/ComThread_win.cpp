@@ -83,14 +83,9 @@ TComThread::TComThread(TComThreadPort Port)
 }
 
 TComThread::~TComThread() {
-    StopWatching();
-    WaitFor();
-}
-
-void TComThread::StopWatching() {
     FStopping = true;
     SetEvent(FStopEvent.Get());
-    Sleep(0);
+    WaitFor();
 }
 
 void TComThread::Execute() {

@@ -3,15 +3,13 @@
 // and hands each batch to the port, as the port's SyncMethod says.
 //
 // On Windows the thread sleeps in one unbounded wait on the device's line
-// events and its stop event. Under Wine that wait is the costly part: each
-// WaitCommEvent that cannot complete at once starts a thread of Wine's own
-// that polls the device every millisecond through the wineserver, every
-// write ends it, and each such thread leaves a few hundred bytes of heap
-// behind. So under Wine the thread looks at the device's status instead
-// (TLineLook): every kQuietLook ms while the line is quiet, every
-// kArrivalLook ms while bytes keep arriving, so that the reader learns of a
-// reply's last byte within a few ms. A line change is then seen up to
-// kQuietLook ms late.
+// events and its stop event. Under Wine each WaitCommEvent that cannot
+// complete at once starts a thread of Wine's own that polls the device every
+// millisecond through the wineserver and leaves heap behind when it ends;
+// every write ends it. So under Wine the thread looks at the device's status
+// instead (TLineLook): every kQuietLook ms on a quiet line, every
+// kArrivalLook ms while bytes keep arriving, so that a reply's last byte is
+// seen within a few ms. A line change is then seen up to kQuietLook ms late.
 #include <windows.h>
 
 #include <atomic>
@@ -35,8 +33,6 @@ public:
     // calling (main) thread still delivers events that the thread is handing
     // over. On its way out the thread empties both driver queues.
     ~TComThread() override;
-
-    void StopWatching();
 
 protected:
     void Execute() override;

@@ -1,7 +1,6 @@
 #pragma once
-// Owners of DDE library handles: the instance, a client conversation, and a
-// string handle, which remembers the instance it belongs to and frees itself
-// there.
+// Owners of DDE library handles: the instance, a conversation, a data
+// handle, and a string handle, which frees itself in its instance.
 #include <windows.h>
 #include <ddeml.h>
 

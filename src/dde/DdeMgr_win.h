@@ -78,11 +78,7 @@ public:
     // own window (CONVINFO hwnd) is ConvWindow; the result as the library's
     // (through the DdeCalls seam). Reads (and so resets) the instance's last
     // error after a transaction that gave nothing.
-    [[nodiscard]] HDDEDATA ClientTransaction(HCONV Conv,
-                                             HWND ConvWindow,
-                                             HSZ Item,
-                                             UINT Format,
-                                             UINT Type,
+    [[nodiscard]] HDDEDATA ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT Format, UINT Type,
                                              DWORD Timeout);
 
 private:
@@ -106,14 +102,8 @@ private:
         static void Close(HHOOK H) { ::UnhookWindowsHookEx(H); }
     };
 
-    static HDDEDATA CALLBACK DdeCallback(UINT Type,
-                                         UINT Format,
-                                         HCONV Conv,
-                                         HSZ Hsz1,
-                                         HSZ Hsz2,
-                                         HDDEDATA Data,
-                                         ULONG_PTR Data1,
-                                         ULONG_PTR Data2) noexcept;
+    static HDDEDATA CALLBACK DdeCallback(UINT Type, UINT Format, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA Data,
+                                         ULONG_PTR Data1, ULONG_PTR Data2) noexcept;
     static LRESULT CALLBACK MessageHook(int Code, WPARAM WParam, LPARAM LParam) noexcept;
     LRESULT HandleMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);
 

@@ -31,12 +31,10 @@ public:
     // is waiting. Main thread only.
     void ProcessMessages();
 
-    // Runs handlers until Done() is true, sleeping on the message queue
-    // between messages instead of spinning. Returns early (false) when
-    // WM_QUIT arrives; the quit message is posted again for the outer loop.
-    // Messages that other threads send (the serial port's events) are
-    // handled inside the queue calls without a posted message to show for
-    // it, so Done() is tested again before every sleep.
+    // Runs handlers until Done() is true, sleeping on the message queue in
+    // between. Returns early (false) at WM_QUIT, posted again for the outer
+    // loop. Messages from other threads (the port's events) are handled
+    // inside the queue calls, unseen: Done() is tested before every sleep.
     template <typename TDone>
     bool WaitUntil(TDone Done) {
         while (!Done()) {
@@ -71,8 +69,7 @@ private:
 TApplication& Application();
 
 // Runs Call where no exception may pass (window procedures, callbacks,
-// destructors): what it raises goes to the standard error display, and the
-// result is then a value-initialised one.
+// destructors): what it raises goes to the standard error display.
 template <typename TCall>
 auto Guarded(TCall&& Call) noexcept -> decltype(Call()) {
     try {
