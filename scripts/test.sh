@@ -10,10 +10,14 @@ gyro_build native build/native || { echo "0 passed, 1 failed"; exit 1; }
 gyro_build windows build/windows || { echo "0 passed, 1 failed"; exit 1; }
 
 # One wineserver for the whole run: starting it per test costs seconds, and
-# HKLM\HARDWARE lives only as long as the server does.
+# HKLM\HARDWARE lives only as long as the server does. The first program
+# (which makes a new prefix) starts a server that ends when idle, and
+# "wineserver -p" does nothing while one runs: wait for its end first.
 export WINEPREFIX=$PWD/build/windows/wineprefix
 cmake/wine-run.sh cmd /c exit >/dev/null 2>&1
+wineserver -w
 wineserver -p
+cmake/wine-run.sh cmd /c exit >/dev/null 2>&1
 trap 'wineserver -k 2>/dev/null' EXIT
 
 passed=0

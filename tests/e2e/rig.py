@@ -15,7 +15,6 @@ import time
 CAPTION = "Gyrotalk Rotor Driver 0.97 test"
 SETTINGS_KEY = r"HKCU\Software\Treml\Zenitrak\Gyrotalk"
 SERIALCOMM_KEY = r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"
-WINE_PORTS_KEY = r"HKLM\Software\Wine\Ports"
 
 # Control ids of the main window's children.
 IDS = {
@@ -102,9 +101,6 @@ def own_serial_ports():
     once it had been removed, so the list is set again until it reads back
     unchanged twice, a second apart."""
     ours = sorted(rf"\Device\E2E{port}" for port in (PORT, OTHER_PORT))
-    # Wine's mount manager maps /dev/ttyS0 to COM1 and may list it again at
-    # any later moment; an empty mapping hides it for good.
-    reg_add(WINE_PORTS_KEY, "COM1", "")
     settled = 0
     end = time.monotonic() + 20
     while settled < 2:
