@@ -67,13 +67,12 @@ private:
 
 TComThread::TComThread(TComThreadPort Port)
     : FPort(std::move(Port)),
-      FLooks(FPort.Calls.LookAtLine),
       FStopEvent(FPort.Calls.CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       FWatching(FPort.Calls.CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
     if (!FStopEvent || !FWatching)
         RaiseLastError(ecOpen);
     SetPriority(FPort.Priority);
-    if (!FLooks)
+    if (!FPort.Calls.LookAtLine)
         SetCommMask(FPort.Device, EventSetToCommMask(FPort.Events));
     Resume();
     // Line changes count from the first wait or look on: so that a change
@@ -90,7 +89,7 @@ TComThread::~TComThread() {
 
 void TComThread::Execute() {
     const TQueuesPurge Purge(FPort.Device);
-    FLooks ? LookLoop() : WaitLoop();
+    FPort.Calls.LookAtLine ? LookLoop() : WaitLoop();
 }
 
 void TComThread::WaitLoop() {
@@ -124,7 +123,6 @@ void TComThread::LookLoop() {
     SetEvent(FWatching.Get());
     // A plain sleep: Wine serves it without its server, unlike a timed wait.
     for (Sleep(LookPause()); !FStopping; Sleep(LookPause())) {
-        bool Failed = false;
         try {
             const TLineReading Now = ReadLine(Look);
             const bool Arrived = FPort.Arrivals.Arrived(Now.InQueue);
@@ -133,13 +131,14 @@ void TComThread::LookLoop() {
             FReceivedEvents = Look.Next(Now, Arrived);
             if (FReceivedEvents.Contains(evError) || FReceivedEvents.Contains(evBreak))
                 FPort.TakenErrors.fetch_or(Now.ErrorWord);
+            FLookFailed = false;
         } catch (const EComPort&) {
-            Failed = true;
+            // The rx-char step on the main thread meets the same failure and
+            // reports it: pass it on once, not at every look.
+            if (std::exchange(FLookFailed, true))
+                continue;
+            FReceivedEvents = {evRxChar};
         }
-        // The rx-char step on the main thread meets the same failure and
-        // reports it: pass it on once, not at every look.
-        if (LookFailedAgain(Failed))
-            continue;
         if (!FReceivedEvents.Empty())
             DeliverEvents();
     }
@@ -156,14 +155,6 @@ TLineReading TComThread::ReadLine(const TLineLook& Look) {
     Now.ModemRead = Look.WatchesModemLines() && GetCommModemStatus(FPort.Device, &Modem);
     Now.ModemStatus = Modem;
     return Now;
-}
-
-bool TComThread::LookFailedAgain(bool Failed) {
-    const bool Again = Failed && FLookFailed;
-    FLookFailed = Failed;
-    if (Failed && !Again)
-        FReceivedEvents = {evRxChar};
-    return Again;
 }
 
 DWORD TComThread::LookPause() const {

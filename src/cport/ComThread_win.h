@@ -41,7 +41,6 @@ private:
     void WaitLoop();
     void LookLoop();
     TLineReading ReadLine(const TLineLook& Look);
-    bool LookFailedAgain(bool Failed);
     DWORD LookPause() const;
     void ReportDeafDevice(DWORD Error);
     void DeliverEvents();
@@ -49,7 +48,6 @@ private:
     void RaiseEvents();
 
     const TComThreadPort FPort;
-    const bool FLooks;  // looks at the device instead of waiting for its events
     TEventHandle FStopEvent;
     std::atomic<bool> FStopping{false};  // what the look loop checks between looks
     TEventHandle FWatching;      // set once the thread watches the device
