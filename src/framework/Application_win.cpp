@@ -1,5 +1,6 @@
 #include "framework/Application_win.h"
 
+#include "framework/Exceptions.h"
 #include "framework/WindowIds.h"
 
 TApplication& Application() {
@@ -10,6 +11,14 @@ TApplication& Application() {
 }
 
 void TApplication::HandleException(const std::exception& E) noexcept {
+    if (OnException) {
+        try {
+            OnException(E);
+            return;
+        } catch (...) {
+            // The taker failed: the dialog shows the error after all.
+        }
+    }
     ShowException(E.what());
 }
 
@@ -17,9 +26,9 @@ void TApplication::HandleException(std::exception_ptr E) noexcept {
     try {
         std::rethrow_exception(E);
     } catch (const std::exception& Error) {
-        ShowException(Error.what());
+        HandleException(Error);
     } catch (...) {
-        ShowException("Unknown error");
+        HandleException(Exception("Unknown error"));
     }
 }
 

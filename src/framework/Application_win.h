@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <functional>
 #include <string>
 
 #include "framework/Component.h"
@@ -14,13 +15,19 @@ public:
 
     std::string Title = "Gyrotalk";
 
-    // The standard error display: shows the exception's message in a dialog.
-    // An error that repeats on every timer tick must not stack dialogs, so
-    // while one error dialog is open, further errors are dropped.
+    // The standard error display: shows the exception's message in a dialog,
+    // or hands the exception to OnException when that is set. An error that
+    // repeats on every timer tick must not stack dialogs, so while one error
+    // dialog is open, further errors are dropped.
     // Main thread only; never throws.
     void HandleException(const std::exception& E) noexcept;
     void HandleException(std::exception_ptr E) noexcept;
     void ShowException(const std::string& Message) noexcept;
+
+    // Takes every error in place of the dialog while set (a station that
+    // nobody watches keeps them in its log); when it raises, the dialog
+    // shows the error after all.
+    std::function<void(const std::exception& E)> OnException;
 
     // The modal dialog of ShowException. A seam for the one thing a test
     // cannot answer for real: a dialog that waits for a user's click.

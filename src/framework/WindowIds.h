@@ -49,11 +49,16 @@ enum TMainControlId : int {
     idLabel20,
 };
 
-// Items of the main window's system menu: the azimuth ranges, in the order
-// of kAzimuthRanges. Ids step by 16: the system keeps the low four bits of a
-// system command for itself.
+// Items of the main window's system menu. Ids step by 16: the system keeps
+// the low four bits of a system command for itself. The ranges and
+// tolerances are in the order of their tables.
+constexpr unsigned kMenuIdStep = 0x0010;
 constexpr unsigned kAzimuthRangeFirstId = 0x0100;
-constexpr unsigned kAzimuthRangeIdStep = 0x0010;
+constexpr unsigned kElevationRangeFirstId = 0x0140;
+constexpr unsigned kPointAheadId = 0x0180;
+constexpr unsigned kToleranceFirstId = 0x0200;
+constexpr unsigned kUnattendedId = 0x0300;
+constexpr unsigned kNetworkControlId = 0x0310;
 
 // The window class of every form: the message loop hands a form's keys to
 // the dialog manager.

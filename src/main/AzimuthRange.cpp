@@ -1,6 +1,5 @@
 #include "main/AzimuthRange.h"
 
-#include <cctype>
 #include <cmath>
 #include <vector>
 
@@ -12,37 +11,21 @@ namespace {
 // pass; the room ahead then matters more than the way back.
 constexpr double kNear = 90;
 
-std::string Folded(std::string_view Text) {
-    std::string Result;
-    for (char Char : Text)
-        if (!std::isspace(static_cast<unsigned char>(Char)))
-            Result += static_cast<char>(std::tolower(static_cast<unsigned char>(Char)));
-    return Result;
-}
-
-bool Fits(double Angle, const TAzimuthRangeInfo& Range, int Divider) {
+bool Fits(double Angle, const TRotorRangeInfo& Range, int Divider) {
     const double Value = (Angle + 360.0) * Divider;
     return Angle >= Range.Lowest && Angle <= Range.Highest && Value >= 0 && Value <= kMaxSetPoint;
 }
 
-double RoomAhead(double Angle, int Direction, const TAzimuthRangeInfo& Range) {
+double RoomAhead(double Angle, int Direction, const TRotorRangeInfo& Range) {
     return Direction > 0 ? Range.Highest - Angle : Angle - Range.Lowest;
 }
 
 }  // namespace
 
-TAzimuthRange AzimuthRangeOf(std::string_view Text) {
-    const std::string Key = Folded(Text);
-    for (int I = 0; I < static_cast<int>(std::size(kAzimuthRanges)); ++I)
-        if (Key == kAzimuthRanges[I].Value)
-            return static_cast<TAzimuthRange>(I);
-    return ar360;
-}
-
 double ChooseSetPoint(TAzimuthRange Range, double Target, const TSetPointHints& Hints) {
     if (Range == ar360)
         return Target;
-    const TAzimuthRangeInfo& Info = kAzimuthRanges[Range];
+    const TRotorRangeInfo& Info = kAzimuthRanges[Range];
     std::vector<double> Candidates;
     for (double Angle : {Target - 360, Target, Target + 360})
         if (Fits(Angle, Info, Hints.Divider))

@@ -4,26 +4,8 @@
 // follow a pass across north without running a whole turn back: the target
 // 5 degrees becomes the set point 365 when the rotor stands at 355.
 #include <optional>
-#include <string>
-#include <string_view>
 
-enum TAzimuthRange { ar360, ar450, ar540 };
-
-struct TAzimuthRangeInfo {
-    const char* Value;       // as stored in the registry
-    const wchar_t* Item;     // the system menu's item text
-    double Lowest, Highest;  // rotor angles, degrees
-};
-
-inline constexpr TAzimuthRangeInfo kAzimuthRanges[] = {
-    {"0-360", L"0\u00B0\u2013360\u00B0", 0, 360},
-    {"0-450", L"0\u00B0\u2013450\u00B0", 0, 450},
-    {"-180-540", L"\u2212180\u00B0\u2013540\u00B0", -180, 540},
-};
-
-// The range a stored text names, ignoring letter case and blanks; ar360
-// (the default) for any other text.
-TAzimuthRange AzimuthRangeOf(std::string_view Text);
+#include "main/RotorRanges.h"
 
 // What the choice is judged by.
 struct TSetPointHints {

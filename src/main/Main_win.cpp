@@ -83,7 +83,7 @@ TFMain::TFMain() : TForm(nullptr) {
         CPP->SetItemIndex(0);
     for (const auto& Sequence : kSequences)
         cs->Items().Add(Sequence.Name);
-    RangeMenu.Add(Handle());
+    SettingsMenu.Add(Handle());
     CreateComponents();
     BindHandlers();
 }
@@ -136,7 +136,7 @@ void TFMain::BindHandlers() {
     OnCreate = [this] { FormCreate(); };
     OnActivate = [this] { FormActivate(); };
     OnCloseQuery = [this](bool& CanClose) { FormCloseQuery(CanClose); };
-    OnSysCommand = [this](unsigned Command) { return RangeMenu.Pick(Command); };
+    OnSysCommand = [this](unsigned Command) { return ChoiceMade(SettingsMenu.Pick(Command)); };
     Find<TButton>("SpeedButton4")->OnClick = [this] { SpeedButton4Click(); };
     op->OnClick = [this] { opClick(); };
     CPP->OnChange = [this] { CPPChange(); };
@@ -175,8 +175,8 @@ void TFMain::LoadSettings() {
         CPP->SetText(Port);
     Rotor.SequenceIndex = SequenceOf(ReadText(Registry, kSequenceValue));
     cs->SetItemIndex(Rotor.SequenceIndex);
-    Rotor.AzimuthRange = AzimuthRangeOf(ReadText(Registry, kAzimuthRangeValue));
-    RangeMenu.Update();
+    Settings = ReadSettings([&](const char* Name) { return ReadText(Registry, Name); });
+    SettingsMenu.Update();
 }
 
 void TFMain::LocateTrackingProgram() {
@@ -210,7 +210,11 @@ void TFMain::SaveSettings() {
         return;
     Registry.WriteString(kPortValue, CPP->Text());
     Registry.WriteString(kSequenceValue, cs->Text());
-    Registry.WriteString(kAzimuthRangeValue, kAzimuthRanges[Rotor.AzimuthRange].Value);
+    WriteSettings(Settings, [&](const char* Name, const std::string& Text) { Registry.WriteString(Name, Text); });
+}
+
+bool TFMain::ChoiceMade(TChoice Choice) {
+    return Choice != chNone;
 }
 
 void TFMain::SpeedButton4Click() {

@@ -5,20 +5,15 @@
 #include "framework/Controls_win.h"
 #include "framework/Forms_win.h"
 #include "framework/Timers_win.h"
-#include "main/RangeMenu_win.h"
 #include "main/RotorExchange.h"
 #include "main/RotorPort_win.h"
+#include "main/Settings.h"
+#include "main/SettingsMenu_win.h"
 
 class TComPort;
 class TComComboBox;
 class TDdeClientConv;
 class TDdeClientItem;
-
-// Stored settings, current user's hive.
-inline constexpr char kSettingsKey[] = "\\Software\\Treml\\Zenitrak\\Gyrotalk";
-inline constexpr char kPortValue[] = "ComPort";
-inline constexpr char kSequenceValue[] = "ComSeq";
-inline constexpr char kAzimuthRangeValue[] = "AzimuthRange";
 
 class TFMain : public TForm, private TRotorLink {
 public:
@@ -53,6 +48,8 @@ private:
     void LoadSettings();
     void LocateTrackingProgram();
     void SaveSettings();
+    // A pick in the system menu: true when it was one of the choices.
+    bool ChoiceMade(TChoice Choice);
     // Opening and re-opening the port fail silently: the button comes up.
     template <typename TAction>
     void TryPort(TAction Action);
@@ -83,7 +80,8 @@ private:
     TLabel *s_ac, *s_te, *s_az, *s_el, *s_dv;
 
     std::string FProgramDir;
+    TSettings Settings;
+    TSettingsMenu SettingsMenu{Settings};
     TComRotorPort RotorPort{CP};
-    TRotorExchange Rotor{RotorPort, *this};
-    TRangeMenu RangeMenu{Rotor.AzimuthRange};
+    TRotorExchange Rotor{RotorPort, *this, Settings};
 };

@@ -66,7 +66,7 @@ void TRotorExchange::TimerTimer(const TSatData& Target) {
             CycleStep = 1;  // a STATE wait is still under way: try SET at the next tick
         } else {
             const double Azimuth =
-                FFollower.SetPoint(AzimuthRange, Target.Azimuth, Target.Elevation, RotorAzimuth, Divider);
+                FFollower.SetPoint(FSettings.AzimuthRange, Target.Azimuth, Target.Elevation, RotorAzimuth, Divider);
             if ((LastAzimuth != Azimuth || LastElevation != Target.Elevation) && Target.SatName != "?")
                 SendRotorCommand(rcSet, Azimuth, std::max(0.0, Target.Elevation));
         }

@@ -14,6 +14,7 @@
 #include "main/RotorFrames.h"
 #include "main/RotorPort.h"
 #include "main/SatData.h"
+#include "main/Settings.h"
 
 // What the exchange needs of the window. Main thread only.
 class TRotorLink {
@@ -45,7 +46,9 @@ inline constexpr double kForceSet = 999;    // as LastAzimuth: the next SET step
 
 class TRotorExchange {
 public:
-    TRotorExchange(TRotorPort& Port, TRotorLink& Link) : FPort(Port), FLink(Link) {}
+    // Settings are the user's choices, read at every SET step; not owned.
+    TRotorExchange(TRotorPort& Port, TRotorLink& Link, const TSettings& Settings)
+        : FPort(Port), FLink(Link), FSettings(Settings) {}
 
     // Unknown codes do nothing. STOP and STATE return when the exchange has
     // ended (reply read or time-out). Raises what the port's write raises.
@@ -67,9 +70,8 @@ public:
     int Divider = 1;
     int CycleStep = 0;
     int SequenceIndex = 0;
-    // Beyond the default range the set point is chosen against the rotor's
-    // last reported azimuth, and LastAzimuth holds the chosen one.
-    TAzimuthRange AzimuthRange = ar360;
+    // Beyond the default azimuth range the set point is chosen against the
+    // rotor's last reported azimuth, and LastAzimuth holds the chosen one.
     std::optional<double> RotorAzimuth;
 
 private:
@@ -78,6 +80,7 @@ private:
 
     TRotorPort& FPort;
     TRotorLink& FLink;
+    const TSettings& FSettings;
     TRotorFrame FSetFrame = SetFrameTemplate;
     TAzimuthFollower FFollower;
 };

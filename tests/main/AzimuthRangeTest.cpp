@@ -6,14 +6,6 @@
 
 namespace {
 
-TEST(AzimuthRange, StoredTextsIgnoreCaseAndBlanksAndAnythingElseIsTheDefault) {
-    EXPECT_EQ(AzimuthRangeOf("0-450"), ar450);
-    EXPECT_EQ(AzimuthRangeOf(" -180 - 540\t"), ar540);
-    EXPECT_EQ(AzimuthRangeOf("0-360"), ar360);
-    for (const char* Text : {"", "0-720", "0-4500", "450", "-180-540x"})
-        EXPECT_EQ(AzimuthRangeOf(Text), ar360) << Text;
-}
-
 TEST(AzimuthRange, TheDefaultRangeSendsTheTargetAsItStands) {
     EXPECT_EQ(ChooseSetPoint(ar360, 5, {355.0, 1, false, 1}), 5);
     EXPECT_EQ(ChooseSetPoint(ar360, 400, {}), 400);

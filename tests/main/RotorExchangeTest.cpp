@@ -77,7 +77,8 @@ TSatData Satellite(const char* Name, double Azimuth, double Elevation) {
 class Exchange : public ::testing::Test {
 protected:
     TFakeLink Link;
-    TRotorExchange Rotor{Link, Link};
+    TSettings Settings;
+    TRotorExchange Rotor{Link, Link, Settings};
     TSatData Target = Satellite("ISS", 200, 5);
 
     // The controller answers the next frame with the given bytes.
@@ -268,7 +269,7 @@ namespace {
 const std::string kReplyAt355 = std::string("\x57\x07\x01\x05\x00\x01\x03\x07\x00\x05\x01\x20", 12);
 
 TEST_F(Exchange, AWiderRangeSendsTheChosenSetPointAndComparesWithIt) {
-    Rotor.AzimuthRange = ar450;
+    Settings.AzimuthRange = ar450;
     Target.Azimuth = 5;
     Rotor.CPAfterOpen();
     Answer(kReplyAt355);

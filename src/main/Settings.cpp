@@ -1,0 +1,140 @@
+#include "main/Settings.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+#include "framework/Numbers.h"
+
+namespace {
+
+constexpr char kAzimuthRangeValue[] = "AzimuthRange";
+constexpr char kElevationRangeValue[] = "ElevationRange";
+constexpr char kPointAheadValue[] = "PointAhead";
+constexpr char kToleranceValue[] = "Tolerance";
+constexpr char kUnattendedValue[] = "Unattended";
+constexpr char kNetworkPortValue[] = "NetworkPort";
+constexpr char kNetworkAddressValue[] = "NetworkAddress";
+constexpr char kParkPositionValue[] = "ParkPosition";
+
+// Dashes and degree signs as the menu shows them: code page 1252 (and its
+// neighbours) turns the en dash into 0x96 and the minus sign into "-";
+// the UTF-8 forms come from files written elsewhere.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kSpellings{{
+    {"\xE2\x80\x93", "-"},  // en dash
+    {"\xE2\x88\x92", "-"},  // minus sign
+    {"\xC2\xB0", ""},       // degree sign
+    {"\x96", "-"},
+    {"\x97", "-"},  // em dash
+    {"\xB0", ""},
+}};
+
+// Lower case, no blanks, the menu's dashes as "-", no degree signs.
+std::string Folded(std::string_view Text) {
+    std::string Result;
+    for (size_t I = 0; I < Text.size();) {
+        bool Replaced = false;
+        for (const auto& [From, To] : kSpellings)
+            if (Text.substr(I, From.size()) == From) {
+                Result += To;
+                I += From.size();
+                Replaced = true;
+                break;
+            }
+        if (Replaced)
+            continue;
+        const auto Char = static_cast<unsigned char>(Text[I++]);
+        if (Char > ' ')
+            Result += static_cast<char>(Char >= 'A' && Char <= 'Z' ? Char + ('a' - 'A') : Char);
+    }
+    return Result;
+}
+
+template <typename TRange, size_t N>
+TRange RangeOf(std::string_view Text, const TRotorRangeInfo (&Ranges)[N]) {
+    const std::string Key = Folded(Text);
+    for (size_t I = 0; I < N; ++I)
+        if (Key == Ranges[I].Value)
+            return static_cast<TRange>(I);
+    return static_cast<TRange>(0);
+}
+
+// A decimal comma reads as a point.
+std::optional<double> DegreesOf(std::string Text) {
+    for (char& Char : Text)
+        if (Char == ',')
+            Char = '.';
+    const std::optional<double> Value = ParseDecimal(Text);
+    return Value && std::isfinite(*Value) ? Value : std::nullopt;
+}
+
+uint16_t NetworkPortOf(std::string_view Text) {
+    const std::optional<int32_t> Port = ParseInteger(Folded(Text));
+    return Port && *Port >= 1 && *Port <= 65535 ? static_cast<uint16_t>(*Port) : 0;
+}
+
+std::string AddressOf(std::string_view Text) {
+    const std::string Address = Folded(Text);
+    return Address.empty() ? TSettings().NetworkAddress : Address;
+}
+
+// Two numbers apart by blanks; a pose the rotor can take.
+TSkyPosition ParkPositionOf(std::string_view Text) {
+    const size_t Start = Text.find_first_not_of(" \t");
+    const size_t Gap = Text.find_first_of(" \t", Start);
+    if (Start == std::string_view::npos || Gap == std::string_view::npos)
+        return {};
+    const auto Azimuth = DegreesOf(Folded(Text.substr(Start, Gap - Start)));
+    const auto Elevation = DegreesOf(Folded(Text.substr(Gap)));
+    if (!Azimuth || !Elevation || *Azimuth < kAzimuthRanges[ar540].Lowest ||
+        *Azimuth > kAzimuthRanges[ar540].Highest || *Elevation < 0 || *Elevation > kElevationRanges[er180].Highest)
+        return {};
+    return {*Azimuth, *Elevation};
+}
+
+}  // namespace
+
+TAzimuthRange AzimuthRangeOf(std::string_view Text) {
+    return RangeOf<TAzimuthRange>(Text, kAzimuthRanges);
+}
+
+TElevationRange ElevationRangeOf(std::string_view Text) {
+    return RangeOf<TElevationRange>(Text, kElevationRanges);
+}
+
+double ToleranceOf(std::string_view Text) {
+    const std::optional<double> Degrees = DegreesOf(Folded(Text));
+    return Degrees && *Degrees >= 0 && *Degrees <= kMaxTolerance ? *Degrees : 0;
+}
+
+std::string DegreesText(double Degrees) {
+    char Text[32];
+    const auto End = std::to_chars(Text, Text + sizeof Text, Degrees + 0.0).ptr;  // no "-0"
+    return std::string(Text, End);
+}
+
+TSettings ReadSettings(const TSettingReader& Read) {
+    TSettings Settings;
+    Settings.AzimuthRange = AzimuthRangeOf(Read(kAzimuthRangeValue));
+    Settings.ElevationRange = ElevationRangeOf(Read(kElevationRangeValue));
+    Settings.PointAhead = Folded(Read(kPointAheadValue)) == "1";
+    Settings.Tolerance = ToleranceOf(Read(kToleranceValue));
+    Settings.Unattended = Folded(Read(kUnattendedValue)) == "1";
+    Settings.NetworkPort = NetworkPortOf(Read(kNetworkPortValue));
+    Settings.NetworkAddress = AddressOf(Read(kNetworkAddressValue));
+    Settings.ParkPosition = ParkPositionOf(Read(kParkPositionValue));
+    return Settings;
+}
+
+void WriteSettings(const TSettings& Settings, const TSettingWriter& Write) {
+    Write(kAzimuthRangeValue, kAzimuthRanges[Settings.AzimuthRange].Value);
+    Write(kElevationRangeValue, kElevationRanges[Settings.ElevationRange].Value);
+    Write(kPointAheadValue, Settings.PointAhead ? "1" : "0");
+    Write(kToleranceValue, DegreesText(Settings.Tolerance));
+    Write(kUnattendedValue, Settings.Unattended ? "1" : "0");
+    Write(kNetworkPortValue, std::to_string(Settings.NetworkPort));
+    Write(kNetworkAddressValue, Settings.NetworkAddress);
+    Write(kParkPositionValue,
+          DegreesText(Settings.ParkPosition.Azimuth) + " " + DegreesText(Settings.ParkPosition.Elevation));
+}

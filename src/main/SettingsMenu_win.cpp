@@ -1,0 +1,115 @@
+#include "main/SettingsMenu_win.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "framework/Exceptions.h"
+#include "framework/WindowIds.h"
+
+namespace {
+
+unsigned ItemId(unsigned First, size_t Index) {
+    return First + kMenuIdStep * static_cast<unsigned>(Index);
+}
+
+template <size_t N>
+HMENU RadioMenu(unsigned First, const TRotorRangeInfo (&Ranges)[N]) {
+    HMENU Menu = CreatePopupMenu();
+    for (size_t I = 0; Menu && I < N; ++I)
+        AppendMenuW(Menu, MF_STRING, ItemId(First, I), Ranges[I].Item);
+    return Menu;
+}
+
+void CheckRadio(HMENU Menu, unsigned First, size_t Count, size_t Chosen) {
+    CheckMenuRadioItem(Menu, First, ItemId(First, Count - 1), ItemId(First, Chosen), MF_BYCOMMAND);
+}
+
+void Check(HMENU Menu, unsigned Id, bool Checked) {
+    CheckMenuItem(Menu, Id, MF_BYCOMMAND | (Checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+std::wstring DegreesItem(double Degrees) {
+    const std::string Text = DegreesText(Degrees);
+    return std::wstring(Text.begin(), Text.end()) + L"\u00B0";
+}
+
+// A pick among Count radio items from First: its index.
+std::optional<size_t> RadioPick(unsigned Command, unsigned First, size_t Count) {
+    if (Command < First || Command > ItemId(First, Count - 1) || (Command - First) % kMenuIdStep)
+        return std::nullopt;
+    return (Command - First) / kMenuIdStep;
+}
+
+}  // namespace
+
+void TSettingsMenu::Add(HWND Window) {
+    FSystem = GetSystemMenu(Window, FALSE);
+    FAzimuth = RadioMenu(kAzimuthRangeFirstId, kAzimuthRanges);
+    FElevation = RadioMenu(kElevationRangeFirstId, kElevationRanges);
+    FTolerance = CreatePopupMenu();
+    if (!FSystem || !FAzimuth || !FElevation || !FTolerance)
+        throw Exception("The system menu cannot be extended");
+    // The item texts carry degree signs and dashes that no one 8-bit code page is sure to have.
+    AppendMenuW(FSystem, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(FSystem, MF_POPUP, reinterpret_cast<UINT_PTR>(FAzimuth), L"Azimuth range");
+    AppendMenuW(FSystem, MF_POPUP, reinterpret_cast<UINT_PTR>(FElevation), L"Elevation range");
+    AppendMenuW(FSystem, MF_STRING, kPointAheadId, L"Point ahead");
+    AppendMenuW(FSystem, MF_POPUP, reinterpret_cast<UINT_PTR>(FTolerance), L"Tolerance");
+    AppendMenuW(FSystem, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(FSystem, MF_STRING, kUnattendedId, L"Unattended");
+    AppendMenuW(FSystem, MF_STRING, kNetworkControlId, L"Network control");
+    Update();
+}
+
+void TSettingsMenu::FillTolerances() {
+    while (GetMenuItemCount(FTolerance) > 0)
+        DeleteMenu(FTolerance, 0, MF_BYPOSITION);
+    FTolerances.assign(std::begin(kTolerances), std::end(kTolerances));
+    if (std::ranges::find(FTolerances, FSettings.Tolerance) == FTolerances.end()) {
+        FTolerances.push_back(FSettings.Tolerance);
+        std::ranges::sort(FTolerances);
+    }
+    for (size_t I = 0; I < FTolerances.size(); ++I)
+        AppendMenuW(FTolerance, MF_STRING, ItemId(kToleranceFirstId, I), DegreesItem(FTolerances[I]).c_str());
+}
+
+void TSettingsMenu::Update() {
+    if (FSettings.NetworkPort)
+        FNetworkPort = FSettings.NetworkPort;
+    if (std::ranges::find(FTolerances, FSettings.Tolerance) == FTolerances.end())
+        FillTolerances();
+    CheckRadio(FAzimuth, kAzimuthRangeFirstId, std::size(kAzimuthRanges), FSettings.AzimuthRange);
+    CheckRadio(FElevation, kElevationRangeFirstId, std::size(kElevationRanges), FSettings.ElevationRange);
+    CheckRadio(FTolerance, kToleranceFirstId, FTolerances.size(),
+               std::ranges::find(FTolerances, FSettings.Tolerance) - FTolerances.begin());
+    Check(FSystem, kPointAheadId, FSettings.PointAhead);
+    Check(FSystem, kUnattendedId, FSettings.Unattended);
+    Check(FSystem, kNetworkControlId, FSettings.NetworkPort != 0);
+}
+
+TChoice TSettingsMenu::Pick(unsigned Command) {
+    TChoice Changed = chNone;
+    if (auto I = RadioPick(Command, kAzimuthRangeFirstId, std::size(kAzimuthRanges))) {
+        FSettings.AzimuthRange = static_cast<TAzimuthRange>(*I);
+        Changed = chAzimuthRange;
+    } else if (auto J = RadioPick(Command, kElevationRangeFirstId, std::size(kElevationRanges))) {
+        FSettings.ElevationRange = static_cast<TElevationRange>(*J);
+        Changed = chElevationRange;
+    } else if (auto K = RadioPick(Command, kToleranceFirstId, FTolerances.size())) {
+        FSettings.Tolerance = FTolerances[*K];
+        Changed = chTolerance;
+    } else if (Command == kPointAheadId) {
+        FSettings.PointAhead = !FSettings.PointAhead;
+        Changed = chPointAhead;
+    } else if (Command == kUnattendedId) {
+        FSettings.Unattended = !FSettings.Unattended;
+        Changed = chUnattended;
+    } else if (Command == kNetworkControlId) {
+        FSettings.NetworkPort = FSettings.NetworkPort ? 0 : FNetworkPort;
+        Changed = chNetworkControl;
+    }
+    if (Changed != chNone)
+        Update();
+    return Changed;
+}
