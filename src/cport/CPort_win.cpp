@@ -3,6 +3,7 @@
 // ComEventDispatch_win.cpp.
 #include "cport/CPort_win.h"
 
+#include <cctype>
 #include <cstddef>
 #include <cstring>
 
@@ -219,15 +220,37 @@ void TCustomComPort::StopEventThread() {
 }
 
 void TCustomComPort::OpenDevice() {
+    TakeClaim();
     const HANDLE Device = CreateFileA(DevicePath(FPort).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    if (Device == INVALID_HANDLE_VALUE)
-        RaiseLastError(ecOpen);
+    if (Device == INVALID_HANDLE_VALUE) {
+        const DWORD Error = GetLastError();
+        FClaim.Reset();
+        throw EComPort(ecOpen, static_cast<int32_t>(Error));
+    }
     FHandle.Reset(Device);
+}
+
+void TCustomComPort::TakeClaim() {
+    // Windows refuses a second open of a port, Wine lets two programs open
+    // it and garble each other's frames: a named object per port, held while
+    // the port is open, refuses the second one on both.
+    std::string Name = "Global\\TComPort ";  // no backslash may follow the namespace's
+    for (char Char : FPort)
+        Name += Char == '\\' ? '/' : static_cast<char>(std::toupper(static_cast<unsigned char>(Char)));
+    SetLastError(ERROR_SUCCESS);
+    FClaim.Reset(CreateMutexA(nullptr, FALSE, Name.c_str()));
+    if (!FClaim)
+        RaiseLastError(ecOpen);
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        FClaim.Reset();
+        throw EComPort(ecOpen, ERROR_ACCESS_DENIED);  // as Windows refuses a port in use
+    }
 }
 
 void TCustomComPort::CloseDevice() {
     FHandle.Reset();
+    FClaim.Reset();
 }
 
 void TCustomComPort::Loaded() {

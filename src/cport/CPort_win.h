@@ -138,7 +138,9 @@ public:
     TComSignals ModemSignals();   // code 11
     TComErrors TakeLineErrors();  // code 10; parity only while Parity.Check
 
-    virtual void OpenDevice();   // code 1
+    // Code 1; also when another port object, of this process or another,
+    // holds the same port open.
+    virtual void OpenDevice();
     virtual void CloseDevice();  // closes the handle, if any
     // Queue sizes, line settings, timeouts, in this order.
     virtual void ApplyAllSettings();
@@ -214,10 +216,12 @@ private:
     int32_t WaitingInput();
     bool ReadsReturnAtOnce() const;
     DWORD ClearErrors(COMSTAT& Status);
+    void TakeClaim();  // code 1 when the port is held elsewhere
 
     std::unique_ptr<TComThread> FEventThread;  // owned
     bool FThreadCreated = false;
     TFileHandle FHandle;
+    TMutexHandle FClaim;  // the port's named object, held while open
     std::unique_ptr<TMessageWindow> FNotifyWindow;  // owned
     int FThreadPriority = THREAD_PRIORITY_NORMAL;
     bool FConnected = false;

@@ -1,5 +1,6 @@
 #include "cport/ComError.h"
 
+#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -29,6 +30,25 @@ constexpr const char* kTexts[] = {
     "Registry error",
 };
 static_assert(std::size(kTexts) == ecRegistry);
+
+// The system errors of calls on a device that has gone: Windows' serial
+// drivers give access denied, a bad command, a general failure or "not
+// connected"; Wine gives "not ready" once the terminal behind a port has
+// closed.
+constexpr int32_t kGoneErrors[] = {
+    5,     // ERROR_ACCESS_DENIED
+    6,     // ERROR_INVALID_HANDLE
+    20,    // ERROR_BAD_UNIT
+    21,    // ERROR_NOT_READY
+    22,    // ERROR_BAD_COMMAND
+    31,    // ERROR_GEN_FAILURE
+    433,   // ERROR_NO_SUCH_DEVICE
+    995,   // ERROR_OPERATION_ABORTED
+    1117,  // ERROR_IO_DEVICE
+    1167,  // ERROR_DEVICE_NOT_CONNECTED
+    1617,  // ERROR_DEVICE_REMOVED
+};
+constexpr TComErrorCode kDeviceCalls[] = {ecWrite, ecRead, ecClearCommError, ecModemStatus, ecWaitForEvent};
 }  // namespace
 
 const char* ComErrorText(int32_t Code) {
@@ -43,3 +63,8 @@ EComPort::EComPort(TComErrorCode Code, int32_t SystemError)
     : Exception(std::string(ComErrorText(Code)) + " (win error code: " + std::to_string(SystemError) + ")"),
       FErrorCode(Code),
       FSystemErrorCode(SystemError) {}
+
+bool EComPort::DeviceGone() const {
+    return std::ranges::find(kDeviceCalls, FErrorCode) != std::end(kDeviceCalls) &&
+           std::ranges::find(kGoneErrors, FSystemErrorCode) != std::end(kGoneErrors);
+}

@@ -46,6 +46,10 @@ public:
 
     int32_t ErrorCode() const { return FErrorCode; }
     int32_t SystemErrorCode() const { return FSystemErrorCode; }
+    // A transfer, status query or wait failed as it does once the device has
+    // gone (an unplugged adapter, a driver reset): opening it again, once it
+    // is back, is what mends it.
+    bool DeviceGone() const;
 
 private:
     int32_t FErrorCode;

@@ -33,7 +33,7 @@ private:
     THandle FValue = TTraits::Invalid();
 };
 
-struct TKernelHandleTraits {  // events, threads: null when absent
+struct TKernelHandleTraits {  // events, threads, mutexes: null when absent
     static HANDLE Invalid() { return nullptr; }
     static void Close(HANDLE H) { ::CloseHandle(H); }
 };
@@ -58,6 +58,7 @@ struct TGdiObjectTraits {  // fonts, brushes: null when absent
 
 using TEventHandle = TUniqueHandle<HANDLE, TKernelHandleTraits>;
 using TThreadHandle = TUniqueHandle<HANDLE, TKernelHandleTraits>;
+using TMutexHandle = TUniqueHandle<HANDLE, TKernelHandleTraits>;
 using TFileHandle = TUniqueHandle<HANDLE, TFileHandleTraits>;
 using TWindowHandle = TUniqueHandle<HWND, TWindowHandleTraits>;
 using TKeyHandle = TUniqueHandle<HKEY, TKeyHandleTraits>;

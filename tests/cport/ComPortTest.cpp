@@ -133,6 +133,26 @@ TEST_F(ComPortTest, OpenAndCloseRaiseTheirEventsInOrderWithTheLineStates) {
     EXPECT_EQ(Recorder.Events.size(), 10u);
 }
 
+TEST_F(ComPortTest, APortHeldOpenIsRefusedToASecondOpenerUntilItCloses) {
+    OpenQuietly();
+    TComPort Second(nullptr);
+    std::string Name = Port.Port();
+    for (char& C : Name)
+        C = static_cast<char>(tolower(C));
+    Second.SetPort(Name);  // the same port, however spelt
+    try {
+        Second.Open();
+        FAIL() << "opened twice";
+    } catch (const EComPort& Error) {
+        EXPECT_EQ(Error.ErrorCode(), ecOpen);
+        EXPECT_EQ(Error.SystemErrorCode(), ERROR_ACCESS_DENIED);
+    }
+    EXPECT_FALSE(Second.Connected());
+    Port.Close();
+    Second.Open();
+    EXPECT_TRUE(Second.Connected());
+}
+
 TEST_F(ComPortTest, ChangingThePortWhileOpenClosesAndOpensAgain) {
     SetModemLines("DSR");
     OpenQuietly();
