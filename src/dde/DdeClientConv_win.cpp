@@ -65,6 +65,14 @@ void TDdeClientConv::Loaded() {
 }
 
 bool TDdeClientConv::OpenConversation() {
+    return Open(true);
+}
+
+bool TDdeClientConv::ReconnectConversation() {
+    return Open(false);
+}
+
+bool TDdeClientConv::Open(bool MayStartServer) {
     if (FConvHandle)
         DdeManager().CheckConversation(this);  // a server that was killed: closes, and the open goes on
     if (FConvHandle)
@@ -74,7 +82,7 @@ bool TDdeClientConv::OpenConversation() {
         return false;
     }
     PrepareNames();
-    const bool MayStart = !FDdeService.empty() || !FServiceApplication.empty();
+    const bool MayStart = MayStartServer && (!FDdeService.empty() || !FServiceApplication.empty());
     if (!TryConnect() && !(MayStart && StartServer() && TryConnect())) {
         DropAllItems();
         return false;

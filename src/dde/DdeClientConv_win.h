@@ -58,6 +58,9 @@ public:
     // nothing done while open; a conversation whose server is gone without
     // ending it (killed) first closes (OnClose).
     bool OpenConversation();
+    // As OpenConversation, but never starts the server's program: for
+    // coming back to a server that went away, without a second copy of it.
+    bool ReconnectConversation();
     // Ends the conversation (OnClose when it was open) and clears the names;
     // the items stay attached with their item names.
     void CloseConversation();
@@ -91,6 +94,7 @@ private:
     TDdeCliItem* FindLink(TDdeClientItem* Item) const;
     [[nodiscard]] HDDEDATA Transact(UINT Type, HSZ Item) const override;
 
+    [[nodiscard]] bool Open(bool MayStartServer);
     [[nodiscard]] bool TryConnect();
     [[nodiscard]] bool StartServer();
     void StartAdviseLoops();

@@ -117,11 +117,15 @@ void TDdeMgr::UnregisterAppName() {
 void TDdeMgr::ConversationOpened(TDdeManagedConv* Conversation) {
     DdeSetUserHandle(Conversation->Conv(), QID_SYNC, reinterpret_cast<DWORD_PTR>(Conversation));
     FClientConversations.push_back(Conversation);
+    // A killed server ends nothing: only a look finds it gone.
+    SetTimer(FWindow.Handle(), kServerWatchTimerId, kServerWatchInterval, nullptr);
 }
 
 void TDdeMgr::ConversationClosed(TDdeManagedConv* Conversation) {
     std::erase(FClientConversations, Conversation);
     std::erase_if(FResyncs, [&](const TResync& Each) { return Each.Window == Conversation->ConvWindow(); });
+    if (FClientConversations.empty())
+        KillTimer(FWindow.Handle(), kServerWatchTimerId);
 }
 
 void TDdeMgr::PrepareConnect() {
@@ -407,7 +411,7 @@ LRESULT TDdeMgr::HandleMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM 
         DiscardData(LParam);
     else if (Message == WM_DDE_ACK)
         DiscardAck(LParam);
-    else if (Message == kCheckConversations)
+    else if (Message == kCheckConversations || (Message == WM_TIMER && WParam == kServerWatchTimerId))
         CheckConversations();
     else
         return DefWindowProcA(Window, Message, WParam, LParam);

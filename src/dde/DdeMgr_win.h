@@ -7,6 +7,11 @@
 // an open form (framework/OpenForms.h); every transaction in them is
 // refused.
 //
+// A server that is killed ends nothing, on either platform: while a client
+// conversation is open the manager looks every few seconds whether its
+// partner's window still exists, and runs the conversation's Disconnected
+// when it is gone.
+//
 // Under Wine the library reports no disconnect when a server ends a client
 // conversation, and keeps that conversation in its instance for good, so
 // that the same service and topic cannot be connected again there. The
@@ -143,7 +148,7 @@ private:
     TTransaction FTransaction;
     std::vector<TResync> FResyncs;  // at most one per conversation window
     unsigned FMarkers = 0;          // markers asked for so far: each has a name of its own
-    TMessageWindow FWindow;         // receives the check after a server's terminate, and answers that answer nothing
+    TMessageWindow FWindow;         // receives the looks for servers ended or gone, and answers that answer nothing
     TUniqueHandle<HHOOK, THookTraits> FHook;
 };
 

@@ -66,6 +66,10 @@ constexpr char kFormClass[] = "GyroForm";
 
 // Each timer component ticks on its own hidden window, under this id.
 constexpr unsigned kTimerId = 1;
+// The DDE manager looks for servers that are gone without a word (killed)
+// this often, on its own window, while a client conversation is open.
+constexpr unsigned kServerWatchTimerId = 2;
+constexpr unsigned kServerWatchInterval = 2000;  // ms
 
 // Private messages, each to a hidden window of its own (WM_USER is 0x0400,
 // WM_APP 0x8000).

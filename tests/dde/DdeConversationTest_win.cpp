@@ -133,6 +133,18 @@ TEST_F(TrackingLink, AServerKilledIsNoticedAtTheNextOpen) {
     EXPECT_TRUE(WaitForText(kLineC));
 }
 
+TEST_F(TrackingLink, AServerKilledIsNoticedWithinSecondsWithoutAnOpen) {
+    {
+        TSimulatorProcess Simulator(Quoted(kLineA));
+        ASSERT_TRUE(Conv->OpenConversation());
+        Simulator.Kill();
+    }
+    EXPECT_TRUE(PumpUntil([&] { return Closes == 1; }, 10000));
+    PumpFor(2500);  // and once only
+    EXPECT_EQ(Closes, 1);
+    EXPECT_FALSE(Conv->IsOpen());
+}
+
 TEST_F(TrackingLink, FailedOpenDetachesEveryItem) {
     std::vector<std::string> OtherChanges;
     TDdeClientItem* Other = NewItem("Other", OtherChanges);
@@ -305,6 +317,17 @@ TEST_F(TrackingLink, NoServerGivesOneConnectAndOneMoreOnlyAfterAStartThatReports
         EXPECT_EQ(Opens, 0);
         EXPECT_EQ(Item->DdeItem(), "");
     }
+}
+
+TEST_F(TrackingLink, AReconnectNeverStartsTheServer) {
+    Conv->CloseConversation();
+    Conv->SetServiceApplication("zenitrak");
+    Conv->SetLinkInfo({"Service Zenitrak", "Topic Tracking"});
+    TLoggedCalls Calls;
+    Calls.Log.WinExecResult = 33;
+    EXPECT_FALSE(Conv->ReconnectConversation());
+    EXPECT_EQ(Calls.Log.Connects, 1);
+    EXPECT_EQ(Calls.Log.Commands, std::vector<std::string>{});
 }
 
 TEST_F(TrackingLink, NamesUpTo255CharactersReachTheLibraryAndLongerOnesAreCut) {
