@@ -25,6 +25,14 @@ DCB ToDcb(const TDeviceControlBlock& Block) {
     return Dcb;
 }
 
+// The name of a port's claim: one per port, however its name is spelt.
+std::string ClaimName(const std::string& Port) {
+    std::string Name = "Global\\TComPort ";  // no backslash may follow the namespace's
+    for (char Char : Port)
+        Name += Char == '\\' ? '/' : static_cast<char>(std::toupper(static_cast<unsigned char>(Char)));
+    return Name;
+}
+
 // Keeps a flag set for as long as it lives.
 class TFlagScope {
 public:
@@ -231,15 +239,17 @@ void TCustomComPort::OpenDevice() {
     FHandle.Reset(Device);
 }
 
+bool TCustomComPort::Claimed(const std::string& Port) {
+    TMutexHandle Claim(OpenMutexA(SYNCHRONIZE, FALSE, ClaimName(Port).c_str()));
+    return Claim.Valid();
+}
+
 void TCustomComPort::TakeClaim() {
     // Windows refuses a second open of a port, Wine lets two programs open
     // it and garble each other's frames: a named object per port, held while
     // the port is open, refuses the second one on both.
-    std::string Name = "Global\\TComPort ";  // no backslash may follow the namespace's
-    for (char Char : FPort)
-        Name += Char == '\\' ? '/' : static_cast<char>(std::toupper(static_cast<unsigned char>(Char)));
     SetLastError(ERROR_SUCCESS);
-    FClaim.Reset(CreateMutexA(nullptr, FALSE, Name.c_str()));
+    FClaim.Reset(CreateMutexA(nullptr, FALSE, ClaimName(FPort).c_str()));
     if (!FClaim)
         RaiseLastError(ecOpen);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {

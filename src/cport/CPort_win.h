@@ -149,6 +149,8 @@ public:
     void ApplyBufferSizes() override;   // code 9
 
     HANDLE Handle() const { return FHandle.Get(); }
+    // Whether some port object, of this process or another, holds Port open.
+    static bool Claimed(const std::string& Port);
     const TComThread* EventThread() const { return FEventThread.get(); }  // none while closed or Events empty
     void SetDeviceCalls(const TComDeviceCalls& Calls) { FDeviceCalls = Calls; }
 

@@ -206,6 +206,10 @@ LRESULT TForm::HandleMessage(HWND Window, UINT Message, WPARAM W, LPARAM L) {
             if (W)
                 CloseQuery();
             return 0;
+        case WM_POWERBROADCAST:
+            if (OnPowerBroadcast)
+                OnPowerBroadcast(static_cast<unsigned>(W));
+            return TRUE;
         case WM_SYSCOMMAND:
             if (OnSysCommand && OnSysCommand(static_cast<unsigned>(W & 0xFFF0)))
                 return 0;

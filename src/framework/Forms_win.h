@@ -69,6 +69,8 @@ public:
     // cleared as the system leaves them to itself); true when handled, false
     // lets the system act on it.
     std::function<bool(unsigned Command)> OnSysCommand;
+    // The system's power events (WM_POWERBROADCAST: standby, resume).
+    std::function<void(unsigned Event)> OnPowerBroadcast;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM W, LPARAM L) noexcept;

@@ -89,10 +89,14 @@ TFMain::TFMain() : TForm(nullptr) {
 }
 
 TFMain::~TFMain() {
+    // Errors of the components' ends still go to the log, and touch nothing else.
+    if (Application().OnException)
+        Application().OnException = [this](const std::exception& Error) { Log("error: " + std::string(Error.what())); };
     // Components first, while the labels and the exchange state they reach
     // (closing the port raises its after-close event) still exist.
     Destroying();
     DestroyComponents();
+    Application().OnException = nullptr;
 }
 
 // The components as a stored layout would load them: setters only store
@@ -129,6 +133,8 @@ void TFMain::CreateComponents() {
     Timer = new TTimer(this);
     Timer->SetInterval(kCycleInterval);
     TimeOut = new TTimer(this);  // the default interval, 1000 ms, is the reply time-out
+    Recovery = new TTimer(this);
+    Recovery->SetInterval(kRecoveryInterval);
     EndLoading();
 }
 
@@ -151,6 +157,8 @@ void TFMain::BindHandlers() {
     CP->OnAfterOpen = [this] { CPAfterOpen(); };
     CP->OnAfterClose = [this] { CPAfterClose(); };
     CP->OnRxChar = [this](int Count) { CPRxChar(Count); };
+    Recovery->OnTimer = [this] { Recover(); };
+    OnPowerBroadcast = [this](unsigned Event) { PowerBroadcast(Event); };
 }
 
 void TFMain::FormCreate() {
@@ -159,6 +167,11 @@ void TFMain::FormCreate() {
     FProgramDir = ExecutableDir();
     SetCurrentDirectoryA(FProgramDir.c_str());
     LoadSettings();
+    if (Settings.Unattended) {
+        if (HandOverToRunningCopy())
+            return;
+        StartStation("start " + Caption());
+    }
     LocateTrackingProgram();
     Tracking->OpenConversation();
     Rotor.Divider = 1;
@@ -171,11 +184,13 @@ void TFMain::LoadSettings() {
     // A value of another type than text gets the default, and shut-down
     // writes the value back as text.
     std::string Port = ReadText(Registry, kPortValue);
+    Settings = ReadSettings([&](const char* Name) { return ReadText(Registry, Name); });
     if (CPP->Items().IndexOf(Port) >= 0)
         CPP->SetText(Port);
+    else if (Settings.Unattended && !Port.empty())
+        FAbsentPort = Port;  // an adapter not plugged in yet: waited for
     Rotor.SequenceIndex = SequenceOf(ReadText(Registry, kSequenceValue));
     cs->SetItemIndex(Rotor.SequenceIndex);
-    Settings = ReadSettings([&](const char* Name) { return ReadText(Registry, Name); });
     SettingsMenu.Update();
 }
 
@@ -190,30 +205,37 @@ void TFMain::LocateTrackingProgram() {
 
 void TFMain::FormActivate() {
     TryPort([this] {
-        CP->SetPort(CPP->Text());
+        CP->SetPort(WantedPort());
         CP->Open();
     });
 }
 
 void TFMain::FormCloseQuery(bool& CanClose) {
     CanClose = true;  // whatever fails below is shown, and the window still closes
+    if (FHandedOver)
+        return;  // the running copy keeps everything
+    FClosing = true;
     Timer->SetEnabled(false);
+    Recovery->SetEnabled(false);
     Guarded([this] { SaveSettings(); });
     Tracking->CloseConversation();
     Rotor.WaitForExchange();
     Guarded([this] { Rotor.SendRotorCommand(rcStop); });
+    Log("exit");
 }
 
 void TFMain::SaveSettings() {
     TRegistry Registry;
     if (!Registry.OpenKey(kSettingsKey, true))
         return;
-    Registry.WriteString(kPortValue, CPP->Text());
+    Registry.WriteString(kPortValue, WantedPort());
     Registry.WriteString(kSequenceValue, cs->Text());
     WriteSettings(Settings, [&](const char* Name, const std::string& Text) { Registry.WriteString(Name, Text); });
 }
 
 bool TFMain::ChoiceMade(TChoice Choice) {
+    if (Choice == chUnattended)
+        Settings.Unattended ? StartStation("unattended on") : StopStation();
     return Choice != chNone;
 }
 
@@ -221,17 +243,24 @@ void TFMain::SpeedButton4Click() {
     Close();
 }
 
-template <typename TAction>
-void TFMain::TryPort(TAction Action) {
+void TFMain::TryPort(const std::function<void()>& Action) {
     try {
         Action();
-    } catch (const std::exception&) {
-        op->SetDown(false);
+    } catch (const std::exception& Error) {
+        if (Settings.Unattended && op->Down())
+            PortMissing(Error);  // still wanted: tried again
+        else
+            op->SetDown(false);
     }
 }
 
 void TFMain::opClick() {
     bool Down = op->Down();
+    if (!Down && !CP->Connected()) {
+        // A port given up as gone, or not there yet, is no longer wanted.
+        FPortOutage = false;
+        return;
+    }
     if (Down == CP->Connected()) {
         op->SetDown(!Down);
         return;
@@ -256,6 +285,8 @@ void TFMain::opClick() {
 }
 
 void TFMain::CPPChange() {
+    FAbsentPort.clear();
+    FPortOutage = false;
     TryPort([this] {
         if (CP->Connected())
             CP->Close();
@@ -270,19 +301,27 @@ void TFMain::csChange() {
 }
 
 void TFMain::Image1Click() {
+    LinkTrackingItem();
+    Tracking->OpenConversation();
+}
+
+void TFMain::LinkTrackingItem() {
     // A connect that failed (the tracking program neither running nor
     // startable) detached the item: link it again, so that data flows once
-    // the user has started the tracking program.
+    // the tracking program runs.
     if (TrackingData->DdeItem().empty())
         TrackingData->SetDdeItem(kTrackingItem);
-    Tracking->OpenConversation();
 }
 
 void TFMain::TrackingOpen() {
     l_dd->SetText("Opened");
+    Log(std::exchange(FTrackingLost, false) ? "tracking program back" : "tracking program connected");
 }
 
 void TFMain::TrackingClose() {
+    FTrackingLost = true;
+    if (!FClosing)
+        Log("tracking program gone");
     l_dd->SetText("Closed");
     l_st->SetText("No data");
     ParseSatData("", SatData);
@@ -292,8 +331,10 @@ void TFMain::TrackingClose() {
 void TFMain::TrackingDataChange() {
     std::string Line = TrimControls(TrackingData->Text());
     l_st->SetText(Line.empty() ? "No data" : Line);
+    const TSatData Before = SatData;
     ParseSatData(Line, SatData);
     ShowSatData();
+    LogTarget(Before);
 }
 
 void TFMain::ShowSatData() {
@@ -308,7 +349,18 @@ void TFMain::ShowSatData() {
 }
 
 void TFMain::TimerTimer() {
-    Rotor.TimerTimer(SatData);
+    if (FPortLost) {
+        ClosePortLost();
+        return;
+    }
+    try {
+        Rotor.TimerTimer(SatData);
+    } catch (const EComPort& Error) {
+        if (!Settings.Unattended || !Error.DeviceGone())
+            throw;
+        PortLost(Error);
+        ClosePortLost();
+    }
 }
 
 void TFMain::TimeOutTimer() {
@@ -320,6 +372,9 @@ void TFMain::CPRxChar(int Count) {
 }
 
 void TFMain::CPAfterOpen() {
+    Log("port " + CP->Port() + (std::exchange(FPortOutage, false) ? " back" : " opened"));
+    if (!FAbsentPort.empty())
+        Guarded([this] { ListAbsentPort(); });
     Rotor.CPAfterOpen();
 }
 
@@ -357,6 +412,14 @@ void TFMain::ShowTransmissionError(bool Visible) {
 
 void TFMain::ShowPortState(const std::string& Text) {
     s_ac->SetText(Text);
+}
+
+void TFMain::TransmissionErrorBegan() {
+    Log("transmission error");
+}
+
+void TFMain::TransmissionErrorEnded(int FailedExchanges) {
+    Log("replies again after " + std::to_string(FailedExchanges) + " failed exchanges");
 }
 
 void TFMain::ShowRotorState(const TRotorState& State) {

@@ -2,6 +2,8 @@
 // The program's one window: the tracking link, the rotor port and its
 // selector, the cycle timers, and the labels that show all three.
 // Main thread only.
+#include <optional>
+
 #include "framework/Controls_win.h"
 #include "framework/Forms_win.h"
 #include "framework/Timers_win.h"
@@ -9,11 +11,16 @@
 #include "main/RotorPort_win.h"
 #include "main/Settings.h"
 #include "main/SettingsMenu_win.h"
+#include "main/StationLog.h"
 
+class EComPort;
 class TComPort;
 class TComComboBox;
 class TDdeClientConv;
 class TDdeClientItem;
+
+// Unattended, between tries of a lost port and of a tracking program gone.
+inline constexpr unsigned kRecoveryInterval = 5000;  // ms
 
 class TFMain : public TForm, private TRotorLink {
 public:
@@ -50,9 +57,31 @@ private:
     void SaveSettings();
     // A pick in the system menu: true when it was one of the choices.
     bool ChoiceMade(TChoice Choice);
-    // Opening and re-opening the port fail silently: the button comes up.
-    template <typename TAction>
-    void TryPort(TAction Action);
+    // Opening and re-opening the port fail silently: the button comes up
+    // (unattended it stays down, and the port is tried again).
+    void TryPort(const std::function<void()>& Action);
+    void LinkTrackingItem();
+
+    // Unattended running (MainStation_win.cpp): errors go to the log, and a
+    // lost port and a tracking program gone are tried again until they are back.
+    void StartStation(const std::string& How);
+    void StopStation();
+    void OpenLog();
+    void NoLog();
+    void Log(const std::string& Event);
+    std::string ChoicesText() const;
+    // The port the user chose: unattended, one stored that is not there yet
+    // (an adapter plugged in later) is waited for.
+    std::string WantedPort() const;
+    void ListAbsentPort();
+    void StationError(const std::exception& Error);
+    [[nodiscard]] bool HandOverToRunningCopy();
+    void PortMissing(const std::exception& Error);
+    void PortLost(const EComPort& Error);
+    void ClosePortLost();
+    void Recover();
+    void PowerBroadcast(unsigned Event);
+    void LogTarget(const TSatData& Before);
 
     // TRotorLink
     void EnableCycleTimer(bool Enabled) override;
@@ -64,6 +93,8 @@ private:
     void ShowTransmissionError(bool Visible) override;
     void ShowPortState(const std::string& Text) override;
     void ShowRotorState(const TRotorState& State) override;
+    void TransmissionErrorBegan() override;
+    void TransmissionErrorEnded(int FailedExchanges) override;
 
     // Components, owned by the form (freed with it, last created first).
     TDdeClientConv* Tracking = nullptr;
@@ -71,6 +102,7 @@ private:
     TComPort* CP = nullptr;
     TTimer* Timer = nullptr;
     TTimer* TimeOut = nullptr;
+    TTimer* Recovery = nullptr;  // unattended: tries the port and the tracking program again
     // Controls, owned by the form.
     TComComboBox* CPP = nullptr;
     TComboBox* cs = nullptr;
@@ -80,6 +112,15 @@ private:
     TLabel *s_ac, *s_te, *s_az, *s_el, *s_dv;
 
     std::string FProgramDir;
+    // Unattended state.
+    std::optional<TStationLog> FLog;  // while unattended and writable
+    bool FPortLost = false;           // a failure said the device has gone: close at the next chance
+    bool FPortOutage = false;         // wanted open, and not open since it was lost or refused
+    bool FTrackingLost = false;       // the conversation ended since it was last open
+    bool FHandedOver = false;         // a copy that was running already drives the port
+    bool FNoLogShown = false;
+    bool FClosing = false;            // the window closes: the end of the tracking link is no news
+    std::string FAbsentPort;          // the stored port, while it is not listed
     TSettings Settings;
     TSettingsMenu SettingsMenu{Settings};
     TComRotorPort RotorPort{CP};

@@ -1,6 +1,7 @@
 #include "main/RotorExchange.h"
 
 #include <algorithm>
+#include <utility>
 
 void TRotorExchange::SendRotorCommand(int Command, double Azimuth, double Elevation) {
     if (!FPort.Connected())
@@ -33,11 +34,28 @@ void TRotorExchange::Exchange(const TRotorFrame& Frame, const char* Text) {
     FLink.EnableTimeOut(true);
     FPort.Write(FrameBytes(Frame));
     WaitForExchange();
-    if (!FLink.PortWanted())
+    // A port closed during the wait (given up as gone) shows "Closed" alone.
+    if (!FLink.PortWanted() || !FPort.Connected())
         return;
     FLink.ShowTransmissionError(TransmissionError);
     if (!TransmissionError)
         ShowReply();
+    CountFailure(TransmissionError);
+}
+
+void TRotorExchange::CountFailure(bool Failed) {
+    if (Failed) {
+        if (FFailedExchanges++ == 0)
+            FLink.TransmissionErrorBegan();
+        return;
+    }
+    if (FFailedExchanges == 0)
+        return;
+    FLink.TransmissionErrorEnded(std::exchange(FFailedExchanges, 0));
+    // A controller that was off has lost its set point: a station that
+    // nobody watches sends it again, though the target has not moved.
+    if (FSettings.Unattended)
+        LastAzimuth = kForceSet;
 }
 
 void TRotorExchange::WaitForExchange() {
@@ -101,6 +119,7 @@ void TRotorExchange::CPRxChar(int Count) {
 
 void TRotorExchange::CPAfterOpen() {
     FLink.ShowTransmissionError(false);
+    FFailedExchanges = 0;
     CycleStep = 0;
     LastAzimuth = kForceSet;
     FLink.ShowPortState("Opened");

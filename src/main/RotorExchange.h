@@ -30,6 +30,10 @@ public:
     virtual void ShowTransmissionError(bool Visible) = 0;
     virtual void ShowPortState(const std::string& Text) = 0;
     virtual void ShowRotorState(const TRotorState& State) = 0;
+    // A run of failed exchanges (no reply, a stalled or short one) begins,
+    // and ends with a reply after FailedExchanges of them.
+    virtual void TransmissionErrorBegan() = 0;
+    virtual void TransmissionErrorEnded(int FailedExchanges) = 0;
 };
 
 enum TRotorCommand { rcStop = 1, rcState = 2, rcSet = 3 };
@@ -77,10 +81,12 @@ public:
 private:
     void Exchange(const TRotorFrame& Frame, const char* Text);
     void ShowReply();
+    void CountFailure(bool Failed);
 
     TRotorPort& FPort;
     TRotorLink& FLink;
     const TSettings& FSettings;
     TRotorFrame FSetFrame = SetFrameTemplate;
     TAzimuthFollower FFollower;
+    int FFailedExchanges = 0;  // in a row, since the port opened
 };

@@ -134,10 +134,18 @@ def parse_fields(line):
 
 
 class Window:
-    """The running program's main window, seen through windriver."""
+    """The running program's main window, seen through windriver; of the
+    process pid (Windows' number) when two copies run."""
+
+    def __init__(self, pid=None):
+        self.pid = ["--pid", str(pid)] if pid else []
 
     def drive(self, *args, check=True, timeout=60):
-        return wine(WINDRIVER_EXE, args[0], "--caption", CAPTION, *args[1:], check=check, timeout=timeout)
+        return wine(WINDRIVER_EXE, args[0], "--caption", CAPTION, *self.pid, *args[1:], check=check, timeout=timeout)
+
+    def pid_now(self):
+        """Windows' process number of the window."""
+        return int(parse_fields(self.drive("find").stdout)["pid"])
 
     def snapshot(self):
         """Every named child: name -> (text, visible)."""

@@ -25,6 +25,7 @@ public:
     std::string LastCommand = "?", PortState = "Closed";
     bool ErrorShown = false;
     std::vector<TRotorState> Shown;
+    std::vector<int> Runs;  // failed exchanges of each run of them (0: under way)
 
     bool Connected() override { return Open; }
     void Write(const std::string& Bytes) override {
@@ -57,6 +58,8 @@ public:
     void ShowTransmissionError(bool Shown) override { ErrorShown = Shown; }
     void ShowPortState(const std::string& Text) override { PortState = Text; }
     void ShowRotorState(const TRotorState& State) override { Shown.push_back(State); }
+    void TransmissionErrorBegan() override { Runs.push_back(0); }
+    void TransmissionErrorEnded(int Failed) override { Runs.back() = Failed; }
 
     std::vector<char> Kinds() const {  // the command byte of every frame sent
         std::vector<char> Result;
@@ -174,6 +177,25 @@ TEST_F(Exchange, SilenceEndsInATransmissionErrorAndTheCycleGoesOn) {
     RunTicks(6);  // the next good exchange hides the error again
     EXPECT_FALSE(Link.ErrorShown);
     EXPECT_EQ(Link.Shown.size(), 1u);
+}
+
+TEST_F(Exchange, AfterASilenceAStationLeftAloneSendsTheUnchangedSetPointAgain) {
+    for (bool Unattended : {false, true}) {
+        SCOPED_TRACE(Unattended);
+        Settings.Unattended = Unattended;
+        Link.Written.clear();
+        Link.Runs.clear();
+        Rotor.CPAfterOpen();
+        RunTicks(6);  // STATE, SET
+        for (int Cycle = 0; Cycle < 2; ++Cycle) {  // the controller is off: no reply
+            Link.Messages.push_back([this] { Rotor.TimeOutTimer(); });
+            Tick(6);
+        }
+        RunTicks(6);  // it answers again: STATE, and SET only when left alone
+        EXPECT_EQ(Link.Runs, std::vector<int>{2});
+        EXPECT_EQ(Link.Kinds(), Unattended ? (std::vector<char>{kState, kSet, kState, kState, kState, kSet})
+                                           : (std::vector<char>{kState, kSet, kState, kState, kState}));
+    }
 }
 
 TEST_F(Exchange, BytesBeyondTheReplyAndStrayBytesAreDropped) {

@@ -42,6 +42,8 @@ const char kHelp[] =
     "                          WM_QUERYENDSESSION, then WM_ENDSESSION with its answer; returns once\n"
     "                          the program has handled both\n"
     "  syscommand --id N       picks item N of the system menu (WM_SYSCOMMAND), as a user would\n"
+    "  resume                  tells the window that the system resumed from standby\n"
+    "                          (WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC)\n"
     "\n"
     "Selectors (client coordinates of the window; texts match whole and exactly):\n"
     "  --id N                  the child with control id N\n"
@@ -51,6 +53,8 @@ const char kHelp[] =
     "  --at X,Y                the topmost visible child at that point\n"
     "\n"
     "Options:\n"
+    "  --pid N                 of the windows with the caption, the one of process N (as find\n"
+    "                          and windows print it): for two copies of a program\n"
     "  --timeout MS            how long to wait for the window, for the text (wait), for the\n"
     "                          window's end (close) and for each answer of the program\n"
     "                          (default 10000)\n"
@@ -67,6 +71,7 @@ const char kHelp[] =
     "  close  closed\n"
     "  endsession ended query=0|1   (the window's answer to WM_QUERYENDSESSION)\n"
     "  syscommand  picked id=N\n"
+    "  resume resumed\n"
     "  any    error message=\"..\"   (exit status 1; a wait that timed out adds id=N text=\"..\",\n"
     "                               the child's last text)\n"
     "The first word names the record, then come key=value fields, one space apart.\n"
@@ -82,6 +87,7 @@ struct TOptions {
     std::string Command, Caption, Item;
     std::optional<std::string> Text, RightOf, Equals, Contains;
     std::optional<int> Id;
+    std::optional<DWORD> Pid;
     std::optional<POINT> At;
     int Nth = 1;
     DWORD Timeout = 10000;
@@ -187,11 +193,32 @@ std::string ClassName(HWND Window) {
     return ToUtf8(Class, Length);
 }
 
+// Every top-level window with the caption (of the process, when one is named).
+std::vector<HWND> WindowsWithCaption(const TOptions& O) {
+    struct TSearch {
+        std::wstring Caption;
+        std::optional<DWORD> Pid;
+        std::vector<HWND> Found;
+    } Search{FromUtf8(O.Caption), O.Pid, {}};
+    EnumWindows(
+        [](HWND Window, LPARAM Param) -> BOOL {
+            auto& S = *reinterpret_cast<TSearch*>(Param);
+            wchar_t Caption[256] = L"";
+            GetWindowTextW(Window, Caption, 256);
+            DWORD Process = 0;
+            GetWindowThreadProcessId(Window, &Process);
+            if (S.Caption == Caption && (!S.Pid || *S.Pid == Process))
+                S.Found.push_back(Window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&Search));
+    return Search.Found;
+}
+
 HWND FindTopLevel(const TOptions& O, const TDeadline& Limit) {
-    std::wstring Caption = FromUtf8(O.Caption);
     for (;;) {
-        if (HWND Window = FindWindowW(nullptr, Caption.c_str()))
-            return Window;
+        if (auto Found = WindowsWithCaption(O); !Found.empty())
+            return Found.front();
         if (Limit.Passed())
             throw EFailure("no window with caption " + Quote(O.Caption));
         Sleep(50);  // the program may still be starting
@@ -300,21 +327,7 @@ int Find(HWND Window, const TOptions& O) {
 // Every top-level window with the caption at this moment, one line each:
 // none is no error (a test counts the error dialogs that are open).
 int Windows(const TOptions& O) {
-    struct TSearch {
-        std::wstring Caption;
-        std::vector<HWND> Found;
-    } Search{FromUtf8(O.Caption), {}};
-    EnumWindows(
-        [](HWND Window, LPARAM Param) -> BOOL {
-            auto& S = *reinterpret_cast<TSearch*>(Param);
-            wchar_t Caption[256] = L"";
-            GetWindowTextW(Window, Caption, 256);
-            if (S.Caption == Caption)
-                S.Found.push_back(Window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&Search));
-    for (HWND Window : Search.Found)
+    for (HWND Window : WindowsWithCaption(O))
         Find(Window, O);
     return 0;
 }
@@ -379,8 +392,8 @@ bool Matches(const std::string& Text, const TOptions& O) {
 int Wait(const TOptions& O, const TDeadline& Limit) {
     std::optional<TChild> Last;
     for (;;) {
-        if (HWND Window = FindWindowW(nullptr, FromUtf8(O.Caption).c_str())) {
-            auto List = Children(Window, O.Timeout);
+        if (auto Found = WindowsWithCaption(O); !Found.empty()) {
+            auto List = Children(Found.front(), O.Timeout);
             if (const TChild* C = Select(List, O)) {
                 Last = *C;
                 if (Matches(C->Text, O)) {
@@ -440,6 +453,11 @@ int Run(const TOptions& O) {
         printf("picked id=%d\n", *O.Id);
         return 0;
     }
+    if (O.Command == "resume") {
+        Act(Window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, O.Timeout, "resume");
+        printf("resumed\n");
+        return 0;
+    }
     auto List = Children(Window, O.Timeout);
     const TChild& C = SelectOrFail(List, O);
     if (O.Command == "text") {
@@ -468,7 +486,7 @@ std::optional<TOptions> Parse(const std::vector<std::string>& Args) {
     TOptions O;
     O.Command = Args[0];
     const std::vector<std::string> Commands{"find", "windows", "list",  "text",       "click",     "pick",
-                                            "dropdown", "wait", "close", "endsession", "syscommand"};
+                                            "dropdown", "wait", "close", "endsession", "syscommand", "resume"};
     if (std::find(Commands.begin(), Commands.end(), O.Command) == Commands.end())
         return std::nullopt;
     bool HasCaption = false;
@@ -487,6 +505,11 @@ std::optional<TOptions> Parse(const std::vector<std::string>& Args) {
                 return std::nullopt;
             O.Id = static_cast<int>(*N);
             ++Selectors;
+        } else if (Key == "--pid") {
+            auto N = ParseNumber(Value);
+            if (!N || *N < 0)
+                return std::nullopt;
+            O.Pid = static_cast<DWORD>(*N);
         } else if (Key == "--text") {
             O.Text = Value;
             ++Selectors;

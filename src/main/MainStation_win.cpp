@@ -1,0 +1,192 @@
+// The main window left alone: errors go to a log instead of dialogs, a lost
+// port and a tracking program gone are tried again until they are back, and
+// a second copy on the same port hands over to the running one.
+#include <windows.h>
+
+#include "cport/CPort_win.h"
+#include "cport/ComComboBox_win.h"
+#include "dde/DdeClientConv_win.h"
+#include "framework/Application_win.h"
+#include "framework/Numbers.h"
+#include "framework/WindowIds.h"
+#include "main/Main_win.h"
+#include "main/SatData.h"
+
+namespace {
+
+// The window of another process's copy with the same caption.
+HWND OtherCopy(const std::string& Caption) {
+    struct TSearch {
+        std::string Caption;
+        HWND Found = nullptr;
+    } Search{Caption};
+    EnumWindows(
+        [](HWND Window, LPARAM Param) -> BOOL {
+            auto& S = *reinterpret_cast<TSearch*>(Param);
+            char Class[sizeof kFormClass + 1] = "", Text[256] = "";
+            DWORD Process = 0;
+            GetClassNameA(Window, Class, sizeof Class);
+            GetWindowTextA(Window, Text, sizeof Text);
+            GetWindowThreadProcessId(Window, &Process);
+            if (lstrcmpA(Class, kFormClass) == 0 && S.Caption == Text && Process != GetCurrentProcessId())
+                S.Found = Window;
+            return !S.Found;
+        },
+        reinterpret_cast<LPARAM>(&Search));
+    return Search.Found;
+}
+
+std::string LogFolder() {
+    char Folder[MAX_PATH] = "";
+    const DWORD Length = GetEnvironmentVariableA("LOCALAPPDATA", Folder, sizeof Folder);
+    return Length > 0 && Length < sizeof Folder ? std::string(Folder) + "\\Gyrotalk" : std::string();
+}
+
+const char* OnOff(bool On) {
+    return On ? "on" : "off";
+}
+
+}  // namespace
+
+std::string TFMain::WantedPort() const {
+    return FAbsentPort.empty() ? CPP->Text() : FAbsentPort;
+}
+
+void TFMain::OpenLog() {
+    const std::string Folder = LogFolder();
+    if (Folder.empty())
+        return NoLog();
+    CreateDirectoryA(Folder.c_str(), nullptr);  // there already, mostly
+    FLog.emplace(Folder + "\\Gyrotalk.log", Folder + "\\Gyrotalk.1.log");
+}
+
+void TFMain::NoLog() {
+    // Said once, where a station's owner looks: the log is given up.
+    FLog.reset();
+    if (!FNoLogShown)
+        SetWindowTextA(Handle(), (Caption() + " (no log)").c_str());
+    FNoLogShown = true;
+}
+
+void TFMain::Log(const std::string& Event) {
+    if (FLog && !FLog->Write(Event))
+        NoLog();
+}
+
+std::string TFMain::ChoicesText() const {
+    return "port " + WantedPort() + ", sequence " + cs->Text() + ", azimuth range " +
+           kAzimuthRanges[Settings.AzimuthRange].Value + ", elevation range " +
+           kElevationRanges[Settings.ElevationRange].Value + ", point ahead " + OnOff(Settings.PointAhead) +
+           ", tolerance " + DegreesText(Settings.Tolerance) + ", network control " +
+           (Settings.NetworkPort ? Settings.NetworkAddress + ":" + std::to_string(Settings.NetworkPort) : "off");
+}
+
+void TFMain::StartStation(const std::string& How) {
+    if (!FLog)
+        OpenLog();
+    Log(How + ": " + ChoicesText());
+    Application().OnException = [this](const std::exception& Error) { StationError(Error); };
+    Recovery->SetEnabled(true);
+}
+
+void TFMain::StopStation() {
+    Log("unattended off");
+    Application().OnException = nullptr;
+    Recovery->SetEnabled(false);
+    FLog.reset();
+    if (!CP->Connected())
+        op->SetDown(false);  // what a port that will not open shows when somebody watches
+}
+
+bool TFMain::HandOverToRunningCopy() {
+    if (!TCustomComPort::Claimed(WantedPort()))
+        return false;
+    const HWND Other = OtherCopy(Caption());
+    if (!Other)
+        return false;
+    if (IsIconic(Other))
+        ShowWindow(Other, SW_RESTORE);
+    SetForegroundWindow(Other);
+    OpenLog();
+    Log("a second copy was started and ended: the one running drives " + WantedPort());
+    FHandedOver = true;
+    Close();
+    return true;
+}
+
+void TFMain::StationError(const std::exception& Error) {
+    const auto* PortError = dynamic_cast<const EComPort*>(&Error);
+    if (PortError && PortError->DeviceGone() && CP->Connected())
+        PortLost(*PortError);  // closed at the next tick: this may run inside the port's own event
+    else
+        Log("error: " + std::string(Error.what()));
+}
+
+void TFMain::PortMissing(const std::exception& Error) {
+    if (!std::exchange(FPortOutage, true))
+        Log("port " + WantedPort() + " not open: " + Error.what());
+}
+
+void TFMain::PortLost(const EComPort& Error) {
+    if (!std::exchange(FPortLost, true))
+        Log("port " + CP->Port() + " lost: " + Error.what());
+    FPortOutage = true;
+}
+
+void TFMain::ClosePortLost() {
+    FPortLost = false;
+    Rotor.WaitForExchange();
+    CP->Close();  // no STOP: nothing hears it
+}
+
+void TFMain::Recover() {
+    if (FPortLost)
+        ClosePortLost();
+    if (op->Down() && !CP->Connected())
+        TryPort([this] {
+            CP->SetPort(WantedPort());
+            CP->Open();
+        });
+    if (!Tracking->IsOpen()) {
+        LinkTrackingItem();
+        Tracking->ReconnectConversation();
+    }
+}
+
+void TFMain::ListAbsentPort() {
+    // The adapter is there at last: offer it, and show it chosen.
+    CPP->SetComProperty(cpPort);
+    if (CPP->Items().IndexOf(FAbsentPort) < 0)
+        return;
+    CPP->SetText(FAbsentPort);
+    FAbsentPort.clear();
+}
+
+void TFMain::PowerBroadcast(unsigned Event) {
+    if (!Settings.Unattended || (Event != PBT_APMRESUMEAUTOMATIC && Event != PBT_APMRESUMESUSPEND))
+        return;
+    Log("resumed from standby");
+    if (CP->Connected()) {
+        try {
+            CP->PendingInputCount();  // a device that went away during the standby fails here
+        } catch (const EComPort& Error) {
+            if (!Error.DeviceGone())
+                throw;
+            PortLost(Error);
+        }
+    }
+    Recover();
+}
+
+void TFMain::LogTarget(const TSatData& Before) {
+    if (!FLog)
+        return;
+    if (SatData.SatName != Before.SatName) {
+        if (SatData.SatName != "?" && !SatData.SatName.empty())
+            Log("satellite " + SatData.SatName);
+        return;
+    }
+    const bool Up = SatData.Elevation >= 0;
+    if (Up != (Before.Elevation >= 0))
+        Log(SatData.SatName + (Up ? " rises at azimuth " : " sets at azimuth ") + FormatFixed(SatData.Azimuth, 4, 1));
+}
