@@ -4,7 +4,13 @@ the fast sequence for MINUTES. Then the tracking simulator stops, the rotor
 is left to reach the last target and the window is closed. Run through
 bench/soak.sh, which builds the programs and sets the environment.
 
-    python3 soak.py MINUTES
+    python3 soak.py MINUTES [--faults]
+
+With --faults the program runs unattended and meets a fault every 3 minutes
+(faults.py): the line gone, the tracking program killed, the controller
+silent. Then the checks also ask that every fault was mended without a click
+within 10 s of the device or program being back, that no dialog ever showed,
+and no cycle was missed outside the faults.
 
 Checks, each printed with its figures (exit status 1 if one fails):
 - no missed cycle: no period between STATE frames longer than 1.5 cycles;
@@ -15,6 +21,7 @@ Checks, each printed with its figures (exit status 1 if one fails):
   and that target is the last tracking line shown;
 - no error dialog, no "Transmission error" at the end, STOP the last frame.
 """
+import getpass
 import os
 import statistics
 import subprocess
@@ -24,12 +31,17 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
 from chain import (PORT, cpu_ms, log_events, now_ms, number, prepare, private_resident_kib, probe,  # noqa: E402
                    tracking_running, wait_ended)
-from rig import (MODEMSHIM, WINDRIVER_EXE, WINE_RUN, Failure, RotorSim, Window, Zenitrak, wait_for,  # noqa: E402
-                 wine)
+from faults import FAULT_EVERY_S, Faults, dialogs_now  # noqa: E402
+from rig import (MODEMSHIM, SETTINGS_KEY, WINE_RUN, WINEPREFIX, Failure, RotorSim, Window, Zenitrak,  # noqa: E402
+                 reg_add, wait_for)
 
 CYCLE_MS = 1500
 SAMPLE_EVERY_S = 300
 RESOLUTION = 0.1
+RESUME_GOAL_S = 10
+TRACKING_OPTIONS = ("--interval", "1000")
+LOG = os.path.join(WINEPREFIX, "drive_c", "users", getpass.getuser(), "AppData", "Local", "Gyrotalk",
+                   "Gyrotalk.log")
 
 
 class Soak:
@@ -48,37 +60,49 @@ class Soak:
         self.samples.append(((now_ms() - self.start) / 60000, windows, private_resident_kib(pid)))
 
 
-def main(minutes):
+def main(minutes, with_faults):
     soak = Soak(minutes)
     workdir, exe = prepare("soak")
+    if with_faults:
+        reg_add(SETTINGS_KEY, "Unattended", "1")
+        if os.path.exists(LOG):
+            os.remove(LOG)
     window = Window()
-    sim = RotorSim(workdir, PORT, "--pace")
     # The built-in pass, a step a second: the target moves all the time,
     # rising, crossing, setting and starting over.
-    tracking = Zenitrak("--interval", "1000")
+    faults = Faults(workdir, RotorSim(workdir, PORT, "--pace"), Zenitrak(*TRACKING_OPTIONS), TRACKING_OPTIONS)
     program = None
+    dialogs_seen = set()
     try:
         wait_for("the tracking simulator", tracking_running, 60, step=0.5)
         soak.start = now_ms()
         program = subprocess.Popen([WINE_RUN, exe], cwd=workdir, env=dict(os.environ, LD_PRELOAD=MODEMSHIM),
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for("the first STATE", lambda: any(d == "rx" and k == "STATE" for _, d, k in log_events(sim)), 60)
+        wait_for("the first STATE", lambda: any(d == "rx" and k == "STATE" for _, d, k in faults.events()), 60)
         cpu_from = cpu_ms(program.pid)
-        marks = [60] + list(range(SAMPLE_EVERY_S, int(soak.seconds), SAMPLE_EVERY_S)) + [soak.seconds]
-        for mark in marks:
+        marks = [(mark, "sample") for mark in
+                 [60] + list(range(SAMPLE_EVERY_S, int(soak.seconds), SAMPLE_EVERY_S)) + [soak.seconds]]
+        if with_faults:
+            marks += [(mark, "fault") for mark in range(FAULT_EVERY_S, int(soak.seconds), FAULT_EVERY_S)]
+        for mark, what in sorted(marks):
             while now_ms() < soak.start + mark * 1000:
                 if program.poll() is not None:
                     raise Failure(f"Gyrotalk ended early ({program.returncode})")
+                if with_faults:
+                    dialogs_seen.update(dialogs_now())
                 time.sleep(1)
+            if what == "fault":
+                faults.inject()
+                continue
             soak.sample(program.pid)
             print(f"  {soak.samples[-1][0]:5.1f} min: {describe(soak.samples[-1])}", flush=True)
         cpu_used = cpu_ms(program.pid) - cpu_from
         soak_end = now_ms()
-        tracking.send("pause on")
+        faults.tracking.send("pause on")
         settle(window)
         last_line = window.texts()
-        dialogs = [line for line in wine(WINDRIVER_EXE, "windows", "--caption", "Gyrotalk").stdout.splitlines()
-                   if line.startswith("window ")]
+        dialogs = dialogs_now()
+        dialogs_seen.update(dialogs)
         error_shown = window.visible("s_te")
         window.drive("close", "--timeout", "30000", check=False, timeout=90)
         closed = wait_ended(program, 30)
@@ -86,10 +110,32 @@ def main(minutes):
         if program and program.poll() is None:
             program.terminate()
             program.wait(10)
-        tracking.stop()
-        sim.stop()
-    report(soak, log_events(sim), sim.log_path, soak_end, cpu_used, last_line, dialogs, error_shown, closed)
+        faults.tracking.stop()
+        faults.sim.stop()
+    report(soak, faults, soak_end, cpu_used, last_line, dialogs, error_shown, closed)
+    if with_faults:
+        report_faults(soak, faults, dialogs_seen)
+    print(f"{'passed' if not soak.failures else 'FAILED'}: {len(soak.failures)} of the checks failed")
     return 1 if soak.failures else 0
+
+
+def report_faults(soak, faults, dialogs_seen):
+    print("  Faults (unattended):")
+    mended = [(kind, (resumed - back) / 1000) for kind, _, back, resumed in faults.results if resumed]
+    for kind in sorted({kind for kind, *_ in faults.results}):
+        times = [s for k, s in mended if k == kind]
+        of_kind = sum(1 for k, *_ in faults.results if k == kind)
+        print(f"    {kind}: {of_kind} injected, {len(times)} resumed without a click, "
+              + (f"after median {statistics.median(times):.1f} s, max {max(times):.1f} s" if times else ""))
+    times = [s for _, s in mended]
+    soak.check(len(mended) == len(faults.results) and faults.results,
+               f"every fault survived: {len(mended)} of {len(faults.results)} resumed without a click")
+    soak.check(bool(times) and max(times) <= RESUME_GOAL_S,
+               f"resumed within {RESUME_GOAL_S} s of the device or program being back: median "
+               f"{statistics.median(times) if times else 0:.1f} s, max {max(times) if times else 0:.1f} s")
+    soak.check(not dialogs_seen, f"no dialog seen during the run ({len(dialogs_seen)})")
+    size = os.path.getsize(LOG) if os.path.exists(LOG) else None
+    soak.check(size is not None, f"the log: {size} bytes")
 
 
 def settle(window):
@@ -119,9 +165,10 @@ def stop_position(log_path):
     return (float(stops[-1][2]), float(stops[-1][3])) if stops else None
 
 
-def report(soak, events, log_path, soak_end, cpu_used, last_line, dialogs, error_shown, closed):
+def report(soak, faults, soak_end, cpu_used, last_line, dialogs, error_shown, closed):
+    events = faults.events()
     states = [t for t, d, k in events if d == "rx" and k == "STATE" and t <= soak_end]
-    periods = [b - a for a, b in zip(states, states[1:])]
+    periods = [b - a for a, b in zip(states, states[1:]) if faults.outside(a, b)]
     sets = [k for t, d, k in events if d == "target" and t <= soak_end]
     span_s = (states[-1] - states[0]) / 1000
     print()
@@ -132,9 +179,11 @@ def report(soak, events, log_path, soak_end, cpu_used, last_line, dialogs, error
     print(f"  STATE period: median {statistics.median(periods):.1f} ms, min {min(periods):.1f} ms, "
           f"max {max(periods):.1f} ms")
     missed = [p for p in periods if p > 1.5 * CYCLE_MS]
-    soak.check(not missed, f"no missed cycle ({len(missed)} periods over {1.5 * CYCLE_MS:.0f} ms)")
-    expected = int(span_s * 1000 / CYCLE_MS) + 1
-    soak.check(abs(len(states) - expected) <= 1, f"{len(states)} STATE frames in {span_s:.0f} s, {expected} expected")
+    soak.check(not missed, f"no missed cycle outside the faults ({len(missed)} periods over {1.5 * CYCLE_MS:.0f} ms)")
+    if not faults.results:
+        expected = int(span_s * 1000 / CYCLE_MS) + 1
+        soak.check(abs(len(states) - expected) <= 1,
+                   f"{len(states)} STATE frames in {span_s:.0f} s, {expected} expected")
 
     print("  Memory and handles (Windows: committed private bytes and handles; Linux: resident private):")
     for sample in soak.samples:
@@ -154,7 +203,7 @@ def report(soak, events, log_path, soak_end, cpu_used, last_line, dialogs, error
 
     targets = [k for _, d, k in events if d == "target"]
     target = targets[-1] if targets else None
-    stopped = stop_position(log_path)
+    stopped = stop_position(faults.sim.log_path)
     soak.check(bool(target and stopped) and all(abs(a - b) <= RESOLUTION / 2 for a, b in zip(target, stopped)),
                f"rotor stopped at {stopped}, the last target {target}")
     line = number(last_line["l_az"]), number(last_line["l_el"])
@@ -165,8 +214,7 @@ def report(soak, events, log_path, soak_end, cpu_used, last_line, dialogs, error
     soak.check(kinds[-1:] == ["STOP"], f"STOP the last frame ({kinds[-1:]})")
     soak.check(not dialogs and not error_shown, f"no error dialog ({len(dialogs)}), no transmission error shown")
     soak.check(closed, "the window closed and the process ended within 30 s")
-    print(f"{'passed' if not soak.failures else 'FAILED'}: {len(soak.failures)} of the checks failed")
 
 
 if __name__ == "__main__":
-    sys.exit(main(float(sys.argv[1])))
+    sys.exit(main(float(sys.argv[1]), "--faults" in sys.argv[2:]))

@@ -215,10 +215,20 @@ std::vector<HWND> WindowsWithCaption(const TOptions& O) {
     return Search.Found;
 }
 
+// The window with the caption (of the process, when one is named), or null.
+// Without a process, FindWindow: enumerating every window while a program
+// starts was seen to stall Wine for a minute and more.
+HWND WindowWithCaption(const TOptions& O) {
+    if (!O.Pid)
+        return FindWindowW(nullptr, FromUtf8(O.Caption).c_str());
+    auto Found = WindowsWithCaption(O);
+    return Found.empty() ? nullptr : Found.front();
+}
+
 HWND FindTopLevel(const TOptions& O, const TDeadline& Limit) {
     for (;;) {
-        if (auto Found = WindowsWithCaption(O); !Found.empty())
-            return Found.front();
+        if (HWND Window = WindowWithCaption(O))
+            return Window;
         if (Limit.Passed())
             throw EFailure("no window with caption " + Quote(O.Caption));
         Sleep(50);  // the program may still be starting
@@ -392,8 +402,8 @@ bool Matches(const std::string& Text, const TOptions& O) {
 int Wait(const TOptions& O, const TDeadline& Limit) {
     std::optional<TChild> Last;
     for (;;) {
-        if (auto Found = WindowsWithCaption(O); !Found.empty()) {
-            auto List = Children(Found.front(), O.Timeout);
+        if (HWND Window = WindowWithCaption(O)) {
+            auto List = Children(Window, O.Timeout);
             if (const TChild* C = Select(List, O)) {
                 Last = *C;
                 if (Matches(C->Text, O)) {
