@@ -12,7 +12,8 @@
 # first start in a fresh prefix is slow). DEMO_EXE: the program to run
 # (default the build's Gyrotalk.exe). DEMO_DIR: the prefix, logs and
 # screenshot (default build/demo). WINDOWS_BUILD, NATIVE_BUILD: the build
-# trees (default build/windows and build/native).
+# trees (default build/windows and build/native). Relative paths start at
+# the tree's root.
 set -Eeuo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -145,6 +146,7 @@ until line=$(values 2000) && [ -n "$line" ]; do
     fi
     sleep 1
 done
+echo "The window shows its values after $((SECONDS - started)) s"
 
 # The virtual desktop is empty but for the window: trimming leaves the window.
 shot=$demo/screenshot.png
@@ -163,7 +165,8 @@ for ((i = 1; seconds == 0 || i <= seconds; i++)); do
             fail "the window is gone or does not answer, and $program still runs"
         fi
         reap_program
-        [ "$status" -eq 0 ] || fail "$program ended after $((i - 1)) s with exit status $status:$(tail_of "$demo/program.log")"
+        [ "$status" -eq 0 ] ||
+            fail "$program ended after $((i - 1)) s with exit status $status:$(tail_of "$demo/program.log")"
         echo "The window was closed after $((i - 1)) s."
         break
     fi
