@@ -2,82 +2,177 @@
 # Runs Gyrotalk under Wine with both simulators: the rotator controller on a
 # pseudo-terminal (COM5) and the tracking program flying a pass, started by
 # Gyrotalk itself from beside its exe. On the user's display when there is
-# one, otherwise under Xvfb. Prints the window's live state every second and
-# saves a screenshot to build/demo/screenshot.png.
+# one, otherwise under Xvfb. Waits until the window shows its values, prints
+# them every second, saves a screenshot to build/demo/screenshot.png and ends
+# with its path; when something goes wrong it says what and exits 1.
 #
 #   scripts/demo.sh [SECONDS]     (default 60; 0 runs until the window closes)
-set -euo pipefail
+#
+# DEMO_TIMEOUT: seconds to wait for the window's values (default 120: the
+# first start in a fresh prefix is slow). DEMO_EXE: the program to run
+# (default the build's Gyrotalk.exe). DEMO_DIR: the prefix, logs and
+# screenshot (default build/demo). WINDOWS_BUILD, NATIVE_BUILD: the build
+# trees (default build/windows and build/native). Relative paths start at
+# the tree's root.
+set -Eeuo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 seconds=${1:-60}
-. scripts/setup.sh
-gyro_install_missing
-gyro_build native build/native >/dev/null
-gyro_build windows build/windows >/dev/null
+timeout=${DEMO_TIMEOUT:-120}
+[[ $seconds =~ ^[0-9]+$ && $# -le 1 ]] || { echo "usage: scripts/demo.sh [SECONDS]" >&2; exit 2; }
+[[ $timeout =~ ^[0-9]+$ ]] || { echo "demo: DEMO_TIMEOUT is no number of seconds: $timeout" >&2; exit 2; }
 
-demo=$root/build/demo
-export WINEPREFIX=$demo/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+fail() {
+    echo "demo: $*" >&2
+    exit 1
+}
+# The last lines of a log, indented, for a failure's message.
+tail_of() {
+    [ -s "$1" ] && printf '\n%s' "$(tail -n "${2:-5}" "$1" | sed 's/^/  /')" || true
+}
+# Waits up to SECONDS until the command succeeds: settles SECONDS COMMAND...
+settles() {
+    local limit=$1
+    shift
+    for ((t = 0; t < limit * 10; t++)); do
+        "$@" && return
+        sleep 0.1
+    done
+    "$@"
+}
+# Whatever fails without a message of its own still says so.
+trap 'echo "demo: \"$BASH_COMMAND\" failed (exit status $?, line $LINENO)" >&2' ERR
+
+demo=${DEMO_DIR:-build/demo}
 mkdir -p "$demo"
-caption="Gyrotalk Rotor Driver 0.97 test"
-windriver=$root/build/windows/tools/windriver/windriver.exe
-pids=()
+demo=$(cd "$demo" && pwd)
+. scripts/setup.sh
+gyro_install_missing || fail "the packages it needs could not be installed (see above)"
+build() {
+    gyro_build "$1" "$2" >"$demo/build-$1.log" 2>&1 ||
+        fail "the $1 build in $2 failed; its end:$(tail_of "$demo/build-$1.log" 15)"
+}
+native=${NATIVE_BUILD:-build/native}
+win=${WINDOWS_BUILD:-build/windows}
+build native "$native"
+build windows "$win"
+native=$(cd "$native" && pwd) win=$(cd "$win" && pwd)
+exe=${DEMO_EXE:-$win/src/main/Gyrotalk.exe}
+[ -f "$exe" ] || fail "there is no program at $exe"
 
+export WINEPREFIX=$demo/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+caption="Gyrotalk Rotor Driver 0.97 test"
+windriver=$win/tools/windriver/windriver.exe
+pids=()
+program_pid=""
+
+window_open() {
+    wine "$windriver" windows --caption "$caption" 2>/dev/null | grep -q '^window '
+}
 cleanup() {
-    wine "$windriver" close --caption "$caption" >/dev/null 2>&1 || true
-    wineserver -k 2>/dev/null || true
+    if [ -n "$program_pid" ] && window_open; then
+        wine "$windriver" close --caption "$caption" --timeout 15000 >/dev/null 2>&1 || true
+    fi
+    wineserver -k >/dev/null 2>&1 || true
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
 }
 trap cleanup EXIT
 
-# Without a display, a virtual one: the window is drawn for real either way.
+# Without a display, a virtual one on a free number: the window is drawn for
+# real either way. Xvfb writes the number once it accepts clients.
 if [ -z "${DISPLAY:-}" ]; then
-    export DISPLAY=:77
-    Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+    rm -f "$demo/display"
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$demo/display" >"$demo/xvfb.log" 2>&1 &
     pids+=($!)
-    sleep 1
+    settles 10 test -s "$demo/display" || fail "the virtual display (Xvfb) did not start:$(tail_of "$demo/xvfb.log")"
+    export DISPLAY=:$(<"$demo/display")
 fi
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "Making the Wine prefix $WINEPREFIX (once)"
-    wineboot -u >/dev/null 2>&1
+if [ ! -f "$WINEPREFIX/.demo-ready" ]; then
+    echo "Making the Wine prefix $WINEPREFIX (once, about a minute)"
+    wineboot -u >"$demo/wineboot.log" 2>&1 || fail "Wine could not make its prefix:$(tail_of "$demo/wineboot.log")"
+    touch "$WINEPREFIX/.demo-ready"
 fi
 # Wine's own "MS Sans Serif", the window's font, where Wine looks for fonts.
 cp -u /usr/share/wine/fonts/sserife.fon "$WINEPREFIX/drive_c/windows/Fonts/"
-wineserver -p || true  # a server already running stays
+wineserver -p >/dev/null 2>&1 || true # a server already running stays
 
 # The rotator simulator answers on COM5 at 600 baud, byte by byte.
-rm -f "$WINEPREFIX/dosdevices/com5"
-"$root/build/native/tools/rotorsim/rotorsim" --link "$WINEPREFIX/dosdevices/com5" --pace \
-    --log "$demo/rotorsim.log" &
+link=$WINEPREFIX/dosdevices/com5
+rm -f "$link"
+"$native/tools/rotorsim/rotorsim" --link "$link" --pace --log "$demo/rotorsim.log" >"$demo/rotorsim.out" 2>&1 &
 pids+=($!)
+settles 10 test -L "$link" || fail "the rotator simulator did not start:$(tail_of "$demo/rotorsim.out")"
+echo "Rotator simulator on COM5 ($(readlink "$link"))"
 wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v '\Device\Demo5' /d COM5 /f >/dev/null
 wine reg add 'HKCU\Software\Treml\Zenitrak\Gyrotalk' /v ComPort /d COM5 /f >/dev/null
 
 # Gyrotalk starts the tracking simulator beside it when none is running.
 app=$WINEPREFIX/drive_c/Gyrotalk
 mkdir -p "$app"
-cp build/windows/src/main/Gyrotalk.exe build/windows/tools/zenitrak/Zenitrak.exe "$app/"
-(cd "$app" && LD_PRELOAD=$root/build/native/tools/modemshim/libmodemshim.so wine Gyrotalk.exe) &
+cp "$win/tools/zenitrak/Zenitrak.exe" "$app/"
+cp "$exe" "$app/"
+program=$(basename "$exe")
+echo "Starting $program"
+(cd "$app" && LD_PRELOAD=$native/tools/modemshim/libmodemshim.so exec wine "$program") >"$demo/program.log" 2>&1 &
+program_pid=$!
 pids+=($!)
-wine "$windriver" wait --caption "$caption" --id 114 --contains "" --timeout 120000 >/dev/null
 
-# One line a second: the window's values, by the names of their captions.
+# One line of the window's values by the names of their captions; nothing
+# while the window is hidden: it shows once it is made, and making it starts
+# the tracking program, which takes many seconds in a fresh prefix. Fails
+# when windriver does (no window, or it does not answer).
 declare -A names=([105]=DDE [107]=sat [108]=az [109]=el [110]=up [111]=down [112]=upmode [113]=downmode
     [114]=port [115]=port [116]=command [117]=rotor-az [118]=rotor-el [119]=divider)
-state() {
-    wine "$windriver" list --caption "$caption" 2>/dev/null |
+values() {
+    wine "$windriver" list --caption "$caption" --timeout "$1" 2>/dev/null |
         sed -nE 's/^child id=(10[57-9]|11[0-9]) .* visible=1 .* text="(.*)"$/\1 \2/p' | sort -n |
         while read -r id text; do printf '%s=%s ' "${names[$id]}" "$text"; done
 }
-# The virtual desktop is empty but for the window: trimming leaves the window.
-screenshot() {
-    import -window root "$1.full.png" && convert "$1.full.png" -trim +repage "$1" && rm -f "$1.full.png" &&
-        echo "screenshot: $1"
+ended() { ! kill -0 "$program_pid" 2>/dev/null; }
+# Sets status to the ended program's exit status.
+reap_program() {
+    status=0
+    wait "$program_pid" || status=$?
+    program_pid=""
 }
-shot=$demo/screenshot.png
-for ((i = 1; seconds == 0 || i <= seconds; i++)); do
-    line=$(state)
-    [ -n "$line" ] || break  # the window is gone
-    printf '%3d s  %s\n' "$i" "${line//\\r\\n/ }"
-    [ "$i" -eq 15 ] && screenshot "$shot"
+started=$SECONDS
+until line=$(values 2000) && [ -n "$line" ]; do
+    if ended; then
+        reap_program
+        fail "$program ended (exit status $status) before its window showed:$(tail_of "$demo/program.log")"
+    fi
+    if ((SECONDS - started >= timeout)); then
+        fail "no window \"$caption\" showed its values within $timeout s (DEMO_TIMEOUT);" \
+            "$program is still running.$(tail_of "$demo/program.log")"
+    fi
     sleep 1
 done
+echo "The window shows its values after $((SECONDS - started)) s"
+
+# The virtual desktop is empty but for the window: trimming leaves the window.
+shot=$demo/screenshot.png
+screenshot() {
+    import -window root "$shot.full.png" >"$demo/screenshot.log" 2>&1 &&
+        convert "$shot.full.png" -trim +repage "$shot" >>"$demo/screenshot.log" 2>&1 ||
+        fail "the screenshot could not be taken:$(tail_of "$demo/screenshot.log")"
+    rm -f "$shot.full.png"
+}
+rm -f "$shot"
+shot_at=$((seconds == 0 || seconds > 15 ? 15 : seconds))
+for ((i = 1; seconds == 0 || i <= seconds; i++)); do
+    if ((i > 1)) && { ended || ! line=$(values 10000); }; then
+        # A closed window's program still ends its exchange and sends STOP.
+        if ! settles 15 ended; then
+            fail "the window is gone or does not answer, and $program still runs"
+        fi
+        reap_program
+        [ "$status" -eq 0 ] ||
+            fail "$program ended after $((i - 1)) s with exit status $status:$(tail_of "$demo/program.log")"
+        echo "The window was closed after $((i - 1)) s."
+        break
+    fi
+    printf '%3d s  %s\n' "$i" "${line//\\r\\n/ }"
+    ((i != shot_at)) || screenshot
+    sleep 1
+done
+[ -f "$shot" ] || fail "no screenshot: the window closed before its ${shot_at}th second"
+echo "screenshot: $shot"

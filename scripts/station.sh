@@ -10,8 +10,9 @@
 #
 # A by-id path stays the same when the adapter's ttyUSB number changes
 # between boots, so the mapping keeps pointing at it. Nothing is changed when
-# the device is missing or cannot be opened. WINEPREFIX names the prefix
-# (default ~/.wine); WINE the command that runs Windows programs (default wine).
+# the device is missing, cannot be opened or is no terminal, or when Wine
+# does not start; each says why. WINEPREFIX names the prefix (default
+# ~/.wine); WINE the command that runs Windows programs (default wine).
 set -euo pipefail
 
 usage() {
@@ -30,6 +31,8 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ -n "$port" ] || usage
+# The link in dosdevices/ and Wine's port mapping need the whole path.
+[[ $port == /* ]] || port=$PWD/$port
 com=${com^^}
 [[ $com =~ ^COM[1-9][0-9]?$ ]] || { echo "station: $com is no COM port name (COM1 to COM99)" >&2; exit 2; }
 
@@ -38,15 +41,22 @@ fail() {
     echo "station: nothing was changed." >&2
     exit 1
 }
+# Whatever fails without a message of its own still says so.
+trap 'echo "station: \"$BASH_COMMAND\" failed (exit status $?)" >&2' ERR
 
 if [ ! -e "$port" ]; then
     fail "the device $port does not exist. Is the adapter plugged in? Its stable names: ls -l /dev/serial/by-id/"
 fi
 device=$(readlink -f "$port")
 [ -c "$device" ] || fail "$port ($device) is not a serial device"
-# Opened as Wine will open it, without waiting for a carrier.
+# Opened as Wine will open it, without waiting for a carrier; a serial port
+# is a terminal (/dev/null, say, is a character device but none).
 if ! error=$(python3 -c 'import os, sys
-os.close(os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK))' "$port" 2>&1); then
+fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+terminal = os.isatty(fd)
+os.close(fd)
+sys.exit(0 if terminal else "not a terminal")' "$port" 2>&1); then
+    [ "$error" != "not a terminal" ] || fail "$port ($device) is no serial port: it is not a terminal"
     group=$(stat -c %G "$device")
     if [[ $error == *PermissionError* ]]; then
         fail "you ($(id -un)) may not open $port ($device): it belongs to the group \"$group\". Join it with
@@ -59,11 +69,25 @@ fi
 [ -z "$tracker" ] || [ -f "$tracker" ] || fail "no tracking program at $tracker"
 
 wine=${WINE:-wine}
+command -v "$wine" >/dev/null || fail "there is no Wine: \"$wine\" is not found. Install it with
+  sudo apt-get install wine wine64
+or name the command that runs Windows programs in WINE."
 export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
+# The first call makes the prefix when there is none. Its output goes to a
+# file: the server and services it starts keep it open for their lifetime.
+said=$(mktemp)
+status=0
+WINEDEBUG=${WINEDEBUG:--all} "$wine" cmd /c exit >"$said" 2>&1 || status=$?
+told=$(tail -n 3 "$said" | sed 's/^/  /')
+rm -f "$said"
+if [ "$status" -ne 0 ]; then
+    fail "Wine does not start in the prefix $WINEPREFIX (\"$wine cmd /c exit\": exit status $status)${told:+:
+$told}
+WINEPREFIX names the prefix (default ~/.wine): a folder of yours, made on first use."
+fi
 # The serial-port list under HARDWARE lives only as long as the server: keep
 # one running (a server that runs already stays while the programs run).
-"$wine" cmd /c exit >/dev/null 2>&1
-wineserver -p 2>/dev/null || true
+wineserver -p >/dev/null 2>&1 || true
 lower=${com,,}
 ln -sfn "$port" "$WINEPREFIX/dosdevices/$lower"
 "$wine" reg add 'HKLM\Software\Wine\Ports' /v "$com" /d "$port" /f >/dev/null

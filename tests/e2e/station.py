@@ -2,8 +2,9 @@
 adapter: python3 station.py SCENARIO."""
 import os
 import subprocess
+import tempfile
 
-from rig import MODEMSHIM, WINE_RUN, WINEPREFIX, Failure, Rig, RotorSim, reg_query, run_scenario, wine
+from rig import GYROTALK_EXE, MODEMSHIM, WINE_RUN, WINEPREFIX, Failure, Rig, RotorSim, reg_query, run_scenario, wine
 
 STATION = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "station.sh")
 PORTS_KEY = r"HKLM\Software\Wine\Ports"
@@ -14,9 +15,21 @@ def expect(condition, message):
         raise Failure(message)
 
 
-def station(*args, **popen):
-    env = dict(os.environ, WINE=WINE_RUN, LD_PRELOAD=MODEMSHIM)
+def station(*args, env=None, **popen):
+    env = {**os.environ, "WINE": WINE_RUN, "LD_PRELOAD": MODEMSHIM, **(env or {})}
     return subprocess.Popen([STATION, *args], env=env, text=True, **popen)
+
+
+def refusal(*args, **env):
+    """What station.sh says when it refuses, as it must: status 1, nothing changed."""
+    run = station(*args, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    try:
+        err = run.communicate(timeout=60)[1]
+    except subprocess.TimeoutExpired:
+        run.kill()  # it went on and started the program
+        raise
+    expect(run.returncode == 1 and "nothing was changed" in err, f"exit status {run.returncode}, told: {err!r}")
+    return err
 
 
 def forget(com):
@@ -62,5 +75,47 @@ def missing_device_changes_nothing():
         expect(reg_query(PORTS_KEY, "COM8") is None, "a port mapping was stored")
 
 
+def relative_port_mapped_whole():
+    """--port pts/N given from /dev: the link and the mapping hold the whole
+    path (a link to pts/N would point into dosdevices/), and the port opens."""
+    with Rig("station_relative") as rig:
+        sim = rig.rotor("COM9")
+        device = os.readlink(sim.link)
+        try:
+            rig.program = station("--port", os.path.relpath(device, "/dev"), "--com", "COM9", "--exe", rig.exe,
+                                  cwd="/dev", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            rig.window.drive("find", "--timeout", "30000", timeout=90)
+            rig.window.wait_text("s_ac", "Opened")
+            expect(reg_query(PORTS_KEY, "COM9") == ("REG_SZ", device), f"mapped to {reg_query(PORTS_KEY, 'COM9')}")
+            rig.stop_program()
+        finally:
+            forget("COM9")
+
+
+def wine_failure_told():
+    """No Wine at all, and Wine failing at its first call: both said, with the mend."""
+    master, terminal = os.openpty()
+    try:
+        adapter = os.ttyname(terminal)
+        told = refusal("--port", adapter, "--exe", GYROTALK_EXE, WINE="/nonexistent/wine")
+        expect("apt-get install wine" in told, f"told: {told!r}")
+        with tempfile.NamedTemporaryFile() as no_folder:
+            told = refusal("--port", adapter, "--exe", GYROTALK_EXE, WINE="wine", WINEPREFIX=no_folder.name)
+        expect("Not a directory" in told and "WINEPREFIX names the prefix" in told, f"told: {told!r}")
+    finally:
+        os.close(master)
+        os.close(terminal)
+
+
+def non_terminal_refused():
+    link = os.path.join(WINEPREFIX, "dosdevices", "com8")
+    if os.path.lexists(link):
+        os.unlink(link)
+    told = refusal("--port", "/dev/null", "--com", "COM8", "--exe", GYROTALK_EXE)
+    expect("not a terminal" in told, f"told: {told!r}")
+    expect(not os.path.lexists(link), "a link was made")
+
+
 if __name__ == "__main__":
-    run_scenario([device_mapped_and_driven, missing_device_changes_nothing])
+    run_scenario([device_mapped_and_driven, missing_device_changes_nothing, relative_port_mapped_whole,
+                  wine_failure_told, non_terminal_refused])
