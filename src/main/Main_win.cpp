@@ -13,6 +13,7 @@
 #include "framework/Registry_win.h"
 #include "main/MainLayout_win.h"
 #include "main/SatData.h"
+#include "net/RotatorServer_win.h"
 
 namespace {
 
@@ -65,7 +66,10 @@ std::string ProgramCommand(const std::string& Program) {
 
 }  // namespace
 
-TFMain::TFMain() : TForm(nullptr) {
+TFMain::TFMain()
+    : TForm(nullptr),
+      NetworkRotator(Rotor, RotorPort, Settings, kMainForm.Caption,
+                     [this](const TSatData& NewTarget) { TargetArrived(NewTarget, true); }) {
     Build(kMainForm, MainLayout());
     CPP = Find<TComComboBox>("CPP");
     cs = Find<TComboBox>("cs");
@@ -89,6 +93,7 @@ TFMain::TFMain() : TForm(nullptr) {
 }
 
 TFMain::~TFMain() {
+    NetworkServer.reset();
     // Components first, while the labels and the exchange state they reach
     // (closing the port raises its after-close event) still exist.
     Destroying();
@@ -155,10 +160,11 @@ void TFMain::BindHandlers() {
 
 void TFMain::FormCreate() {
     ParseSatData("", SatData);
-    ShowSatData();
+    TargetArrived(SatData, false);
     FProgramDir = ExecutableDir();
     SetCurrentDirectoryA(FProgramDir.c_str());
     LoadSettings();
+    SwitchNetworkControl();
     LocateTrackingProgram();
     Tracking->OpenConversation();
     Rotor.Divider = 1;
@@ -198,6 +204,7 @@ void TFMain::FormActivate() {
 void TFMain::FormCloseQuery(bool& CanClose) {
     CanClose = true;  // whatever fails below is shown, and the window still closes
     Timer->SetEnabled(false);
+    NetworkServer.reset();
     Guarded([this] { SaveSettings(); });
     Tracking->CloseConversation();
     Rotor.WaitForExchange();
@@ -214,7 +221,20 @@ void TFMain::SaveSettings() {
 }
 
 bool TFMain::ChoiceMade(TChoice Choice) {
+    if (Choice == chNetworkControl)
+        SwitchNetworkControl();
     return Choice != chNone;
+}
+
+void TFMain::SwitchNetworkControl() {
+    NetworkServer.reset();
+    if (Settings.NetworkPort == 0)
+        return;
+    try {
+        NetworkServer = std::make_unique<TRotatorServer>(NetworkRotator, Settings.NetworkAddress, Settings.NetworkPort);
+    } catch (const std::exception& E) {
+        Application().HandleException(E);
+    }
 }
 
 void TFMain::SpeedButton4Click() {
@@ -286,18 +306,25 @@ void TFMain::TrackingClose() {
     l_dd->SetText("Closed");
     l_st->SetText("No data");
     ParseSatData("", SatData);
-    ShowSatData();
+    if (!NetworkTarget)  // a network target holds until the next line
+        TargetArrived(SatData, false);
 }
 
 void TFMain::TrackingDataChange() {
     std::string Line = TrimControls(TrackingData->Text());
     l_st->SetText(Line.empty() ? "No data" : Line);
     ParseSatData(Line, SatData);
-    ShowSatData();
+    TargetArrived(SatData, false);
 }
 
-void TFMain::ShowSatData() {
-    TSatDataTexts Texts = SatDataTexts(SatData);
+void TFMain::TargetArrived(const TSatData& NewTarget, bool FromNetwork) {
+    Target = NewTarget;
+    NetworkTarget = FromNetwork;
+    ShowTarget();
+}
+
+void TFMain::ShowTarget() {
+    TSatDataTexts Texts = SatDataTexts(Target);
     l_na->SetText(Texts.Name);
     l_az->SetText(Texts.Azimuth);
     l_el->SetText(Texts.Elevation);
@@ -308,7 +335,7 @@ void TFMain::ShowSatData() {
 }
 
 void TFMain::TimerTimer() {
-    Rotor.TimerTimer(SatData);
+    Rotor.TimerTimer(Target);
 }
 
 void TFMain::TimeOutTimer() {

@@ -62,6 +62,10 @@ public:
     void CPAfterOpen();
     void CPAfterClose();
 
+    // STOP at the next tick that finds no exchange under way, in place of
+    // what that tick would send; nothing while the port is closed.
+    void RequestStop() { FStopWanted = FPort.Connected(); }
+
     int AwaitedBytes = 0;
     bool TransmissionError = false;
     std::string ReplyText;
@@ -73,6 +77,9 @@ public:
     // Beyond the default azimuth range the set point is chosen against the
     // rotor's last reported azimuth, and LastAzimuth holds the chosen one.
     std::optional<double> RotorAzimuth;
+    // The latest reply's rotor state; none before the first reply after the
+    // port opened and while it is closed.
+    std::optional<TRotorState> RotorState;
 
 private:
     void Exchange(const TRotorFrame& Frame, const char* Text);
@@ -83,4 +90,5 @@ private:
     const TSettings& FSettings;
     TRotorFrame FSetFrame = SetFrameTemplate;
     TAzimuthFollower FFollower;
+    bool FStopWanted = false;
 };

@@ -8,6 +8,8 @@ import os
 import re
 import shutil
 import signal
+import socket
+import struct
 import subprocess
 import sys
 import time
@@ -282,6 +284,53 @@ class Zenitrak:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
+
+
+# --- network control ----------------------------------------------------------
+
+def free_tcp_port():
+    """A loopback TCP port that nothing uses now: each run takes its own, so
+    runs in other build trees on the machine never meet."""
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def process_running(exe):
+    """The pid of the Linux process that runs the Windows program exe (a path
+    in the prefix), or None."""
+    tail = (os.path.basename(os.path.dirname(exe)) + "/" + os.path.basename(exe)).lower()
+    for entry in os.listdir("/proc"):
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as cmdline:
+                text = cmdline.read().decode(errors="replace").replace("\\", "/").lower()
+        except OSError:
+            continue
+        if entry.isdigit() and tail in text and "windriver" not in text:
+            return int(entry)
+    return None
+
+
+def listening_addresses(pid):
+    """(address, port) of every TCP socket that process pid listens on."""
+    inodes = set()
+    for fd in os.listdir(f"/proc/{pid}/fd"):
+        try:
+            link = os.readlink(f"/proc/{pid}/fd/{fd}")
+        except OSError:
+            continue
+        if link.startswith("socket:["):
+            inodes.add(link[8:-1])
+    found = []
+    for table, family in (("tcp", socket.AF_INET), ("tcp6", socket.AF_INET6)):
+        with open(f"/proc/net/{table}") as lines:
+            for line in list(lines)[1:]:
+                fields = line.split()
+                if fields[3] == "0A" and fields[9] in inodes:  # LISTEN
+                    address, port = fields[1].split(":")
+                    raw = b"".join(struct.pack("<I", int(address[i:i + 8], 16)) for i in range(0, len(address), 8))
+                    found.append((socket.inet_ntop(family, raw), int(port, 16)))
+    return sorted(found)
 
 
 # --- the program -------------------------------------------------------------
