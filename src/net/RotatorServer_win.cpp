@@ -104,12 +104,20 @@ LRESULT TRotatorServer::Handle(HWND Window, UINT Message, WPARAM W, LPARAM L) {
 }
 
 void TRotatorServer::AcceptAll() {
-    for (;;) {
+    for (bool Refused = false;;) {
         TSocket Socket(accept(FListener.Get(), nullptr, nullptr));
-        if (!Socket)
+        if (!Socket) {
+            // Under Wine, closing a refused socket (which had the listener's
+            // selection) was seen to leave the listener without its next
+            // FD_ACCEPT: selecting again brings it back.
+            if (Refused)
+                WSAAsyncSelect(FListener.Get(), FWindow.Handle(), kSocketMessage, FD_ACCEPT);
             return;  // none waiting, or one that has gone again
-        if (FClients.size() >= kMaxClients)
+        }
+        if (FClients.size() >= kMaxClients) {
+            Refused = true;
             continue;  // refused: closed at once
+        }
         // Answers are small and awaited: send each at once.
         const BOOL NoDelay = TRUE;
         setsockopt(Socket.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&NoDelay), sizeof NoDelay);

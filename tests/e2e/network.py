@@ -9,8 +9,8 @@ import socket
 import subprocess
 import time
 
-from rig import (SETTINGS_KEY, WINDRIVER_EXE, Failure, Rig, free_tcp_port, listening_addresses, process_running,
-                 reg_add, reg_query, run_scenario, wait_for, wine)
+from rig import (SETTINGS_KEY, WINDRIVER_EXE, Failure, Rig, free_tcp_port, listening_addresses, reg_add, reg_query,
+                 run_scenario, wait_for, wine)
 
 NETWORK_CONTROL_ID = 0x310  # the system menu's "Network control"
 SEQ_FAST = "G-500, S-1000"
@@ -46,6 +46,11 @@ class Client:
         self.send(command + "\n")
         return [self.line() for _ in range(lines)]
 
+    def position(self):
+        """get_pos: its two lines, or None when it answers an error."""
+        first = self.ask("p", 1)[0]
+        return None if first.startswith("RPRT") else [first, self.line()]
+
     def closed_by_server(self, limit=10.0):
         """True once the server has closed this connection (reads find the end)."""
         self.socket.settimeout(limit)
@@ -60,6 +65,14 @@ class Client:
 
     def close(self):
         self.socket.close()
+
+
+def served(port):
+    """A new client gets an answer (not refused, not reset)."""
+    try:
+        return Client(port).ask("_", 1) == [INFO]
+    except (OSError, Failure):
+        return False
 
 
 def rotctl(port, *command):
@@ -83,11 +96,6 @@ def frames_after(sim, count):
     return [kind for _, kind, _ in sim.frames()[count:]]
 
 
-def program_pid(rig):
-    """The Linux process that runs the rig's Gyrotalk.exe."""
-    return wait_for("the program's process", lambda: process_running(rig.exe), 10)
-
-
 # --- scenarios -------------------------------------------------------------
 
 def rotctl_drives_the_rotor():
@@ -101,14 +109,14 @@ def rotctl_drives_the_rotor():
                               ParkPosition="10 5")
         status, lines, _ = wait_for("get_pos to answer", lambda: (lambda r: r if r[0] == 0 else None)(
             rotctl(port, "p")), 20, 0.5)
-        expect(lines == ["150.000000", "20.000000"], f"get_pos answered {lines}")
+        expect(lines == ["150.00", "20.00"], f"get_pos answered {lines}")
 
         before = len(sim.targets())
         expect(rotctl(port, "P", "200", "45")[0] == 0, "set_pos failed")
         wait_for("the SET of set_pos", lambda: ("200.00", "45.00") in [t[:2] for t in sim.targets()[before:]], 10)
         window.wait_text("l_na", "network")
         expect((window.text("l_az"), window.text("l_el")) == ("200.0", "45.0"), f"window shows {window.texts()}")
-        wait_for("the rotor to arrive", lambda: rotctl(port, "p")[1] == ["200.000000", "45.000000"], 20, 0.5)
+        wait_for("the rotor to arrive", lambda: rotctl(port, "p")[1] == ["200.00", "45.00"], 20, 0.5)
 
         expect(rotctl(port, "P", "300", "10")[0] == 0, "second set_pos failed")
         wait_for("the SET to 300", lambda: ("300.00", "10.00") in [t[:2] for t in sim.targets()], 10)
@@ -131,8 +139,7 @@ def rotctl_drives_the_rotor():
         window.click("op")
         window.wait_text("s_ac", "Closed")
         status, lines, error = rotctl(port, "p")
-        expect(status != 0 or "error" in error.lower() or "IO" in " ".join(lines), f"get_pos with the port closed: "
-               f"{status} {lines} {error}")
+        expect(status != 0 and "IO error" in " ".join(lines) + error, f"get_pos with the port closed: {status} {error[-200:]}")
 
 
 def long_and_extended_forms():
@@ -143,14 +150,17 @@ def long_and_extended_forms():
     with Rig("network_forms") as rig:
         sim, window = started(rig, port, "--position", "100", "30", AzimuthRange="0-450")
         client = Client(port)
-        wait_for("a position", lambda: client.ask("p", 2) if "RPRT" not in client.ask("p", 1)[0] else None, 20, 0.3)
+        wait_for("a position", client.position, 20, 0.3)
         expect(client.ask("\\get_pos", 2) == ["100.00", "30.00"], "long get_pos")
         expect(client.ask("+\\get_pos", 4) == ["get_pos:", "Azimuth: 100.00", "Elevation: 30.00", "RPRT 0"],
                "extended get_pos")
         expect(client.ask(";p", 1) == ["get_pos:;Azimuth: 100.00;Elevation: 30.00;RPRT 0"], "get_pos with ';'")
         expect(client.ask("\\dump_state", 9)[2:4] == ["min_az=0.000000", "max_az=450.000000"], "dump_state limits")
         expect(client.ask("+\\set_pos 420 12.5", 2) == ["set_pos: 420 12.5", "RPRT 0"], "extended set_pos")
-        wait_for("the SET to 420", lambda: ("420.00", "12.50") in [t[:2] for t in sim.targets()], 10)
+        # The set point is chosen as for a tracking line (60 or 420, whichever
+        # serves), in the frame's whole degrees.
+        wait_for("the SET to 420", lambda: {("60.00", "12.00"), ("420.00", "12.00")} & {
+            t[:2] for t in sim.targets()}, 10)
         for bad in ("P 451 10", "P 10 90.5", "P 10 -1", "P ten 10", "P 10", "\\set_pos 1 2 3"):
             expect(client.ask(bad, 1) == ["RPRT -1"], f"{bad!r} not refused")
         for unknown in ("x", "\\nothing", "M 2 50", "pp"):
@@ -175,19 +185,17 @@ def listens_only_as_chosen():
         rig.rotor()
         window = rig.start()
         window.wait_text("s_ac", "Opened")
-        pid = program_pid(rig)
-        expect(listening_addresses(pid) == [], f"listening by default: {listening_addresses(pid)}")
+        expect(listening_addresses() == [], f"listening by default: {listening_addresses()}")
         rig.stop_program()
 
         reg_add(SETTINGS_KEY, "NetworkPort", str(port))
         window = rig.start()
-        pid = program_pid(rig)
-        wait_for("the port", lambda: listening_addresses(pid), 10)
-        expect(listening_addresses(pid) == [("127.0.0.1", port)], f"listening on {listening_addresses(pid)}")
+        wait_for("the port", lambda: listening_addresses(), 10)
+        expect(listening_addresses() == [("127.0.0.1", port)], f"listening on {listening_addresses()}")
         window.drive("syscommand", "--id", str(NETWORK_CONTROL_ID))
-        wait_for("nothing listening", lambda: listening_addresses(pid) == [], 10)
+        wait_for("nothing listening", lambda: listening_addresses() == [], 10)
         window.drive("syscommand", "--id", str(NETWORK_CONTROL_ID))
-        wait_for("listening again", lambda: listening_addresses(pid) == [("127.0.0.1", port)], 10)
+        wait_for("listening again", lambda: listening_addresses() == [("127.0.0.1", port)], 10)
         expect(Client(port).ask("p", 1), "no answer after switching on again")
         window.drive("syscommand", "--id", str(NETWORK_CONTROL_ID))
         rig.stop_program()
@@ -196,8 +204,7 @@ def listens_only_as_chosen():
         reg_add(SETTINGS_KEY, "NetworkPort", str(port))
         reg_add(SETTINGS_KEY, "NetworkAddress", "0.0.0.0")
         rig.start()
-        pid = program_pid(rig)
-        wait_for("every interface", lambda: listening_addresses(pid) == [("0.0.0.0", port)], 10)
+        wait_for("every interface", lambda: listening_addresses() == [("0.0.0.0", port)], 10)
 
 
 def port_in_use():
@@ -223,7 +230,7 @@ def port_in_use():
         holder.close()
         window.drive("syscommand", "--id", str(NETWORK_CONTROL_ID))  # off
         window.drive("syscommand", "--id", str(NETWORK_CONTROL_ID))  # on again
-        wait_for("an answer", lambda: Client(port).ask("_", 1) == [INFO], 10, 0.5)
+        wait_for("an answer", lambda: served(port), 10, 0.5)
         expect(not rig.window_lines("Gyrotalk"), "a second dialog")
 
 
@@ -236,12 +243,13 @@ def hostile_clients():
     with Rig("network_hostile") as rig:
         sim, window = started(rig, port)
         clients = [Client(port) for _ in range(16)]
+        wait_for("a position", clients[3].position, 20, 0.3)
         for client in clients:
             expect(client.ask("_", 1) == [INFO], "one of 16 clients not served")
         extra = Client(port)
         expect(extra.closed_by_server(), "a 17th client was kept")
         clients.pop().close()
-        wait_for("room for a new client", lambda: (lambda c: c.ask("_", 1) == [INFO])(Client(port)), 10, 0.5)
+        wait_for("room for a new client", lambda: served(port), 10, 0.5)
 
         polling = clients[0]
         polling.send("x" * 3000)
@@ -254,7 +262,7 @@ def hostile_clients():
         answers = []
         while not answers or answers[-1] != INFO:
             answers.append(clients[1].line())
-        expect(set(answers[:-1]) <= {"RPRT -4"}, f"garbage answered {set(answers[:-1])}")
+        expect(set(answers[:-1]) <= {"RPRT -4", "RPRT -8"}, f"garbage answered {set(answers[:-1])}")
         for _ in range(30):  # vanish mid-line, some with a reset
             gone = socket.create_connection(("127.0.0.1", port))
             gone.sendall(b"P 33 3")
@@ -270,10 +278,11 @@ def hostile_clients():
         try:
             deaf.socket.sendall(flood)
         except OSError:
-            pass  # dropped while sending: as it should be
+            pass  # dropped while it was still sending
         other = clients[3]
         for _ in range(20):
-            expect(len(other.ask("p", 2)) == 2, "another client not answered")
+            answer = other.ask("p", 1)[0]
+            expect(not answer.startswith("RPRT") and other.line(), f"another client answered {answer}")
             time.sleep(0.1)
         expect(deaf.closed_by_server(), "a client that never reads was not dropped")
         sim.wait_states(states, 2, "the cycle going on")

@@ -296,23 +296,26 @@ def free_tcp_port():
         return probe.getsockname()[1]
 
 
-def process_running(exe):
-    """The pid of the Linux process that runs the Windows program exe (a path
-    in the prefix), or None."""
-    tail = (os.path.basename(os.path.dirname(exe)) + "/" + os.path.basename(exe)).lower()
+def wineserver_pid():
+    """The prefix's wineserver: its working directory is named after the
+    prefix's device and inode."""
+    status = os.stat(WINEPREFIX)
+    name = f"server-{status.st_dev:x}-{status.st_ino:x}"
     for entry in os.listdir("/proc"):
-        try:
-            with open(f"/proc/{entry}/cmdline", "rb") as cmdline:
-                text = cmdline.read().decode(errors="replace").replace("\\", "/").lower()
-        except OSError:
-            continue
-        if entry.isdigit() and tail in text and "windriver" not in text:
-            return int(entry)
+        if entry.isdigit():
+            try:
+                if os.path.basename(os.readlink(f"/proc/{entry}/cwd")) == name and \
+                        open(f"/proc/{entry}/comm").read().startswith("wineserver"):
+                    return int(entry)
+            except OSError:
+                pass
     return None
 
 
-def listening_addresses(pid):
-    """(address, port) of every TCP socket that process pid listens on."""
+def listening_addresses():
+    """(address, port) of every TCP socket that a program of the prefix
+    listens on. Wine keeps its programs' sockets in the wineserver."""
+    pid = wineserver_pid()
     inodes = set()
     for fd in os.listdir(f"/proc/{pid}/fd"):
         try:
