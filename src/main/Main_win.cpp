@@ -67,9 +67,9 @@ std::string ProgramCommand(const std::string& Program) {
 }  // namespace
 
 TFMain::TFMain()
-    : TForm(nullptr),
-      NetworkRotator(Rotor, RotorPort, Settings, kMainForm.Caption,
-                     [this](const TSatData& NewTarget) { TargetArrived(NewTarget, true); }) {
+    : TForm(nullptr), NetworkRotator(Rotor, RotorPort, Settings, kMainForm.Caption, [this](const TSatData& NewTarget) {
+          TargetArrived(NewTarget, true);
+      }) {
     Build(kMainForm, MainLayout());
     CPP = Find<TComComboBox>("CPP");
     cs = Find<TComboBox>("cs");

@@ -21,10 +21,7 @@ public:
     using TTargetArrived = std::function<void(const TSatData& Target)>;
 
     // None of the references is owned; Info is what get_info answers.
-    TNetworkRotator(TRotorExchange& Rotor,
-                    TRotorPort& Port,
-                    const TSettings& Settings,
-                    std::string Info,
+    TNetworkRotator(TRotorExchange& Rotor, TRotorPort& Port, const TSettings& Settings, std::string Info,
                     TTargetArrived TargetArrived)
         : FRotor(Rotor),
           FPort(Port),

@@ -17,9 +17,14 @@ struct TCommand {
 };
 
 constexpr TCommand kCommands[] = {
-    {'p', "get_pos", 0, ciGetPos}, {'P', "set_pos", 2, ciSetPos},  {'S', "stop", 0, ciStop},
-    {'K', "park", 0, ciPark},      {'_', "get_info", 0, ciGetInfo}, {0, "dump_state", 0, ciDumpState},
-    {'q', "", 0, ciQuit},          {'Q', "", 0, ciQuit},
+    {'p', "get_pos", 0, ciGetPos},
+    {'P', "set_pos", 2, ciSetPos},
+    {'S', "stop", 0, ciStop},
+    {'K', "park", 0, ciPark},
+    {'_', "get_info", 0, ciGetInfo},
+    {0, "dump_state", 0, ciDumpState},
+    {'q', "", 0, ciQuit},
+    {'Q', "", 0, ciQuit},
 };
 
 // What dump_state tells the network client, which checks set points
@@ -59,8 +64,8 @@ std::vector<std::string_view> Words(std::string_view Text) {
 // The punctuation marks that ask for the extended form; "\" starts a long
 // name, "?" and "_" are commands, "#" starts a comment.
 bool IsExtendedMark(char C) {
-    const bool Punctuation = (C >= '!' && C <= '/') || (C >= ':' && C <= '@') || (C >= '[' && C <= '`') ||
-                             (C >= '{' && C <= '~');
+    const bool Punctuation =
+        (C >= '!' && C <= '/') || (C >= ':' && C <= '@') || (C >= '[' && C <= '`') || (C >= '{' && C <= '~');
     return Punctuation && C != '\\' && C != '?' && C != '_' && C != '#';
 }
 
@@ -172,9 +177,7 @@ std::string Plain(const TReply& Reply) {
     return Text;
 }
 
-std::string Extended(const TCommand& Command,
-                     const std::vector<std::string_view>& Arguments,
-                     const TReply& Reply,
+std::string Extended(const TCommand& Command, const std::vector<std::string_view>& Arguments, const TReply& Reply,
                      char Separator) {
     std::string Text = Echo(Command, Arguments) + Separator;
     for (const TRecord& Record : Reply.Records)

@@ -10,7 +10,7 @@
 
 #include "net/RotatorProtocol.h"
 
-inline constexpr size_t kMaxLineLength = 1024;  // bytes, without the line end
+inline constexpr size_t kMaxLineLength = 1024;   // bytes, without the line end
 inline constexpr size_t kMaxOutput = 64 * 1024;  // bytes of answers not yet sent
 
 class TRotatorSession {
@@ -34,8 +34,8 @@ private:
     void Line(std::string_view Text);
 
     TRotatorHandler& FRotator;
-    std::string FLine;          // the incomplete line so far
-    bool FSkipping = false;     // inside a line that was too long, up to its end
+    std::string FLine;       // the incomplete line so far
+    bool FSkipping = false;  // inside a line that was too long, up to its end
     bool FQuit = false;
     std::string FOutput;
 };
