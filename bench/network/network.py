@@ -107,8 +107,8 @@ def main(phase_s, rounds):
     print(f"Network control benchmark: Gyrotalk.exe under Wine, rotor simulator at 600 baud, fast sequence "
           f"({CYCLE_MS} ms cycle), network control on 127.0.0.1")
     print(f"  {rounds} rounds of {phase_s:.0f} s without clients and {phase_s:.0f} s with {CLIENTS} clients "
-          f"polling \"p\" every {POLL_S * 1000:.0f} ms, alternating, in one run (first STATE "
-          f"{(first - phases[0][1]) / 1000:+.1f} s from the first phase)")
+          f"polling \"p\" every {POLL_S * 1000:.0f} ms, alternating, in one run (the first phase began "
+          f"{(phases[0][1] - first) / 1000:.1f} s after the first STATE)")
     print(f"  exchange overhead: from the reply's last byte leaving the simulator to the decoded azimuth in s_az "
           f"(the {FRAME_BYTES + REPLY_BYTES - 1} byte times of {BYTE_MS:.2f} ms on the line not counted)")
     for clients in (0, CLIENTS):

@@ -118,7 +118,7 @@ void TRotatorServer::AcceptAll() {
             Refused = true;
             continue;  // refused: closed at once
         }
-        // Answers are small and awaited: send each at once.
+        // Answers are small and awaited: send each at once (best effort: without it they only wait longer).
         const BOOL NoDelay = TRUE;
         setsockopt(Socket.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&NoDelay), sizeof NoDelay);
         if (WSAAsyncSelect(Socket.Get(), FWindow.Handle(), kSocketMessage, kClientEvents) != 0)
