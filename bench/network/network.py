@@ -16,8 +16,9 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "chain"))
-from chain import (BYTE_MS, FRAME_BYTES, MODEMSHIM, PORT, REPLY_BYTES, SETTINGS_KEY, Failure, Placer, RotorSim,  # noqa: E402
-                   Watch, exchange_overheads, log_events, now_ms, prepare, reg_add, state_periods, wait_for)
+from chain import (BYTE_MS, FRAME_BYTES, MODEMSHIM, PORT, REPLY_BYTES, SETTINGS_KEY,  # noqa: E402
+                   Failure, Placer, RotorSim, Watch, exchange_overheads, log_events, now_ms, prepare, reg_add,
+                   state_periods, wait_for)
 from rig import CAPTION, IDS, WINE_RUN, free_tcp_port  # noqa: E402
 
 CLIENTS = 4

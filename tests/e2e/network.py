@@ -3,7 +3,6 @@
 Hamlib's own network client (rotctl -m 2) and raw sockets against the real
 program under Wine. Each run takes a TCP port that is free at that moment,
 so runs in other build trees on the machine never meet this one's."""
-import os
 import random
 import socket
 import subprocess
@@ -81,6 +80,12 @@ def rotctl(port, *command):
     return done.returncode, done.stdout.strip().splitlines(), done.stderr
 
 
+def rotctl_position(port):
+    """rotctl's get_pos: its two lines, or None when it failed."""
+    status, lines, _ = rotctl(port, "p")
+    return lines if status == 0 else None
+
+
 def started(rig, port, *rotor_options, **settings):
     reg_add(SETTINGS_KEY, "ComSeq", SEQ_FAST)
     reg_add(SETTINGS_KEY, "NetworkPort", str(port))
@@ -107,8 +112,7 @@ def rotctl_drives_the_rotor():
     with Rig("network_rotctl") as rig:
         sim, window = started(rig, port, "--position", "150", "20", "--rate", "60", "30",
                               ParkPosition="10 5")
-        status, lines, _ = wait_for("get_pos to answer", lambda: (lambda r: r if r[0] == 0 else None)(
-            rotctl(port, "p")), 20, 0.5)
+        lines = wait_for("get_pos to answer", lambda: rotctl_position(port), 20, 0.5)
         expect(lines == ["150.00", "20.00"], f"get_pos answered {lines}")
 
         before = len(sim.targets())
@@ -116,7 +120,7 @@ def rotctl_drives_the_rotor():
         wait_for("the SET of set_pos", lambda: ("200.00", "45.00") in [t[:2] for t in sim.targets()[before:]], 10)
         window.wait_text("l_na", "network")
         expect((window.text("l_az"), window.text("l_el")) == ("200.0", "45.0"), f"window shows {window.texts()}")
-        wait_for("the rotor to arrive", lambda: rotctl(port, "p")[1] == ["200.00", "45.00"], 20, 0.5)
+        wait_for("the rotor to arrive", lambda: rotctl_position(port) == ["200.00", "45.00"], 20, 0.5)
 
         expect(rotctl(port, "P", "300", "10")[0] == 0, "second set_pos failed")
         wait_for("the SET to 300", lambda: ("300.00", "10.00") in [t[:2] for t in sim.targets()], 10)
@@ -139,7 +143,8 @@ def rotctl_drives_the_rotor():
         window.click("op")
         window.wait_text("s_ac", "Closed")
         status, lines, error = rotctl(port, "p")
-        expect(status != 0 and "IO error" in " ".join(lines) + error, f"get_pos with the port closed: {status} {error[-200:]}")
+        expect(status != 0 and "IO error" in " ".join(lines) + error,
+               f"get_pos with the port closed: {status} {error[-200:]}")
 
 
 def long_and_extended_forms():
