@@ -2,7 +2,7 @@
 # Installs with apt-get whatever the build, the tests and the demo need and
 # this machine lacks. Sourced by test.sh and demo.sh; quick when all is there.
 PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest g++-mingw-w64-x86-64-posix
-wine wine64 fonts-wine xvfb imagemagick xauth zip python3"
+wine wine64 fonts-wine xvfb imagemagick xauth zip python3 libhamlib-utils"
 
 gyro_install_missing() {
     local missing=()

@@ -28,7 +28,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
 from rig import (CAPTION, GYROTALK_EXE, IDS, MODEMSHIM, PORT, SERIALCOMM_KEY, SETTINGS_KEY,  # noqa: E402
                  WINDRIVER_EXE, WINE_RUN, WINEPREFIX, ZENITRAK_EXE, Failure, RotorSim, Window, Zenitrak, reg_add,
-                 reg_delete_key, wait_for, wine)
+                 reg_delete_key, wait_for, wine, wineserver_pid)
 
 BENCH = os.environ["GYRO_BENCH_DIR"]  # the built bench/chain programs
 MINIMAL_EXE = os.path.join(BENCH, "MinimalWindow.exe")
@@ -68,22 +68,6 @@ def private_resident_kib(pid):
             if line.startswith(("Private_Clean:", "Private_Dirty:")):
                 total += int(line.split()[1])
     return total
-
-
-def wineserver_pid():
-    """The prefix's wineserver: its working directory is named after the
-    prefix's device and inode."""
-    status = os.stat(WINEPREFIX)
-    name = f"server-{status.st_dev:x}-{status.st_ino:x}"
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                if os.path.basename(os.readlink(f"/proc/{entry}/cwd")) == name and \
-                        open(f"/proc/{entry}/comm").read().startswith("wineserver"):
-                    return int(entry)
-            except OSError:
-                pass
-    return None
 
 
 def probe(*names):

@@ -76,3 +76,4 @@ constexpr unsigned kServerWatchInterval = 2000;  // ms
 constexpr unsigned kPortEventMessage = 0x0400 + 1;  // 1025: a port's event thread to its port
 constexpr unsigned kCheckConversations = 0x8000;    // the DDE manager: look for conversations a server ended
 constexpr unsigned kSynchronizeMessage = 0x8001;    // a call that a thread has run on the main thread
+constexpr unsigned kSocketMessage = 0x8002;         // network control: an event of one of its sockets

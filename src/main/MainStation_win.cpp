@@ -10,7 +10,6 @@
 #include "framework/Numbers.h"
 #include "framework/WindowIds.h"
 #include "main/Main_win.h"
-#include "main/SatData.h"
 
 namespace {
 
@@ -181,12 +180,12 @@ void TFMain::PowerBroadcast(unsigned Event) {
 void TFMain::LogTarget(const TSatData& Before) {
     if (!FLog)
         return;
-    if (SatData.SatName != Before.SatName) {
-        if (SatData.SatName != "?" && !SatData.SatName.empty())
-            Log("satellite " + SatData.SatName);
+    if (Target.SatName != Before.SatName) {
+        if (Target.SatName != "?" && !Target.SatName.empty())
+            Log("satellite " + Target.SatName);
         return;
     }
-    const bool Up = SatData.Elevation >= 0;
+    const bool Up = Target.Elevation >= 0;
     if (Up != (Before.Elevation >= 0))
-        Log(SatData.SatName + (Up ? " rises at azimuth " : " sets at azimuth ") + FormatFixed(SatData.Azimuth, 4, 1));
+        Log(Target.SatName + (Up ? " rises at azimuth " : " sets at azimuth ") + FormatFixed(Target.Azimuth, 4, 1));
 }

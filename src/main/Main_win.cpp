@@ -13,6 +13,7 @@
 #include "framework/Registry_win.h"
 #include "main/MainLayout_win.h"
 #include "main/SatData.h"
+#include "net/RotatorServer_win.h"
 
 namespace {
 
@@ -65,7 +66,10 @@ std::string ProgramCommand(const std::string& Program) {
 
 }  // namespace
 
-TFMain::TFMain() : TForm(nullptr) {
+TFMain::TFMain()
+    : TForm(nullptr), NetworkRotator(Rotor, RotorPort, Settings, kMainForm.Caption, [this](const TSatData& NewTarget) {
+          TargetArrived(NewTarget, true);
+      }) {
     Build(kMainForm, MainLayout());
     CPP = Find<TComComboBox>("CPP");
     cs = Find<TComboBox>("cs");
@@ -89,6 +93,7 @@ TFMain::TFMain() : TForm(nullptr) {
 }
 
 TFMain::~TFMain() {
+    NetworkServer.reset();
     // Errors of the components' ends still go to the log, and touch nothing else.
     if (Application().OnException)
         Application().OnException = [this](const std::exception& Error) { Log("error: " + std::string(Error.what())); };
@@ -163,7 +168,7 @@ void TFMain::BindHandlers() {
 
 void TFMain::FormCreate() {
     ParseSatData("", SatData);
-    ShowSatData();
+    TargetArrived(SatData, false);
     FProgramDir = ExecutableDir();
     SetCurrentDirectoryA(FProgramDir.c_str());
     LoadSettings();
@@ -172,6 +177,7 @@ void TFMain::FormCreate() {
             return;
         StartStation("start " + Caption());
     }
+    SwitchNetworkControl();
     LocateTrackingProgram();
     Tracking->OpenConversation();
     Rotor.Divider = 1;
@@ -217,6 +223,7 @@ void TFMain::FormCloseQuery(bool& CanClose) {
     FClosing = true;
     Timer->SetEnabled(false);
     Recovery->SetEnabled(false);
+    NetworkServer.reset();
     Guarded([this] { SaveSettings(); });
     Tracking->CloseConversation();
     Rotor.WaitForExchange();
@@ -236,7 +243,20 @@ void TFMain::SaveSettings() {
 bool TFMain::ChoiceMade(TChoice Choice) {
     if (Choice == chUnattended)
         Settings.Unattended ? StartStation("unattended on") : StopStation();
+    if (Choice == chNetworkControl)
+        SwitchNetworkControl();
     return Choice != chNone;
+}
+
+void TFMain::SwitchNetworkControl() {
+    NetworkServer.reset();
+    if (Settings.NetworkPort == 0)
+        return;
+    try {
+        NetworkServer = std::make_unique<TRotatorServer>(NetworkRotator, Settings.NetworkAddress, Settings.NetworkPort);
+    } catch (const std::exception& E) {
+        Application().HandleException(E);
+    }
 }
 
 void TFMain::SpeedButton4Click() {
@@ -325,20 +345,26 @@ void TFMain::TrackingClose() {
     l_dd->SetText("Closed");
     l_st->SetText("No data");
     ParseSatData("", SatData);
-    ShowSatData();
+    if (!NetworkTarget)  // a network target holds until the next line
+        TargetArrived(SatData, false);
 }
 
 void TFMain::TrackingDataChange() {
     std::string Line = TrimControls(TrackingData->Text());
     l_st->SetText(Line.empty() ? "No data" : Line);
-    const TSatData Before = SatData;
     ParseSatData(Line, SatData);
-    ShowSatData();
+    TargetArrived(SatData, false);
+}
+
+void TFMain::TargetArrived(const TSatData& NewTarget, bool FromNetwork) {
+    const TSatData Before = std::exchange(Target, NewTarget);
+    NetworkTarget = FromNetwork;
+    ShowTarget();
     LogTarget(Before);
 }
 
-void TFMain::ShowSatData() {
-    TSatDataTexts Texts = SatDataTexts(SatData);
+void TFMain::ShowTarget() {
+    TSatDataTexts Texts = SatDataTexts(Target);
     l_na->SetText(Texts.Name);
     l_az->SetText(Texts.Azimuth);
     l_el->SetText(Texts.Elevation);
@@ -354,7 +380,7 @@ void TFMain::TimerTimer() {
         return;
     }
     try {
-        Rotor.TimerTimer(SatData);
+        Rotor.TimerTimer(Target);
     } catch (const EComPort& Error) {
         if (!Settings.Unattended || !Error.DeviceGone())
             throw;

@@ -2,11 +2,13 @@
 // The program's one window: the tracking link, the rotor port and its
 // selector, the cycle timers, and the labels that show all three.
 // Main thread only.
+#include <memory>
 #include <optional>
 
 #include "framework/Controls_win.h"
 #include "framework/Forms_win.h"
 #include "framework/Timers_win.h"
+#include "main/NetworkRotator.h"
 #include "main/RotorExchange.h"
 #include "main/RotorPort_win.h"
 #include "main/Settings.h"
@@ -18,6 +20,7 @@ class TComPort;
 class TComComboBox;
 class TDdeClientConv;
 class TDdeClientItem;
+class TRotatorServer;
 
 // Unattended, between tries of a lost port and of a tracking program gone.
 inline constexpr unsigned kRecoveryInterval = 5000;  // ms
@@ -51,7 +54,13 @@ public:
 private:
     void CreateComponents();
     void BindHandlers();
-    void ShowSatData();
+    // The one entry for a new target, a tracking line's or a network
+    // client's: the window shows it and the next SET step aims at it.
+    void TargetArrived(const TSatData& NewTarget, bool FromNetwork);
+    void ShowTarget();
+    // Listens as the choice says, or not at all; a failure is shown and the
+    // program runs on without it.
+    void SwitchNetworkControl();
     void LoadSettings();
     void LocateTrackingProgram();
     void SaveSettings();
@@ -125,4 +134,9 @@ private:
     TSettingsMenu SettingsMenu{Settings};
     TComRotorPort RotorPort{CP};
     TRotorExchange Rotor{RotorPort, *this, Settings};
+    // The latest target from either source: it holds until the next one.
+    TSatData Target;
+    bool NetworkTarget = false;
+    TNetworkRotator NetworkRotator;
+    std::unique_ptr<TRotatorServer> NetworkServer;  // while network control is on
 };

@@ -72,12 +72,16 @@ void TRotorExchange::ShowReply() {
     }
     Divider = State->Divider;
     RotorAzimuth = State->RotorAzimuth;
+    RotorState = State;
     FLink.ShowRotorState(*State);
 }
 
 void TRotorExchange::TimerTimer(const TSatData& Target) {
     int Step = CycleStep++;
-    if (Step == 0) {
+    if (FStopWanted && AwaitedBytes == 0) {
+        FStopWanted = false;
+        SendRotorCommand(rcStop);
+    } else if (Step == 0) {
         SendRotorCommand(rcState);
     } else if (Step == 1) {
         if (AwaitedBytes != 0) {
@@ -128,6 +132,8 @@ void TRotorExchange::CPAfterOpen() {
 
 void TRotorExchange::CPAfterClose() {
     FLink.EnableCycleTimer(false);
+    RotorState.reset();
+    FStopWanted = false;
     if (FLink.WindowVisible())
         FLink.ShowTransmissionError(false);
     FLink.ShowLastCommand("");

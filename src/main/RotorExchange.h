@@ -66,6 +66,10 @@ public:
     void CPAfterOpen();
     void CPAfterClose();
 
+    // STOP at the next tick that finds no exchange under way, in place of
+    // what that tick would send; nothing while the port is closed.
+    void RequestStop() { FStopWanted = FPort.Connected(); }
+
     int AwaitedBytes = 0;
     bool TransmissionError = false;
     std::string ReplyText;
@@ -77,6 +81,9 @@ public:
     // Beyond the default azimuth range the set point is chosen against the
     // rotor's last reported azimuth, and LastAzimuth holds the chosen one.
     std::optional<double> RotorAzimuth;
+    // The latest reply's rotor state; none before the first reply after the
+    // port opened and while it is closed.
+    std::optional<TRotorState> RotorState;
 
 private:
     void Exchange(const TRotorFrame& Frame, const char* Text);
@@ -89,4 +96,5 @@ private:
     TRotorFrame FSetFrame = SetFrameTemplate;
     TAzimuthFollower FFollower;
     int FFailedExchanges = 0;  // in a row, since the port opened
+    bool FStopWanted = false;
 };

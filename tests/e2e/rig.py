@@ -8,6 +8,8 @@ import os
 import re
 import shutil
 import signal
+import socket
+import struct
 import subprocess
 import sys
 import time
@@ -290,6 +292,56 @@ class Zenitrak:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
+
+
+# --- network control ----------------------------------------------------------
+
+def free_tcp_port():
+    """A loopback TCP port that nothing uses now: each run takes its own, so
+    runs in other build trees on the machine never meet."""
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def wineserver_pid():
+    """The prefix's wineserver: its working directory is named after the
+    prefix's device and inode."""
+    status = os.stat(WINEPREFIX)
+    name = f"server-{status.st_dev:x}-{status.st_ino:x}"
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                if os.path.basename(os.readlink(f"/proc/{entry}/cwd")) == name and \
+                        open(f"/proc/{entry}/comm").read().startswith("wineserver"):
+                    return int(entry)
+            except OSError:
+                pass
+    return None
+
+
+def listening_addresses():
+    """(address, port) of every TCP socket that a program of the prefix
+    listens on. Wine keeps its programs' sockets in the wineserver."""
+    pid = wineserver_pid()
+    inodes = set()
+    for fd in os.listdir(f"/proc/{pid}/fd"):
+        try:
+            link = os.readlink(f"/proc/{pid}/fd/{fd}")
+        except OSError:
+            continue
+        if link.startswith("socket:["):
+            inodes.add(link[8:-1])
+    found = []
+    for table, family in (("tcp", socket.AF_INET), ("tcp6", socket.AF_INET6)):
+        with open(f"/proc/net/{table}") as lines:
+            for line in list(lines)[1:]:
+                fields = line.split()
+                if fields[3] == "0A" and fields[9] in inodes:  # LISTEN
+                    address, port = fields[1].split(":")
+                    raw = b"".join(struct.pack("<I", int(address[i:i + 8], 16)) for i in range(0, len(address), 8))
+                    found.append((socket.inet_ntop(family, raw), int(port, 16)))
+    return sorted(found)
 
 
 # --- the program -------------------------------------------------------------

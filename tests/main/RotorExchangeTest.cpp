@@ -305,3 +305,25 @@ TEST_F(Exchange, AWiderRangeSendsTheChosenSetPointAndComparesWithIt) {
 }
 
 }  // namespace
+
+// A network client's stop: STOP at the next tick in place of its own frame,
+// never inside an exchange; the reply's position is kept until the port closes.
+TEST_F(Exchange, AStopAskedForGoesAtTheNextFreeTick) {
+    Rotor.CPAfterOpen();
+    EXPECT_FALSE(Rotor.RotorState);
+    RunTicks(2);
+    ASSERT_TRUE(Rotor.RotorState);
+    EXPECT_DOUBLE_EQ(Rotor.RotorState->Elevation, 10.5);
+    Target.SatName = "?";
+    Rotor.RequestStop();
+    Rotor.AwaitedBytes = 12;  // a tick inside a STATE wait
+    Tick();
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet}));
+    Rotor.AwaitedBytes = 0;
+    Answer(kReply);
+    Tick();
+    RunTicks(6);
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet, kStop, kState}));
+    Rotor.CPAfterClose();
+    EXPECT_FALSE(Rotor.RotorState);
+}
