@@ -5,7 +5,7 @@
 # gets there and the window is closed. Checks that no cycle was missed, that
 # memory and handles did not grow, and that the rotor stopped on the last
 # target; exits with 1 if any of that fails. With --faults it runs unattended
-# and meets a fault every 3 minutes (bench/chain/faults.py), each to be mended
+# and meets a fault every 3 minutes (bench/chain/fault_schedule.py), each to be mended
 # without a click.
 #
 #   bench/soak.sh [MINUTES] [--faults]

@@ -7,7 +7,7 @@ bench/soak.sh, which builds the programs and sets the environment.
     python3 soak.py MINUTES [--faults]
 
 With --faults the program runs unattended and meets a fault every 3 minutes
-(faults.py): the line gone, the tracking program killed, the controller
+(fault_schedule.py): the line gone, the tracking program killed, the controller
 silent. Then the checks also ask that every fault was mended without a click
 within 10 s of the device or program being back, that no dialog ever showed,
 and no cycle was missed outside the faults.
@@ -31,7 +31,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
 from chain import (PORT, cpu_ms, log_events, now_ms, number, prepare, private_resident_kib, probe,  # noqa: E402
                    tracking_running, wait_ended)
-from faults import FAULT_EVERY_S, Faults, dialogs_now  # noqa: E402
+from fault_schedule import FAULT_EVERY_S, Faults, dialogs_now  # noqa: E402
 from rig import (MODEMSHIM, SETTINGS_KEY, WINE_RUN, WINEPREFIX, Failure, RotorSim, Window, Zenitrak,  # noqa: E402
                  reg_add, wait_for)
 

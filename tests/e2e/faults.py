@@ -31,10 +31,8 @@ def tracking_killed():
     with Rig("tracking_killed") as rig:
         sim, window = started(rig)
         window.wait_text("l_na", "ISS (ZARYA)")
-        rig.tracking.process.kill()
-        rig.tracking.process.wait()
+        rig.tracking.kill()
         rig.window.drive("list")  # the program keeps answering
-        wine("taskkill", "/f", "/im", "Zenitrak.exe", check=False)
         alive(rig, window)
         rig.zenitrak("--line", AO91)
         window.click("Image1")

@@ -284,6 +284,12 @@ class Zenitrak:
     def send(self, command):
         wine(ZENITRAK_EXE, "--send", command)
 
+    def kill(self):
+        """Ends it as a crash would: no goodbye on its conversations."""
+        self.process.kill()
+        self.process.wait()
+        wine("taskkill", "/f", "/im", "Zenitrak.exe", check=False)
+
     def stop(self):
         if self.process.poll() is None:
             wine(ZENITRAK_EXE, "--send", "quit", check=False)

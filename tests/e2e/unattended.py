@@ -55,9 +55,7 @@ def tracking_killed_noticed():
     with Rig("tracking_killed_noticed") as rig:
         sim, window = started(rig)
         window.wait_text("l_na", "ISS (ZARYA)")
-        rig.tracking.process.kill()
-        rig.tracking.process.wait()
-        subprocess.run([WINE_RUN, "taskkill", "/f", "/im", "Zenitrak.exe"], capture_output=True)
+        rig.tracking.kill()
         window.wait_text("l_dd", "Closed", 10)
         texts = window.texts()
         expect((texts["l_st"], texts["l_na"], texts["l_az"], texts["l_el"]) == ("No data", "?", "0.0", "0.0"),
@@ -137,9 +135,7 @@ def tracking_restarted():
     with station("tracking_restarted") as rig:
         sim, window = started(rig)
         window.wait_text("l_na", "ISS (ZARYA)")
-        rig.tracking.process.kill()
-        rig.tracking.process.wait()
-        subprocess.run([WINE_RUN, "taskkill", "/f", "/im", "Zenitrak.exe"], capture_output=True)
+        rig.tracking.kill()
         window.wait_text("l_dd", "Closed", 10)
         rig.zenitrak("--line", AO91)
         window.wait_text("l_na", "AO-91", 15)

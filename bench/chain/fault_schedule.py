@@ -9,11 +9,10 @@ For each it notes when the fault came, when the device or program was back,
 and when tracking resumed: the first SET on the new line, the window's
 "Opened" for the tracking program, the first reply after the silence."""
 import os
-import subprocess
 import time
 
 from chain import log_events, now_ms
-from rig import WINDRIVER_EXE, WINE_RUN, RotorSim, Window, Zenitrak, wine
+from rig import WINDRIVER_EXE, RotorSim, Window, Zenitrak, wine
 
 FAULT_EVERY_S = 180
 OUTAGE_S = 20
@@ -59,9 +58,7 @@ class Faults:
         return now_ms()
 
     def tracking_killed(self):
-        self.tracking.process.kill()
-        self.tracking.process.wait()
-        subprocess.run([WINE_RUN, "taskkill", "/f", "/im", "Zenitrak.exe"], capture_output=True)
+        self.tracking.kill()
         self.tracking = Zenitrak(*self.tracking_options)
         return now_ms()
 
