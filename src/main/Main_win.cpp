@@ -4,8 +4,8 @@
 
 #include <utility>
 
-#include "cport/ComComboBox_win.h"
 #include "cport/CPort_win.h"
+#include "cport/ComComboBox_win.h"
 #include "dde/DdeClientConv_win.h"
 #include "dde/DdeClientItem_win.h"
 #include "dde/TrackingProgram.h"
@@ -294,6 +294,7 @@ void TFMain::TrackingDataChange() {
     l_st->SetText(Line.empty() ? "No data" : Line);
     ParseSatData(Line, SatData);
     ShowSatData();
+    Rotor.TargetArrived(SatData.Azimuth, SatData.Elevation, NowMs());
 }
 
 void TFMain::ShowSatData() {
@@ -337,6 +338,13 @@ void TFMain::EnableTimeOut(bool Enabled) {
 
 void TFMain::WaitUntil(const std::function<bool()>& Done) {
     Application().WaitUntil(Done);
+}
+
+double TFMain::NowMs() {
+    LARGE_INTEGER Count, Frequency;
+    QueryPerformanceCounter(&Count);
+    QueryPerformanceFrequency(&Frequency);
+    return static_cast<double>(Count.QuadPart) * 1000.0 / static_cast<double>(Frequency.QuadPart);
 }
 
 bool TFMain::PortWanted() {

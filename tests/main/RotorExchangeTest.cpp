@@ -17,6 +17,7 @@ public:
     bool Wanted = true;
     bool Visible = true;
     bool FailWrites = false;
+    double Now = 0;                    // ms
     std::string Input;                 // bytes waiting in the port
     std::vector<std::string> Written;  // frames on the wire
     std::deque<std::function<void()>> Messages;
@@ -51,6 +52,7 @@ public:
             Message();
         }
     }
+    double NowMs() override { return Now; }
     bool PortWanted() override { return Wanted; }
     bool WindowVisible() override { return Visible; }
     void ShowLastCommand(const std::string& Text) override { LastCommand = Text; }
@@ -110,7 +112,9 @@ TEST_F(Exchange, OpeningStartsTheCycleAndForcesTheFirstSet) {
     EXPECT_EQ(Link.PortState, "Opened");
     RunTicks(12);
     EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet, kState}));  // unmoved target: one SET
-    EXPECT_EQ(Link.Written[1], std::string("W0560\0" "0365\0/ ", 13));
+    EXPECT_EQ(Link.Written[1], std::string("W0560\0"
+                                           "0365\0/ ",
+                                           13));
     EXPECT_EQ(Link.LastCommand, "STATE");
 
     // Reopening forces the SET again although the target has not moved.
@@ -181,7 +185,7 @@ TEST_F(Exchange, BytesBeyondTheReplyAndStrayBytesAreDropped) {
     Answer(kReply + "xy");
     Tick();
     EXPECT_EQ(Link.Input, "");  // left waiting, they would shift every later reply
-    Tick(5);  // the rest of the cycle
+    Tick(5);                    // the rest of the cycle
     Answer(kReply);
     Tick();
     ASSERT_EQ(Link.Shown.size(), 2u);
