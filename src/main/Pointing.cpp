@@ -25,8 +25,11 @@ constexpr double kShortestSpanMs = 400;
 constexpr double kFastestSkyRate = 0.05;  // degrees per ms
 // A line this far from where the track said it would be is another track.
 constexpr double kJump = 2;
-// A line older than this is not extrapolated: the tracking program stopped.
-constexpr double kStaleMs = 5000;
+// When lines stop coming for three of their intervals (at least a second),
+// the tracking program has stopped: its last line is not extrapolated.
+constexpr double kOverdue = 3, kShortestOverdueMs = 1000;
+// The travel that point-ahead allows for: a rotor farther away has other worries.
+constexpr double kLongestTravelMs = 5000;
 // A SET frame's 13 bytes at 600 baud: the rotor starts when it has them.
 constexpr double kFrameMs = 13 * 10 * 1000.0 / 600;
 // Until the rotor has shown its rates: those of common rotators.
@@ -184,6 +187,13 @@ std::optional<TPose> TPointing::Ahead(double Azimuth, double Elevation, double A
     return PoseOf(Turned(To, Unit, Angle(From, To) / Span * (AtMs - Last.Ms)));
 }
 
+bool TPointing::LinesCome(double NowMs) const {
+    if (FTrack.size() < 2)
+        return false;
+    const double Interval = (FTrack.back().Ms - FTrack.front().Ms) / static_cast<double>(FTrack.size() - 1);
+    return NowMs - FTrack.back().Ms <= std::max(kShortestOverdueMs, kOverdue * Interval);
+}
+
 void TPointing::RotorReported(double Azimuth, double Elevation, double Ms) {
     const TReply Reply{Ms, {Azimuth, Elevation}};
     if (FRotor)
@@ -255,13 +265,13 @@ TPose TPointing::SetPoint(const TSettings& Settings, const TPointingRequest& Req
             Travel = To(Request.Azimuth, Elevation);
             if (Settings.ElevationRange == er180)
                 Travel = std::min(Travel, To(Request.Azimuth + 180, 180 - Elevation));
-            Travel = std::min(Travel, kStaleMs);
+            Travel = std::min(Travel, kLongestTravelMs);
         }
         // The middle of the time the rotor holds the set point: from its
         // arrival to the next SET's.
         const double Lead = kFrameMs + (Travel + Request.CycleMs) / 2;
-        const bool LinesCome = !FTrack.empty() && Request.NowMs - FTrack.back().Ms <= kStaleMs;
-        if (auto Later = LinesCome ? Ahead(Request.Azimuth, Request.Elevation, Request.NowMs + Lead) : std::nullopt)
+        if (auto Later = LinesCome(Request.NowMs) ? Ahead(Request.Azimuth, Request.Elevation, Request.NowMs + Lead)
+                                                  : std::nullopt)
             Aim = *Later;
     }
     const TSetPointHints Hints{From ? std::optional(From->Azimuth) : std::nullopt, FDirection,

@@ -92,6 +92,7 @@ private:
     // AtMs; none without a steady track of that target.
     std::optional<TPose> Ahead(double Azimuth, double Elevation, double AtMs) const;
     std::optional<TPose> Reference() const;
+    bool LinesCome(double NowMs) const;
     double TravelMs(TPose From, TPose To) const;
     void LearnRates(const TReply& Earlier, const TReply& Later);
 
