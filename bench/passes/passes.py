@@ -221,8 +221,7 @@ def draw(runs_by_choice, picture, shown=("high89.5", "overhead"), choices=("0-45
     axes[2][0].set_ylabel("pointing error, degrees")
     axes[0][0].legend(fontsize=8, loc="best")
     axes[2][0].legend(fontsize=8, loc="best")
-    fig.suptitle("Passes near the zenith with and without an elevation range of 0°–180° "
-                 "(Gyrotalk under Wine with both simulators)")
+    fig.suptitle("Near the zenith, with and without 0°–180° of elevation\n(Gyrotalk under Wine, both simulators)")
     fig.tight_layout()
     fig.savefig(picture, dpi=80)
 

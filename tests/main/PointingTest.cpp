@@ -86,7 +86,7 @@ TEST(Pointing, AnglesThatCannotBeADirectionAreNone) {
 
 TEST(Pointing, AChosenRangeHoldsEverySetPoint) {
     for (TAzimuthRange Range : {ar450, ar540})
-        for (double Target : {-359.5, -300.0, 0.0, 359.9, 700.0, 719.9})
+        for (double Target : {-400.0, -359.5, -300.0, 0.0, 359.9, 700.0, 719.9, 1000.0})
             for (double Rotor : {-180.0, 0.0, 355.0, 540.0}) {
                 const double SetPoint = ChooseSetPoint(Range, Target, {Rotor, 1, false, 1});
                 EXPECT_GE(SetPoint, kAzimuthRanges[Range].Lowest) << Target << " from " << Rotor;
