@@ -74,9 +74,11 @@ def main(choice, scale, out, passes=PASSES):
             window = rig.start()
             window.wait_text("s_ac", "Opened")
             window.wait_text("l_dd", "Opened")
+            # The simulator publishes the first line as it starts, paused or not.
+            published = len(tracker.lines)
             wine(ZENITRAK_EXE, "--send", "pause off")
             # The passes end when no line has come for a while.
-            wait_for("the first line", lambda: tracker.lines, 30)
+            wait_for("the passes' lines", lambda: len(tracker.lines) > published, 30)
             while time.monotonic() * 1000 - tracker.lines[-1][0] < 10 * INTERVAL_MS:
                 time.sleep(1)
             time.sleep(3)

@@ -145,6 +145,21 @@ TEST_F(Exchange, TargetBelowTheHorizonGetsElevationZeroEveryCycle) {
     EXPECT_EQ(Link.LastCommand, "SET(200.0;0.0)");
 }
 
+TEST_F(Exchange, WithAToleranceSmallMovesWaitAndAnotherSatelliteAlwaysGoes) {
+    Settings.Tolerance = 1;
+    Rotor.CPAfterOpen();
+    RunTicks(6);
+    Target.Azimuth = 200.5;  // half a degree on the sky
+    RunTicks(6);
+    Target.SatName = "AO-7";
+    RunTicks(6);
+    Target.Elevation = 1e300;  // no direction: the last set point holds
+    RunTicks(6);
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet, kState, kState, kSet, kState}));
+    EXPECT_EQ(Link.LastCommand, "STATE");
+    EXPECT_EQ(Rotor.LastAzimuth, 200.5);
+}
+
 TEST_F(Exchange, MovingTargetGetsANewSet) {
     Rotor.CPAfterOpen();
     RunTicks(6);
