@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Flies four passes (across north clockwise, overhead, low in the south, and
-# one that rises near the end of a 0-450 range and crosses north the other
-# way) through the whole chain under Wine once per azimuth range, the three
-# ranges side by side, each in a prefix with its own wineserver. Prints per
-# pass and range the pointing error, the largest rotor run and the time spent
-# unwinding, and draws docs/passes.png.
+# Flies seven passes (across north clockwise, overhead, low in the south, one
+# that rises near the end of a 0-450 range and crosses north the other way,
+# and three that culminate at 85, 88 and 89.5 degrees) through the whole
+# chain under Wine once per set of choices, side by side, each in a prefix
+# with its own wineserver: the defaults; 0-450; 0-450 with an elevation range
+# of 0-180; that with point-ahead; that with a 1 degree tolerance. Prints per
+# pass and choice the pointing error, the azimuth run while the satellite is
+# above 60 degrees, the SET frames and the time spent unwinding, and draws
+# docs/passes.png.
 #
-#   bench/passes.sh [SCALE]      # passes sped up SCALE times (default 3: about 20 minutes)
+#   bench/passes.sh [SCALE]      # passes sped up SCALE times (default 3: about 35 minutes)
+#   CHOICES="0-180 ahead" PASSES=high85,high88 bench/passes.sh 6     # a quicker look at a few
 #
 # WINDOWS_BUILD and NATIVE_BUILD name the build trees (see chain/environment.sh).
 set -euo pipefail
@@ -26,20 +30,21 @@ out=$PWD/$win/bench-passes
 mkdir -p "$out"
 servers=()
 pids=()
-for range in 0-360 0-450 -180-540; do
+choices=${CHOICES:-default 0-450 0-180 ahead tolerance}
+for choice in $choices; do
     (
-        export WINEPREFIX=$PWD/$win/bench-passes-prefix$range
+        export WINEPREFIX=$PWD/$win/bench-passes-prefix-$choice
         cmake/wine-run.sh cmd /c exit >/dev/null 2>&1
         wineserver -w
-        wineserver -f -p &
+        wineserver -f -p >/dev/null 2>&1 &
         server=$!
         trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true' EXIT
         cmake/wine-run.sh cmd /c exit >/dev/null 2>&1
-        python3 bench/passes/fly.py "$range" "$scale" "$out/$range.json"
+        python3 bench/passes/fly.py "$choice" "$scale" "$out/$choice.json" ${PASSES:+"$PASSES"}
     ) &
     pids+=($!)
 done
 status=0
 for pid in "${pids[@]}"; do wait "$pid" || status=1; done
-[ "$status" -eq 0 ] || { echo "a range's run failed"; exit 1; }
-/usr/bin/python3 bench/passes/passes.py docs/passes.png "$out/0-360.json" "$out/0-450.json" "$out/-180-540.json"
+[ "$status" -eq 0 ] || { echo "a choice's run failed"; exit 1; }
+/usr/bin/python3 bench/passes/passes.py docs/passes.png $(for choice in $choices; do echo "$out/$choice.json"; done)

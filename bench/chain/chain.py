@@ -27,8 +27,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
 from rig import (CAPTION, GYROTALK_EXE, IDS, MODEMSHIM, PORT, SERIALCOMM_KEY, SETTINGS_KEY,  # noqa: E402
-                 WINDRIVER_EXE, WINE_RUN, WINEPREFIX, ZENITRAK_EXE, Failure, RotorSim, Window, Zenitrak, reg_add,
-                 reg_delete_key, wait_for, wine, wineserver_pid)
+                 WINDRIVER_EXE, WINE_RUN, WINEPREFIX, ZENITRAK_EXE, Failure, RotorSim, Stamped, Window, Zenitrak,
+                 reg_add, reg_delete_key, wait_for, wine, wineserver_pid)
 
 BENCH = os.environ["GYRO_BENCH_DIR"]  # the built bench/chain programs
 MINIMAL_EXE = os.path.join(BENCH, "MinimalWindow.exe")
@@ -81,33 +81,6 @@ def probe(*names):
 
 
 # --- watching labels -------------------------------------------------------------
-
-class Stamped:
-    """A Windows program's output lines "WORD US ..." (US from
-    QueryPerformanceCounter, which under Wine is CLOCK_MONOTONIC_RAW), read
-    as they come with their time in CLOCK_MONOTONIC ms."""
-
-    def __init__(self, *command, cwd=None):
-        self.process = subprocess.Popen([WINE_RUN, *command], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                        text=True, errors="replace", cwd=cwd)
-        self.reader = threading.Thread(target=self._read, daemon=True)
-        self.reader.start()
-
-    def _read(self):
-        for line in self.process.stdout:
-            # The clocks' offset at the moment of reading; the line is at most
-            # a fraction of a millisecond old then.
-            offset_us = time.clock_gettime(time.CLOCK_MONOTONIC) * 1e6 - \
-                time.clock_gettime(time.CLOCK_MONOTONIC_RAW) * 1e6
-            words = line.rstrip("\n").split(" ", 3)
-            if len(words) >= 2 and words[1].isdigit():
-                self.take((int(words[1]) + offset_us) / 1000.0, words)
-
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            self.process.wait(10)
-
 
 class Yardstick(Stamped):
     """MinimalWindow.exe, with the time of each of its ticks."""

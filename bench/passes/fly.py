@@ -1,11 +1,11 @@
-"""Flies the named passes through the whole chain under Wine with one azimuth
-range: Gyrotalk.exe, the rotator simulator (paced line, end stops of the
-range) and the tracking simulator flying the passes back to back, sped up
+"""Flies the named passes through the whole chain under Wine with one set of
+choices: Gyrotalk.exe, the rotator simulator (paced line, end stops of the
+ranges) and the tracking simulator flying the passes back to back, sped up
 SCALE times (the rotor's slew rates too, so that it turns as fast as a real
 one in pass time). Writes what happened as JSON for passes.py. Run through
-bench/passes.sh, which gives each range a prefix and wineserver of its own.
+bench/passes.sh, which gives each choice a prefix and wineserver of its own.
 
-    python3 fly.py RANGE SCALE OUT.json
+    python3 fly.py CHOICE SCALE OUT.json [PASSES]   # CHOICE: one of CHOICES below; PASSES: "north,end" say
 
 Where the times come from: the tracking simulator prints each line it
 publishes with the performance counter (CLOCK_MONOTONIC_RAW under Wine,
@@ -17,28 +17,21 @@ import os
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "chain"))
-from chain import Stamped  # noqa: E402
-from rig import (PORT, SETTINGS_KEY, ZENITRAK_EXE, Rig, reg_add, wait_for, wine)  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
+from rig import PORT, SETTINGS_KEY, ZENITRAK_EXE, Rig, TracedZenitrak, reg_add, wait_for, wine  # noqa: E402
 
-PASSES = "north,overhead,south,end"
+PASSES = "north,overhead,south,end,high85,high88,high89.5"
 INTERVAL_MS = 250
 SLEW = (6.0, 3.0)  # degrees per second of pass time
 DIVIDER = 10       # set points in tenths of a degree
-
-
-class Tracker(Stamped):
-    """The tracking simulator: every published line with its time."""
-
-    def __init__(self, scale):
-        self.lines = []
-        super().__init__(ZENITRAK_EXE, "--pass", PASSES, "--scale", str(scale), "--interval", str(INTERVAL_MS),
-                         "--once", "--trace", "--paused")
-
-    def take(self, at_ms, words):
-        if words[0] == "line" and len(words) == 4:
-            fields = dict((w[:2], w[2:]) for w in words[3].split() if w[:2] in ("AZ", "EL"))
-            self.lines.append((at_ms, float(fields["AZ"]), float(fields["EL"])))
+# Each choice adds to the one before; values as stored in the registry.
+CHOICES = {
+    "default": {},
+    "0-450": {"AzimuthRange": "0-450"},
+    "0-180": {"AzimuthRange": "0-450", "ElevationRange": "0-180"},
+    "ahead": {"AzimuthRange": "0-450", "ElevationRange": "0-180", "PointAhead": "1"},
+    "tolerance": {"AzimuthRange": "0-450", "ElevationRange": "0-180", "PointAhead": "1", "Tolerance": "1"},
+}
 
 
 def replies(sim):
@@ -54,35 +47,49 @@ def replies(sim):
     return found
 
 
-def main(azimuth_range, scale, out):
-    with Rig(azimuth_range, root="bench-passes") as rig:
+def events(sim):
+    """(ms, what, azimuth, elevation) of the rotor's start, each set point it took and each stop."""
+    found = []
+    with open(sim.log_path) as log:
+        for line in log:
+            words = line.split()
+            if len(words) >= 4 and words[1] in ("start", "target", "stop") and words[2] != "invalid":
+                found.append((float(words[0]), words[1], float(words[2]), float(words[3])))
+    return found
+
+
+def main(choice, scale, out, passes=PASSES):
+    values = CHOICES[choice]
+    azimuth_range = values.get("AzimuthRange", "0-360")
+    elevation_range = values.get("ElevationRange", "0-90")
+    with Rig(choice, root="bench-passes") as rig:
         reg_add(SETTINGS_KEY, "ComSeq", "G-500, S-1000")
-        reg_add(SETTINGS_KEY, "AzimuthRange", azimuth_range)
-        sim = rig.rotor(PORT, "--pace", "--range", azimuth_range, "--divider", str(DIVIDER), "--rate",
-                        str(SLEW[0] * scale), str(SLEW[1] * scale))
-        tracker = Tracker(scale)
+        for name, value in values.items():
+            reg_add(SETTINGS_KEY, name, value)
+        sim = rig.rotor(PORT, "--pace", "--range", azimuth_range, "--elevation-range", elevation_range,
+                        "--divider", str(DIVIDER), "--rate", str(SLEW[0] * scale), str(SLEW[1] * scale))
+        tracker = TracedZenitrak("--pass", passes, "--scale", str(scale), "--interval", str(INTERVAL_MS), "--once",
+                                 "--paused")
         try:
-            wait_for("the tracking simulator", lambda: wine(ZENITRAK_EXE, "--send", "ping", check=False).returncode == 0,
-                     30, 0.2)
             window = rig.start()
             window.wait_text("s_ac", "Opened")
             window.wait_text("l_dd", "Opened")
+            # The simulator publishes the first line as it starts, paused or not.
+            published = len(tracker.lines)
             wine(ZENITRAK_EXE, "--send", "pause off")
             # The passes end when no line has come for a while.
-            wait_for("the first line", lambda: tracker.lines, 30)
+            wait_for("the passes' lines", lambda: len(tracker.lines) > published, 30)
             while time.monotonic() * 1000 - tracker.lines[-1][0] < 10 * INTERVAL_MS:
                 time.sleep(1)
             time.sleep(3)
             rig.stop_program()
         finally:
-            wine(ZENITRAK_EXE, "--send", "quit", check=False)
             tracker.stop()
-        with open(sim.log_path) as log:
-            sets = [line.split()[2] for line in log if line.split()[1:2] == ["target"]]
-        json.dump({"range": azimuth_range, "scale": scale, "lines": tracker.lines, "rotor": replies(sim),
-                   "set_points": len(sets)}, open(out, "w"))
-        print(f"{azimuth_range}: {len(tracker.lines)} lines, {len(sets)} set points", flush=True)
+        json.dump({"choice": choice, "scale": scale, "passes": passes.split(","), "rates": [r * scale / 1000 for r in SLEW],
+                   "lines": tracker.lines, "rotor": replies(sim), "events": events(sim)}, open(out, "w"))
+        print(f"{choice}: {len(tracker.lines)} lines, {sum(e[1] == 'target' for e in events(sim))} set points",
+              flush=True)
 
 
 if __name__ == "__main__":
-    main(sys.argv[1], float(sys.argv[2]), sys.argv[3])
+    main(sys.argv[1], float(sys.argv[2]), sys.argv[3], *sys.argv[4:])

@@ -1,9 +1,15 @@
-"""Figures and drawing of the passes flown by fly.py, one JSON per azimuth
-range: per pass and range the pointing error while the satellite is up (the
-angle between where it is and where the rotor points, at each STATE reply),
-the largest single rotor run, and the time spent unwinding (on runs of more
-than 200 degrees, which no target that moved a few degrees needs). Times are
-pass time (real time x the scale).
+"""Figures and drawing of the passes flown by fly.py, one JSON per set of
+choices. Per pass and choice:
+- the pointing error while the satellite is up: the angle on the sky between
+  where it is (its tracking lines, interpolated) and where the rotor points
+  (poses over the top included), every 100 ms, the rotor's motion rebuilt
+  from the simulator's log (start, each set point it took, its slew rates);
+- the largest azimuth run (a stretch of turning one way) while the satellite
+  is above 60 degrees;
+- the SET frames the rotor received (each one a motor start);
+- the time spent unwinding: on runs of more than 200 degrees while it is up,
+  which no target that moved a few degrees needs.
+Times are pass time (real time x the scale).
 
     python3 passes.py PICTURE.png RUN.json...
 """
@@ -13,24 +19,67 @@ import math
 import statistics
 import sys
 
-PASS_NAMES = ["north", "overhead", "south", "end"]
+PASS_NAMES = ["north", "overhead", "south", "end", "high85", "high88", "high89.5"]
 UNWINDING_RUN = 200.0
+HIGH = 60.0
+SAMPLE_MS = 100.0
+REPLY_LAG_MS = 13 * 1000 / 60  # a paced reply goes out a frame's time after the frame that asked
+LABELS = {"default": "default", "0-450": "0°–450°", "0-180": "0°–450°, 0°–180°",
+          "ahead": "… + point-ahead", "tolerance": "… + 1° tolerance"}
 
 
-def truth_at(lines, at_ms):
-    """The satellite's azimuth (unwrapped near the neighbouring line) and elevation at a time."""
-    times = [t for t, _, _ in lines]
-    i = min(max(bisect.bisect_left(times, at_ms), 1), len(lines) - 1)
-    (t0, a0, e0), (t1, a1, e1) = lines[i - 1], lines[i]
-    f = 0.0 if t1 == t0 else min(max((at_ms - t0) / (t1 - t0), 0.0), 1.0)
-    a1 = a0 + (a1 - a0 + 180) % 360 - 180
-    return (a0 + f * (a1 - a0)) % 360, e0 + f * (e1 - e0)
+def vector(az, el):
+    a, e = math.radians(az), math.radians(el)
+    return (math.cos(e) * math.sin(a), math.cos(e) * math.cos(a), math.sin(e))
 
 
-def separation(az1, el1, az2, el2):
-    a1, e1, a2, e2 = map(math.radians, (az1, el1, az2, el2))
-    c = math.sin(e1) * math.sin(e2) + math.cos(e1) * math.cos(e2) * math.cos(a1 - a2)
-    return math.degrees(math.acos(min(1.0, max(-1.0, c))))
+def angle(u, v):
+    cross = (u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0])
+    return math.degrees(math.atan2(math.sqrt(sum(c * c for c in cross)), sum(a * b for a, b in zip(u, v))))
+
+
+class Truth:
+    """Where the satellite is, between its tracking lines."""
+
+    def __init__(self, lines):
+        self.times = [t for t, _, _ in lines]
+        self.vectors = [vector(az, el) for _, az, el in lines]
+
+    def at(self, ms):
+        i = min(max(bisect.bisect_left(self.times, ms), 1), len(self.times) - 1)
+        t0, t1 = self.times[i - 1], self.times[i]
+        f = 0.0 if t1 == t0 else min(max((ms - t0) / (t1 - t0), 0.0), 1.0)
+        v = [a + f * (b - a) for a, b in zip(self.vectors[i - 1], self.vectors[i])]
+        n = math.sqrt(sum(c * c for c in v))
+        return tuple(c / n for c in v)
+
+
+class Rotor:
+    """The simulated rotor's motion: each axis turns towards its set point at its rate."""
+
+    def __init__(self, events, rates):
+        self.rates = rates
+        self.times, self.states = [], []
+        position = target = None
+        last = None
+        for ms, what, az, el in events:
+            if position is not None:
+                position = self._moved(position, target, ms - last)
+            if what == "start" or what == "stop":
+                position = target = (az, el)
+            else:
+                target = (az, el)
+            last = ms
+            self.times.append(ms)
+            self.states.append((position, target))
+
+    def _moved(self, position, target, ms):
+        return tuple(p + max(-r * ms, min(r * ms, t - p)) for p, t, r in zip(position, target, self.rates))
+
+    def at(self, ms):
+        i = max(bisect.bisect_right(self.times, ms) - 1, 0)
+        position, target = self.states[i]
+        return self._moved(position, target, ms - self.times[i])
 
 
 def visible_stretches(lines):
@@ -45,8 +94,19 @@ def visible_stretches(lines):
     return stretches
 
 
+def pass_spans(lines, stretches):
+    """(from, to) ms of each pass's lines: the passes meet at the largest jump between two stretches."""
+    bounds = [lines[0][0]]
+    for (_, end), (start, _) in zip(stretches, stretches[1:]):
+        between = [i for i in range(1, len(lines)) if end <= lines[i][0] <= start]
+        jump = max(between, key=lambda i: angle(vector(*lines[i - 1][1:]), vector(*lines[i][1:])))
+        bounds.append(lines[jump][0] - 1e-3)
+    bounds.append(lines[-1][0] + 60000)
+    return list(zip(bounds, bounds[1:]))
+
+
 def runs(samples):
-    """(start ms, end ms, degrees) of each stretch in which the rotor's azimuth turns one way."""
+    """(start ms, end ms, degrees) of each stretch in which the azimuth turns one way."""
     found, start, direction = [], 0, 0
     for i in range(1, len(samples)):
         step = samples[i][1] - samples[i - 1][1]
@@ -68,84 +128,111 @@ def percentile(values, share):
 
 def figures(run):
     lines, scale = run["lines"], run["scale"]
+    truth, rotor = Truth(lines), Rotor(run["events"], run["rates"])
+    stretches = visible_stretches(lines)
+    sets = [ms for ms, what, _, _ in run["events"] if what == "target"]
     result = []
-    for name, (first, last) in zip(PASS_NAMES, visible_stretches(lines)):
-        samples = [(t, az, el) for t, az, el in run["rotor"] if first <= t <= last]
-        errors = [separation(*truth_at(lines, t), az % 360, el) for t, az, el in samples]
-        moves = runs(samples)
+    for name, (first, last), (begin, end) in zip(run.get("passes", PASS_NAMES), stretches,
+                                                 pass_spans(lines, stretches)):
+        samples = []
+        t = first
+        while t <= last:
+            az, el = rotor.at(t)
+            sky = truth.at(t)
+            samples.append((t, az, el, angle(sky, vector(az, el)), math.degrees(math.asin(sky[2]))))
+            t += SAMPLE_MS
+        high = [s for s in samples if s[4] > HIGH]
         result.append({
-            "pass": name, "errors": errors,
-            "largest_run": max((d for _, _, d in moves), default=0.0),
-            "unwinding_s": sum(end - start for start, end, d in moves if d > UNWINDING_RUN) * scale / 1000.0,
-            "first": first, "last": last})
+            "pass": name, "errors": [s[3] for s in samples], "samples": samples,
+            "high_run": max((d for _, _, d in runs(high)), default=0.0),
+            "unwinding_s": sum(e - s for s, e, d in runs(samples) if d > UNWINDING_RUN) * scale / 1000.0,
+            "sets": sum(begin <= ms < end for ms in sets), "first": first, "last": last})
     return result
 
 
-def report(runs_by_range):
-    print("| Pass | Range | Pointing error median / 95 % / max | Largest rotor run | Unwinding | Samples |")
+def replies_agree(run):
+    """The largest difference, on either axis, between the rebuilt motion and the rotor's replies."""
+    rotor = Rotor(run["events"], run["rates"])
+    worst = 0.0
+    for ms, az, el in run["rotor"]:
+        r_az, r_el = rotor.at(ms - REPLY_LAG_MS)
+        worst = max(worst, abs(r_az - az), abs(r_el - el))
+    return worst
+
+
+def row(name, choice, errors, high_run, sets, unwinding):
+    return (f"| {name} | {LABELS.get(choice, choice)} | {statistics.median(errors):.2f}° / "
+            f"{percentile(errors, 0.95):.2f}° / {max(errors):.2f}° | {high_run:.1f}° | {sets} | {unwinding:.0f} s |")
+
+
+def report(runs_by_choice):
+    print("| Pass | Choices | Pointing error median / 95 % / max | Azimuth run above 60° | SET frames | Unwinding |")
     print("|---|---|---|---|---|---|")
-    pooled = {}
-    for name in PASS_NAMES:
-        for run in runs_by_range:
+    for name in runs_by_choice[0].get("passes", PASS_NAMES):
+        for run in runs_by_choice:
             f = next(p for p in run["figures"] if p["pass"] == name)
-            e = f["errors"]
-            pooled.setdefault(run["range"], []).extend(e)
-            print(f"| {name} | {run['range']} | {statistics.median(e):.2f}° / {percentile(e, 0.95):.2f}° / "
-                  f"{max(e):.2f}° | {f['largest_run']:.1f}° | {f['unwinding_s']:.0f} s | {len(e)} |")
-    for azimuth_range, e in pooled.items():
-        print(f"| all passes | {azimuth_range} | {statistics.median(e):.2f}° / {percentile(e, 0.95):.2f}° / "
-              f"{max(e):.2f}° | | | {len(e)} |")
+            print(row(name, run["choice"], f["errors"], f["high_run"], f["sets"], f["unwinding_s"]))
+    for run in runs_by_choice:
+        fs = run["figures"]
+        print(row("**all passes**", run["choice"], [e for f in fs for e in f["errors"]],
+                  max(f["high_run"] for f in fs), sum(f["sets"] for f in fs), sum(f["unwinding_s"] for f in fs)))
+    print()
+    for run in runs_by_choice:
+        print(f"{run['choice']}: rebuilt motion within {replies_agree(run):.2f}° of the rotor's "
+              f"{len(run['rotor'])} replies; {sum(len(f['errors']) for f in run['figures'])} samples while up")
 
 
-def draw(runs_by_range, picture):
+def draw(runs_by_choice, picture, shown=("high89.5", "overhead"), choices=("0-450", "0-180", "ahead")):
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
-    fig, axes = plt.subplots(2, len(PASS_NAMES), figsize=(16, 7), sharex="col")
-    colours = {"0-360": "tab:red", "0-450": "tab:blue", "-180-540": "tab:green"}
-    for column, name in enumerate(PASS_NAMES):
-        az_axis, el_axis = axes[0][column], axes[1][column]
-        for index, run in enumerate(runs_by_range):
+    shown = [name for name in shown if name in runs_by_choice[0].get("passes", PASS_NAMES)] or \
+        runs_by_choice[0]["passes"][:1]
+    fig, axes = plt.subplots(3, len(shown), figsize=(7 * len(shown), 9), sharex="col", squeeze=False)
+    colours = {"default": "tab:purple", "0-450": "tab:red", "0-180": "tab:blue", "ahead": "tab:green",
+               "tolerance": "tab:orange"}
+    for column, name in enumerate(shown):
+        az_axis, el_axis, error_axis = (axes[r][column] for r in range(3))
+        for index, run in enumerate(r for r in runs_by_choice if r["choice"] in choices or len(runs_by_choice) < 3):
             f = next(p for p in run["figures"] if p["pass"] == name)
             first, scale = f["first"], run["scale"]
-            span = (first - 150000 / scale, f["last"] + 30000 / scale)
 
             def minutes(t):
                 return (t - first) * scale / 60000.0
             if index == 0:
-                target = [(t, a, e) for t, a, e in run["lines"] if span[0] <= t <= span[1]]
+                target = [(t, a, e) for t, a, e in run["lines"] if f["first"] <= t <= f["last"]]
                 az_axis.plot([minutes(t) for t, _, _ in target], [a for _, a, _ in target], ".", color="0.6",
-                             markersize=2, label="target")
+                             markersize=2, label="satellite")
                 el_axis.plot([minutes(t) for t, _, _ in target], [e for _, _, e in target], "-", color="0.6",
-                             label="target")
-            rotor = [(t, a, e) for t, a, e in run["rotor"] if span[0] <= t <= span[1]]
-            colour = colours.get(run["range"], "black")
-            az_axis.plot([minutes(t) for t, _, _ in rotor], [a for _, a, _ in rotor], "-", color=colour,
-                         label=f"rotor {run['range']}")
-            el_axis.plot([minutes(t) for t, _, _ in rotor], [e for _, _, e in rotor], "-", color=colour,
-                         label=f"rotor {run['range']}")
+                             label="satellite")
+            samples, colour, label = f["samples"], colours[run["choice"]], LABELS[run["choice"]]
+            times = [minutes(s[0]) for s in samples]
+            az_axis.plot(times, [s[1] for s in samples], "-", color=colour, label=f"rotor, {label}")
+            el_axis.plot(times, [s[2] for s in samples], "-", color=colour, label=f"rotor, {label}")
+            error_axis.plot(times, [s[3] for s in samples], "-", color=colour, linewidth=0.8, label=label)
         az_axis.set_title(f"pass \"{name}\"")
-        el_axis.set_xlabel("minutes from rise")
-        el_axis.axhline(0, color="0.8", linewidth=0.8)
-        for axis in (az_axis, el_axis):
-            axis.axvline(0, color="0.85", linewidth=0.8)
+        el_axis.axhline(90, color="0.8", linewidth=0.8)
+        error_axis.set_ylim(0, None)
+        error_axis.set_xlabel("minutes from rise")
+        for axis in (az_axis, el_axis, error_axis):
             axis.grid(True, linewidth=0.3)
-    axes[0][0].set_ylabel("azimuth, degrees (as the rotor counts)")
-    axes[1][0].set_ylabel("elevation, degrees")
+    axes[0][0].set_ylabel("azimuth, degrees\n(as the rotor counts)")
+    axes[1][0].set_ylabel("elevation, degrees\n(beyond 90: over the top)")
+    axes[2][0].set_ylabel("pointing error, degrees")
     axes[0][0].legend(fontsize=8, loc="best")
-    fig.suptitle("Target and rotor over four passes, per azimuth range (Gyrotalk under Wine with both simulators)")
+    axes[2][0].legend(fontsize=8, loc="best")
+    fig.suptitle("Near the zenith, with and without 0°–180° of elevation\n(Gyrotalk under Wine, both simulators)")
     fig.tight_layout()
     fig.savefig(picture, dpi=80)
 
 
 def main(picture, paths):
-    runs_by_range = [json.load(open(path)) for path in paths]
-    for run in runs_by_range:
+    runs_by_choice = [json.load(open(path)) for path in paths]
+    for run in runs_by_choice:
         run["figures"] = figures(run)
-        run["rotor"] = [tuple(r) for r in run["rotor"]]
-    print(f"Passes sped up {runs_by_range[0]['scale']:g} times; figures in pass time.")
-    report(runs_by_range)
-    draw(runs_by_range, picture)
+    print(f"Passes sped up {runs_by_choice[0]['scale']:g} times; figures in pass time.")
+    report(runs_by_choice)
+    draw(runs_by_choice, picture)
     print(f"drawn: {picture}")
 
 

@@ -4,8 +4,8 @@
 
 #include <utility>
 
-#include "cport/ComComboBox_win.h"
 #include "cport/CPort_win.h"
+#include "cport/ComComboBox_win.h"
 #include "dde/DdeClientConv_win.h"
 #include "dde/DdeClientItem_win.h"
 #include "dde/TrackingProgram.h"
@@ -359,6 +359,7 @@ void TFMain::TrackingDataChange() {
 void TFMain::TargetArrived(const TSatData& NewTarget, bool FromNetwork) {
     const TSatData Before = std::exchange(Target, NewTarget);
     NetworkTarget = FromNetwork;
+    Rotor.TargetArrived(Target.Azimuth, Target.Elevation, NowMs());
     ShowTarget();
     LogTarget(Before);
 }
@@ -418,6 +419,13 @@ void TFMain::EnableTimeOut(bool Enabled) {
 
 void TFMain::WaitUntil(const std::function<bool()>& Done) {
     Application().WaitUntil(Done);
+}
+
+double TFMain::NowMs() {
+    LARGE_INTEGER Count, Frequency;
+    QueryPerformanceCounter(&Count);
+    QueryPerformanceFrequency(&Frequency);
+    return static_cast<double>(Count.QuadPart) * 1000.0 / static_cast<double>(Frequency.QuadPart);
 }
 
 bool TFMain::PortWanted() {

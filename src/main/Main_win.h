@@ -96,6 +96,7 @@ private:
     void EnableCycleTimer(bool Enabled) override;
     void EnableTimeOut(bool Enabled) override;
     void WaitUntil(const std::function<bool()>& Done) override;
+    double NowMs() override;
     bool PortWanted() override;
     bool WindowVisible() override;
     void ShowLastCommand(const std::string& Text) override;

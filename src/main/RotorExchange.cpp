@@ -71,8 +71,8 @@ void TRotorExchange::ShowReply() {
         return;
     }
     Divider = State->Divider;
-    RotorAzimuth = State->RotorAzimuth;
     RotorState = State;
+    FPointing.RotorReported(State->RotorAzimuth, State->Elevation, FLink.NowMs());
     FLink.ShowRotorState(*State);
 }
 
@@ -86,16 +86,38 @@ void TRotorExchange::TimerTimer(const TSatData& Target) {
     } else if (Step == 1) {
         if (AwaitedBytes != 0) {
             CycleStep = 1;  // a STATE wait is still under way: try SET at the next tick
-        } else {
-            const double Azimuth =
-                FFollower.SetPoint(FSettings.AzimuthRange, Target.Azimuth, Target.Elevation, RotorAzimuth, Divider);
-            if ((LastAzimuth != Azimuth || LastElevation != Target.Elevation) && Target.SatName != "?")
-                SendRotorCommand(rcSet, Azimuth, std::max(0.0, Target.Elevation));
+        } else if (Target.SatName != "?" && IsDirection(Target.Azimuth, Target.Elevation)) {
+            // Angles that are no direction (EL1e300) move nothing: the last set point holds.
+            SetStep(Target);
         }
     }
-    if (SequenceIndex >= 0 && SequenceIndex < static_cast<int>(std::size(kSequences)) &&
-        CycleStep >= kSequences[SequenceIndex].Steps)
+    if (SequenceKnown() && CycleStep >= kSequences[SequenceIndex].Steps)
         CycleStep = 0;
+}
+
+void TRotorExchange::TargetArrived(double Azimuth, double Elevation, double Ms) {
+    FPointing.TargetArrived(Azimuth, Elevation, Ms);
+}
+
+void TRotorExchange::SetStep(const TSatData& Target) {
+    if (LastAzimuth == kForceSet || Target.SatName != FSetFor)
+        FPointing.Restart();
+    const double CycleMs = SequenceKnown() ? kSequences[SequenceIndex].Steps * kCycleInterval : kCycleInterval;
+    const TPose Pose =
+        FPointing.SetPoint(FSettings, {Target.Azimuth, Target.Elevation, FLink.NowMs(), CycleMs, Divider});
+    // By default the line's own elevation is compared, not the one limited
+    // to the horizon: below it, a SET goes out every cycle.
+    const bool AsTheLine = FSettings.ElevationRange == er90 && !FSettings.PointAhead;
+    const bool Moved = LastAzimuth != Pose.Azimuth || LastElevation != (AsTheLine ? Target.Elevation : Pose.Elevation);
+    if (!Moved || !FPointing.WorthSending(FSettings, Pose))
+        return;
+    SendRotorCommand(rcSet, Pose.Azimuth, Pose.Elevation);
+    FPointing.Sent(Pose);
+    FSetFor = Target.SatName;
+}
+
+bool TRotorExchange::SequenceKnown() const {
+    return SequenceIndex >= 0 && SequenceIndex < static_cast<int>(std::size(kSequences));
 }
 
 void TRotorExchange::TimeOutTimer() {

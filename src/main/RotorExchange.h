@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "main/AzimuthRange.h"
+#include "main/Pointing.h"
 #include "main/RotorFrames.h"
 #include "main/RotorPort.h"
 #include "main/SatData.h"
@@ -21,10 +21,11 @@ class TRotorLink {
 public:
     virtual ~TRotorLink() = default;
     virtual void EnableCycleTimer(bool Enabled) = 0;
-    virtual void EnableTimeOut(bool Enabled) = 0;           // enabling restarts the interval
+    virtual void EnableTimeOut(bool Enabled) = 0;  // enabling restarts the interval
     // Handles window messages until Done() holds, blocking while none is waiting.
     virtual void WaitUntil(const std::function<bool()>& Done) = 0;
-    virtual bool PortWanted() = 0;    // the "Open port" button is down
+    virtual double NowMs() = 0;     // a steady clock, milliseconds from any origin
+    virtual bool PortWanted() = 0;  // the "Open port" button is down
     virtual bool WindowVisible() = 0;
     virtual void ShowLastCommand(const std::string& Text) = 0;
     virtual void ShowTransmissionError(bool Visible) = 0;
@@ -60,6 +61,10 @@ public:
     // Waits, handling messages, until no exchange is under way.
     void WaitForExchange();
 
+    // A new target arrived (a tracking line's angles, with the clock's time
+    // of its arrival): the track that point-ahead follows.
+    void TargetArrived(double Azimuth, double Elevation, double Ms);
+
     void TimerTimer(const TSatData& Target);
     void TimeOutTimer();
     void CPRxChar(int Count);
@@ -78,9 +83,6 @@ public:
     int Divider = 1;
     int CycleStep = 0;
     int SequenceIndex = 0;
-    // Beyond the default azimuth range the set point is chosen against the
-    // rotor's last reported azimuth, and LastAzimuth holds the chosen one.
-    std::optional<double> RotorAzimuth;
     // The latest reply's rotor state; none before the first reply after the
     // port opened and while it is closed.
     std::optional<TRotorState> RotorState;
@@ -89,12 +91,15 @@ private:
     void Exchange(const TRotorFrame& Frame, const char* Text);
     void ShowReply();
     void CountFailure(bool Failed);
+    void SetStep(const TSatData& Target);
+    bool SequenceKnown() const;
 
     TRotorPort& FPort;
     TRotorLink& FLink;
     const TSettings& FSettings;
     TRotorFrame FSetFrame = SetFrameTemplate;
-    TAzimuthFollower FFollower;
+    TPointing FPointing;
+    std::string FSetFor;       // the satellite the last SET was for
     int FFailedExchanges = 0;  // in a row, since the port opened
     bool FStopWanted = false;
 };

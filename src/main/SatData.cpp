@@ -1,5 +1,8 @@
 #include "main/SatData.h"
 
+#include <charconv>
+#include <cmath>
+
 #include "framework/Numbers.h"
 
 TSatData SatData;
@@ -65,12 +68,27 @@ double TextToFloat(std::string_view Text) {
     return ParseDecimal(Text).value_or(0.0);
 }
 
+namespace {
+
+// A value with more integer digits than Precision allows (no real line
+// carries one: EL1e300 would fill the label with 301 digits) is shown with
+// an exponent, Precision significant digits.
+std::string ValueText(double Value, int Precision, int Digits) {
+    if (!std::isfinite(Value) || std::fabs(Value) < std::pow(10.0, Precision))
+        return FormatFixed(Value, Precision, Digits);
+    char Text[32];
+    auto End = std::to_chars(Text, Text + sizeof Text, Value, std::chars_format::scientific, Precision - 1).ptr;
+    return std::string(Text, End);
+}
+
+}  // namespace
+
 TSatDataTexts SatDataTexts(const TSatData& Data) {
     return {Data.SatName,
-            FormatFixed(Data.Azimuth, 4, 1),
-            FormatFixed(Data.Elevation, 4, 1),
-            FormatFixed(Data.Uplink, 12, 0) + " Hz",
-            FormatFixed(Data.Downlink, 12, 0) + " Hz",
+            ValueText(Data.Azimuth, 4, 1),
+            ValueText(Data.Elevation, 4, 1),
+            ValueText(Data.Uplink, 12, 0) + " Hz",
+            ValueText(Data.Downlink, 12, 0) + " Hz",
             Data.UplinkMode,
             Data.DownlinkMode};
 }

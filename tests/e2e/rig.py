@@ -12,6 +12,7 @@ import socket
 import struct
 import subprocess
 import sys
+import threading
 import time
 
 CAPTION = "Gyrotalk Rotor Driver 0.97 test"
@@ -348,6 +349,55 @@ def listening_addresses():
                     raw = b"".join(struct.pack("<I", int(address[i:i + 8], 16)) for i in range(0, len(address), 8))
                     found.append((socket.inet_ntop(family, raw), int(port, 16)))
     return sorted(found)
+
+
+class Stamped:
+    """A Windows program's output lines "WORD US ..." (US from
+    QueryPerformanceCounter, which under Wine is CLOCK_MONOTONIC_RAW), read
+    as they come with their time in CLOCK_MONOTONIC ms."""
+
+    def __init__(self, *command, cwd=None):
+        self.process = subprocess.Popen([WINE_RUN, *command], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        text=True, errors="replace", cwd=cwd)
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+
+    def _read(self):
+        for line in self.process.stdout:
+            # The clocks' offset at the moment of reading; the line is at most
+            # a fraction of a millisecond old then.
+            offset_us = time.clock_gettime(time.CLOCK_MONOTONIC) * 1e6 - \
+                time.clock_gettime(time.CLOCK_MONOTONIC_RAW) * 1e6
+            words = line.rstrip("\n").split(" ", 3)
+            if len(words) >= 2 and words[1].isdigit():
+                self.take((int(words[1]) + offset_us) / 1000.0, words)
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            self.process.wait(10)
+
+
+class TracedZenitrak(Stamped):
+    """The tracking simulator with --trace: (ms, azimuth, elevation) of every line it published."""
+
+    def __init__(self, *options):
+        self.lines = []
+        super().__init__(ZENITRAK_EXE, "--trace", *options)
+        wait_for("the tracking simulator's service",
+                 lambda: wine(ZENITRAK_EXE, "--send", "ping", check=False).returncode == 0, 30, 0.2)
+
+    def take(self, at_ms, words):
+        if words[0] == "line" and len(words) == 4:
+            fields = dict((w[:2], w[2:]) for w in words[3].split() if w[:2] in ("AZ", "EL"))
+            self.lines.append((at_ms, float(fields["AZ"]), float(fields["EL"])))
+
+    def send(self, command):
+        wine(ZENITRAK_EXE, "--send", command)
+
+    def stop(self):
+        wine(ZENITRAK_EXE, "--send", "quit", check=False)
+        super().stop()
 
 
 # --- the program -------------------------------------------------------------

@@ -17,6 +17,7 @@ public:
     bool Wanted = true;
     bool Visible = true;
     bool FailWrites = false;
+    double Now = 0;                    // ms
     std::string Input;                 // bytes waiting in the port
     std::vector<std::string> Written;  // frames on the wire
     std::deque<std::function<void()>> Messages;
@@ -52,6 +53,7 @@ public:
             Message();
         }
     }
+    double NowMs() override { return Now; }
     bool PortWanted() override { return Wanted; }
     bool WindowVisible() override { return Visible; }
     void ShowLastCommand(const std::string& Text) override { LastCommand = Text; }
@@ -113,7 +115,9 @@ TEST_F(Exchange, OpeningStartsTheCycleAndForcesTheFirstSet) {
     EXPECT_EQ(Link.PortState, "Opened");
     RunTicks(12);
     EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet, kState}));  // unmoved target: one SET
-    EXPECT_EQ(Link.Written[1], std::string("W0560\0" "0365\0/ ", 13));
+    EXPECT_EQ(Link.Written[1], std::string("W0560\0"
+                                           "0365\0/ ",
+                                           13));
     EXPECT_EQ(Link.LastCommand, "STATE");
 
     // Reopening forces the SET again although the target has not moved.
@@ -142,6 +146,21 @@ TEST_F(Exchange, TargetBelowTheHorizonGetsElevationZeroEveryCycle) {
     EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet, kState, kSet, kState, kSet}));
     EXPECT_EQ(Link.Written[5].substr(6, 4), "0360");
     EXPECT_EQ(Link.LastCommand, "SET(200.0;0.0)");
+}
+
+TEST_F(Exchange, WithAToleranceSmallMovesWaitAndAnotherSatelliteAlwaysGoes) {
+    Settings.Tolerance = 1;
+    Rotor.CPAfterOpen();
+    RunTicks(6);
+    Target.Azimuth = 200.5;  // half a degree on the sky
+    RunTicks(6);
+    Target.SatName = "AO-7";
+    RunTicks(6);
+    Target.Elevation = 1e300;  // no direction: the last set point holds
+    RunTicks(6);
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet, kState, kState, kSet, kState}));
+    EXPECT_EQ(Link.LastCommand, "STATE");
+    EXPECT_EQ(Rotor.LastAzimuth, 200.5);
 }
 
 TEST_F(Exchange, MovingTargetGetsANewSet) {
@@ -203,7 +222,7 @@ TEST_F(Exchange, BytesBeyondTheReplyAndStrayBytesAreDropped) {
     Answer(kReply + "xy");
     Tick();
     EXPECT_EQ(Link.Input, "");  // left waiting, they would shift every later reply
-    Tick(5);  // the rest of the cycle
+    Tick(5);                    // the rest of the cycle
     Answer(kReply);
     Tick();
     ASSERT_EQ(Link.Shown.size(), 2u);

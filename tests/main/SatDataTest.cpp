@@ -112,6 +112,15 @@ TEST(SatDataTexts, FormatsAsTheWindowShowsThem) {
     EXPECT_EQ(Texts.Uplink, "145800000 Hz");
     EXPECT_EQ(Texts.Downlink, "435795001 Hz");
     EXPECT_EQ(Texts.DownlinkMode, "USB");
+
+    // Values no real line carries stay short (EL1e300 gave 301 digits).
+    Data.Azimuth = -2.5e7;
+    Data.Elevation = 1e300;
+    Data.Uplink = 1e300;
+    Texts = SatDataTexts(Data);
+    EXPECT_EQ(Texts.Azimuth, "-2.500e+07");
+    EXPECT_EQ(Texts.Elevation, "1.000e+300");
+    EXPECT_EQ(Texts.Uplink, "1.00000000000e+300 Hz");
 }
 
 }  // namespace

@@ -22,6 +22,8 @@ const char kSimUsage[] =
     "  --divider N        divider in replies and for reading SET frames (default 1)\n"
     "  --range RANGE      azimuth end stops: 0-360, 0-450 or -180-540; a set point\n"
     "                     beyond them is held at the stop (default: none)\n"
+    "  --elevation-range RANGE  elevation end stops: 0-90, or 0-180 for a rotor that\n"
+    "                     turns over the top (default: none)\n"
     "  --pace             the line at 600 baud: a reply starts when the frame's\n"
     "                     last byte would have arrived and goes out at 16.7 ms\n"
     "                     per byte (default: at once)\n"
@@ -39,6 +41,7 @@ const char kSimUsage[] =
     "  fault extra [N]             append N bytes 0xEE (2) to each reply\n"
     "  fault NAME off              clear one fault\n"
     "  divider N | pace on|off | delay MS | rate AZ EL | range RANGE\n"
+    "  elevation-range RANGE\n"
     "  position AZ EL              put the rotor there at once, standing\n"
     "  send HEX...                 send these bytes now, e.g. send 57 00 20\n"
     "  quit\n"
@@ -113,10 +116,7 @@ std::optional<T> Number(const std::string& Word, int Base = 10) {
 
 // The word at Index as a number within [Low, High]; Default when absent.
 template <typename T>
-std::optional<T> Argument(const std::vector<std::string>& Words,
-                          size_t Index,
-                          T Low,
-                          T High,
+std::optional<T> Argument(const std::vector<std::string>& Words, size_t Index, T Low, T High,
                           std::optional<T> Default = std::nullopt) {
     if (Index >= Words.size())
         return Default;
@@ -232,10 +232,10 @@ std::string AnglesText(TAngles Angles) {
     return Text;
 }
 
-std::optional<TAzimuthStops> StopsArgument(const std::vector<std::string>& Words) {
+std::optional<TStops> StopsArgument(const std::vector<std::string>& Words, std::initializer_list<TStops> Known) {
     if (Words.size() != 2)
         return std::nullopt;
-    for (TAzimuthStops Stops : {TAzimuthStops{0, 360}, TAzimuthStops{0, 450}, TAzimuthStops{-180, 540}}) {
+    for (TStops Stops : Known) {
         char Name[32];
         std::snprintf(Name, sizeof Name, "%g-%g", Stops.Lowest, Stops.Highest);
         if (Words[1] == Name)
@@ -273,10 +273,15 @@ bool ApplySetting(const std::vector<std::string>& Words, TSimSettings& Settings)
             return false;
         Settings.Rates = *Rates;
     } else if (Name == "range") {
-        const auto Stops = StopsArgument(Words);
+        const auto Stops = StopsArgument(Words, {{0, 360}, {0, 450}, {-180, 540}});
         if (!Stops)
             return false;
         Settings.Stops = *Stops;
+    } else if (Name == "elevation-range") {
+        const auto Stops = StopsArgument(Words, {{0, 90}, {0, 180}});
+        if (!Stops)
+            return false;
+        Settings.ElevationStops = *Stops;
     } else if (Name == "position") {
         const auto Start = AnglesArgument(Words);
         if (!Start)
@@ -335,11 +340,15 @@ void TRotorSim::Handle(const TReceived& Received, double NowMs) {
             break;
         case TCommand::cmSet:
             if (auto Target = DecodeSetPoint(Received.Bytes, FSettings.Divider)) {
-                const double Asked = Target->Azimuth;
+                const TAngles Asked = *Target;
                 if (FSettings.Stops)
-                    Target->Azimuth = std::clamp(Asked, FSettings.Stops->Lowest, FSettings.Stops->Highest);
+                    Target->Azimuth = std::clamp(Asked.Azimuth, FSettings.Stops->Lowest, FSettings.Stops->Highest);
+                if (FSettings.ElevationStops)
+                    Target->Elevation = std::clamp(Asked.Elevation, FSettings.ElevationStops->Lowest,
+                                                   FSettings.ElevationStops->Highest);
                 FRotor.SetTarget(*Target);
-                Write(NowMs, "target " + AnglesText(FRotor.Target()) + (Target->Azimuth != Asked ? " stop" : ""));
+                const bool Held = Target->Azimuth != Asked.Azimuth || Target->Elevation != Asked.Elevation;
+                Write(NowMs, "target " + AnglesText(FRotor.Target()) + (Held ? " stop" : ""));
             } else {
                 Write(NowMs, "target invalid");
             }
@@ -491,7 +500,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args) {
             Options.Log = Take(1)[1];
         } else if (Arg == "--position" || Arg == "--rate") {
             Setting(Take(2));
-        } else if (Arg == "--divider" || Arg == "--delay" || Arg == "--range") {
+        } else if (Arg == "--divider" || Arg == "--delay" || Arg == "--range" || Arg == "--elevation-range") {
             Setting(Take(1));
         } else if (Arg == "--pace") {
             Options.Settings.Pace = true;

@@ -31,15 +31,16 @@ struct TFaults {
     double GarbagePeriodMs = 0;
 };
 
-// How far the azimuth turns between its end stops; none: as far as a reply
-// can carry.
-struct TAzimuthStops {
+// How far an axis turns between its end stops; none: as far as a reply can
+// carry.
+struct TStops {
     double Lowest, Highest;
 };
 
 struct TSimSettings {
     TAngles Start;
-    std::optional<TAzimuthStops> Stops;
+    std::optional<TStops> Stops;           // azimuth
+    std::optional<TStops> ElevationStops;  // 0-180: a rotor that turns over the top
     TSlewRates Rates;
     int Divider = 1;
     bool Pace = false;   // send at 600 baud instead of all at once

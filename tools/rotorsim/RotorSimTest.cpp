@@ -114,9 +114,7 @@ struct TSimulated {
     TRotorSim Sim;
     explicit TSimulated(TSimSettings Settings = {})
         : Sim(
-              Settings,
-              [this](const std::string& Line) { Log.push_back(Line); },
-              0.0) {}
+              Settings, [this](const std::string& Line) { Log.push_back(Line); }, 0.0) {}
     std::string At(double Ms) { return HexBytes(Sim.Poll(Ms)); }
     // Whether a log line ends with Text.
     bool Logged(const std::string& Text) const {
@@ -161,6 +159,14 @@ TEST(RotorSim, HoldsASetPointBeyondTheRangeAtTheEndStop) {
     ASSERT_TRUE(S.Sim.Control("range 0-450", 30.0));
     S.Sim.Receive(Set770, 40.0);
     EXPECT_TRUE(S.Logged("40.000 target 410.00 10.00"));
+    // Elevation 120 (480), over the top.
+    const TBytes Set480 = {0x57, 0x30, 0x37, 0x37, 0x30, 0x00, 0x30, 0x34, 0x38, 0x30, 0x00, 0x2F, 0x20};
+    ASSERT_TRUE(S.Sim.Control("elevation-range 0-90", 50.0));
+    S.Sim.Receive(Set480, 60.0);
+    EXPECT_TRUE(S.Logged("60.000 target 410.00 90.00 stop"));
+    ASSERT_TRUE(S.Sim.Control("elevation-range 0-180", 70.0));
+    S.Sim.Receive(Set480, 80.0);
+    EXPECT_TRUE(S.Logged("80.000 target 410.00 120.00"));
 }
 
 TEST(RotorSim, PacesBytesAt600BaudAndSplitsWithAPause) {

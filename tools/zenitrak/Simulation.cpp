@@ -25,7 +25,7 @@ const char kSimUsage[] =
     "  --paused           publish nothing until told \"pause off\"\n"
     "  --quit-after MS    end every conversation and quit after MS milliseconds\n"
     "  --pass NAME[,NAME] fly these passes one after another: north, overhead,\n"
-    "                     south, end (see below)\n"
+    "                     south, end, high85, high88, high89.5 (see below)\n"
     "  --scale K          pass seconds per second for --pass (1)\n"
     "  --trace            print \"line US TEXT\" for each line published (US: the\n"
     "                     performance counter in microseconds)\n"
@@ -51,7 +51,8 @@ const char kSimUsage[] =
     "then starts over. The named passes are a satellite 420 km up: \"north\" crosses\n"
     "north clockwise (283 -> 77 degrees, 35 up), \"overhead\" goes from south to\n"
     "north east of the zenith (85 up), \"south\" stays low in the south (20 up),\n"
-    "\"end\" rises at 85 degrees and crosses north anticlockwise; each from 120 s\n"
+    "\"end\" rises at 85 degrees and crosses north anticlockwise; \"high85\",\n"
+    "\"high88\" and \"high89.5\" culminate that high; each from 120 s\n"
     "before it rises to 20 s after it sets.\n"
     "Placed beside Gyrotalk.exe as Zenitrak.exe, it is the\n"
     "program that Gyrotalk starts when it finds no tracking program running.\n";
@@ -265,7 +266,11 @@ std::vector<std::string> NamedPass(std::string_view Name, double StepSeconds) {
                                    : Name == "overhead" ? TPassGeometry{85, 90, -1}
                                    : Name == "south"    ? TPassGeometry{20, 180, 1}
                                    : Name == "end"      ? TPassGeometry{40, 6, -1}
-                                                   : throw std::invalid_argument("unknown pass: " + std::string(Name));
+                                   : Name == "high85"   ? TPassGeometry{85, 225, 1}
+                                   : Name == "high88"   ? TPassGeometry{88, 180, 1}
+                                   : Name == "high89.5"
+                                       ? TPassGeometry{89.5, 135, -1}
+                                       : throw std::invalid_argument("unknown pass: " + std::string(Name));
     const double Half = Geometry.HalfPass();
     std::vector<std::string> Lines;
     for (double Seconds = -Half - kBefore; Seconds <= Half + kAfter; Seconds += StepSeconds) {

@@ -35,16 +35,16 @@ struct TSimCommand {
 std::optional<TSimCommand> ParseSimCommand(std::string_view Text);
 
 struct TSimOptions {
-    std::string Script;            // file of lines and "!" commands; empty: built-in pass
-    std::string Line;              // fixed line instead of a pass or script
-    int IntervalMs = 1000;         // one pass step or script line per interval
+    std::string Script;                // file of lines and "!" commands; empty: built-in pass
+    std::string Line;                  // fixed line instead of a pass or script
+    int IntervalMs = 1000;             // one pass step or script line per interval
     std::vector<TSimCommand> Initial;  // commands applied before the first line
-    int QuitAfterMs = 0;           // 0: run until told to quit
-    bool Once = false;             // stop publishing at the end instead of starting over
-    std::vector<std::string> Passes;  // named passes (--pass), flown one after another
-    double Scale = 1;                 // pass seconds per second
-    bool Trace = false;               // print each published line with its time
-    std::string Send;              // send this command to a running simulator and exit
+    int QuitAfterMs = 0;               // 0: run until told to quit
+    bool Once = false;                 // stop publishing at the end instead of starting over
+    std::vector<std::string> Passes;   // named passes (--pass), flown one after another
+    double Scale = 1;                  // pass seconds per second
+    bool Trace = false;                // print each published line with its time
+    std::string Send;                  // send this command to a running simulator and exit
     bool Help = false;
 };
 
@@ -80,9 +80,13 @@ std::vector<std::string> BuiltInPass(int Steps);
 //   south     low in the south, 113 -> 247 degrees, 20 degrees up
 //   end       rises at 85 degrees, crosses north turning anticlockwise and
 //             sets in the west: it starts near the end of a 0-450 range
+//   high85, high88, high89.5
+//             close to the zenith, culminating at 85, 88 and 89.5 degrees
+//             (south-east to north-west, east to west, south-west to
+//             north-east)
 // Raises std::invalid_argument for another name.
 std::vector<std::string> NamedPass(std::string_view Name, double StepSeconds);
-inline constexpr const char* kPassNames[] = {"north", "overhead", "south", "end"};
+inline constexpr const char* kPassNames[] = {"north", "overhead", "south", "end", "high85", "high88", "high89.5"};
 
 // A running simulator is found by its window class and takes commands as
 // WM_COPYDATA with this identifier and the command text.

@@ -18,12 +18,18 @@ TEST(SimCommands, EveryCommandInAnyLetterCase) {
         int Value;
     };
     const TCase Cases[] = {
-        {"empty", TSimCommand::scEmpty, 0},       {"QUIT", TSimCommand::scQuit, 0},
-        {"refuse on", TSimCommand::scRefuse, 1},  {"Refuse OFF", TSimCommand::scRefuse, 0},
-        {"slow 1500", TSimCommand::scSlow, 1500}, {"slow 0", TSimCommand::scSlow, 0},
-        {"stamp on", TSimCommand::scStamp, 1},    {"pause off", TSimCommand::scPause, 0},
-        {"interval 50", TSimCommand::scInterval, 50}, {"Ping", TSimCommand::scPing, 0},
-        {"refuse-next 1500", TSimCommand::scRefuseNext, 1500}, {"Ignore-Next", TSimCommand::scIgnoreNext, 0},
+        {"empty", TSimCommand::scEmpty, 0},
+        {"QUIT", TSimCommand::scQuit, 0},
+        {"refuse on", TSimCommand::scRefuse, 1},
+        {"Refuse OFF", TSimCommand::scRefuse, 0},
+        {"slow 1500", TSimCommand::scSlow, 1500},
+        {"slow 0", TSimCommand::scSlow, 0},
+        {"stamp on", TSimCommand::scStamp, 1},
+        {"pause off", TSimCommand::scPause, 0},
+        {"interval 50", TSimCommand::scInterval, 50},
+        {"Ping", TSimCommand::scPing, 0},
+        {"refuse-next 1500", TSimCommand::scRefuseNext, 1500},
+        {"Ignore-Next", TSimCommand::scIgnoreNext, 0},
     };
     for (const TCase& Case : Cases) {
         std::optional<TSimCommand> Command = ParseSimCommand(Case.Text);
@@ -40,8 +46,7 @@ TEST(SimCommands, EveryCommandInAnyLetterCase) {
 
 TEST(SimCommands, AnythingElseIsNoCommand) {
     for (const char* Text : {"", "bogus", "slow", "slow -5", "slow 10ms", "slow 99999999999", "refuse maybe",
-                             "quit now", "empty 1", "interval 0", "pause", "ping 1", "refuse-next",
-                             "ignore-next 1"})
+                             "quit now", "empty 1", "interval 0", "pause", "ping 1", "refuse-next", "ignore-next 1"})
         EXPECT_FALSE(ParseSimCommand(Text)) << Text;
 }
 
@@ -138,8 +143,10 @@ TEST(NamedPasses, RiseCulminateAndSetWhereTheySay) {
         double RiseAzimuth, Peak;
         bool CrossesNorth;
     };
-    for (const TCase& Case : {TCase{"north", 283, 35, true}, TCase{"overhead", 179, 85, false},
-                              TCase{"south", 113, 20, false}, TCase{"end", 85, 40, true}}) {
+    for (const TCase& Case :
+         {TCase{"north", 283, 35, true}, TCase{"overhead", 179, 85, false}, TCase{"south", 113, 20, false},
+          TCase{"end", 85, 40, true}, TCase{"high85", 136, 85, false}, TCase{"high88", 90, 88, false},
+          TCase{"high89.5", 225, 89.5, false}}) {
         std::vector<TSatData> Points;
         for (const std::string& Line : NamedPass(Case.Name, 1)) {
             Points.emplace_back();
@@ -154,7 +161,8 @@ TEST(NamedPasses, RiseCulminateAndSetWhereTheySay) {
             Peak = std::max(Peak, Points[I].Elevation);
             Jump = std::max(Jump, std::fabs(Points[I].Azimuth - Points[I - 1].Azimuth));
         }
-        EXPECT_NEAR(Peak, Case.Peak, 0.2) << Case.Name;
+        EXPECT_NEAR(Peak, Case.Peak, 0.3)
+            << Case.Name;  // a line a second misses the top by up to half a degree a second
         EXPECT_EQ(Jump > 300, Case.CrossesNorth) << Case.Name;
     }
     EXPECT_THROW(NamedPass("west", 1), std::invalid_argument);
