@@ -13,12 +13,16 @@ gyro_build windows build/windows || { echo "0 passed, 1 failed"; exit 1; }
 # HKLM\HARDWARE lives only as long as the server does. The first program
 # (which makes a new prefix) starts a server that ends when idle, and
 # "wineserver -p" does nothing while one runs: wait for its end first.
+# A server left running in the prefix (say "wineserver -p" for a single
+# test by hand) would never end: it goes first. A server's output is the
+# dump of its state when it ends, for nobody.
 export WINEPREFIX=$PWD/build/windows/wineprefix
+wineserver -k >/dev/null 2>&1
 cmake/wine-run.sh cmd /c exit >/dev/null 2>&1
 wineserver -w
-wineserver -p
+wineserver -p >/dev/null 2>&1
 cmake/wine-run.sh cmd /c exit >/dev/null 2>&1
-trap 'wineserver -k 2>/dev/null' EXIT
+trap 'wineserver -k >/dev/null 2>&1' EXIT
 
 passed=0
 failed=0
