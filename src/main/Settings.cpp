@@ -87,8 +87,8 @@ TSkyPosition ParkPositionOf(std::string_view Text) {
         return {};
     const auto Azimuth = DegreesOf(Folded(Text.substr(Start, Gap - Start)));
     const auto Elevation = DegreesOf(Folded(Text.substr(Gap)));
-    if (!Azimuth || !Elevation || *Azimuth < kAzimuthRanges[ar540].Lowest ||
-        *Azimuth > kAzimuthRanges[ar540].Highest || *Elevation < 0 || *Elevation > kElevationRanges[er180].Highest)
+    if (!Azimuth || !Elevation || *Azimuth < kAzimuthRanges[ar540].Lowest || *Azimuth > kAzimuthRanges[ar540].Highest ||
+        *Elevation < 0 || *Elevation > kElevationRanges[er180].Highest)
         return {};
     return {*Azimuth, *Elevation};
 }

@@ -21,14 +21,14 @@ struct TSkyPosition {
 };
 
 struct TSettings {
-    TAzimuthRange AzimuthRange = ar360;      // "AzimuthRange"
-    TElevationRange ElevationRange = er90;   // "ElevationRange"
-    bool PointAhead = false;                 // "PointAhead": aim where the satellite will be
-    double Tolerance = 0;                    // "Tolerance": degrees on the sky; 0 sends every move
-    bool Unattended = false;                 // "Unattended": no dialogs, recover alone, keep a log
-    uint16_t NetworkPort = 0;                // "NetworkPort": the rotator protocol's TCP port; 0 off
+    TAzimuthRange AzimuthRange = ar360;        // "AzimuthRange"
+    TElevationRange ElevationRange = er90;     // "ElevationRange"
+    bool PointAhead = false;                   // "PointAhead": aim where the satellite will be
+    double Tolerance = 0;                      // "Tolerance": degrees on the sky; 0 sends every move
+    bool Unattended = false;                   // "Unattended": no dialogs, recover alone, keep a log
+    uint16_t NetworkPort = 0;                  // "NetworkPort": the rotator protocol's TCP port; 0 off
     std::string NetworkAddress = "127.0.0.1";  // "NetworkAddress": where it listens
-    TSkyPosition ParkPosition;               // "ParkPosition": "AZ EL"
+    TSkyPosition ParkPosition;                 // "ParkPosition": "AZ EL"
 };
 
 // The network port that switching network control on takes when none is stored.

@@ -34,9 +34,9 @@ private:
     void FillTolerances();
 
     TSettings& FSettings;
-    HMENU FSystem = nullptr;  // the window's, not owned
+    HMENU FSystem = nullptr;                                               // the window's, not owned
     HMENU FAzimuth = nullptr, FElevation = nullptr, FTolerance = nullptr;  // owned by the system menu
-    std::vector<double> FTolerances;  // in the order of their items
+    std::vector<double> FTolerances;                                       // in the order of their items
     // Switching network control on takes the port it had last (of the stored one).
     uint16_t FNetworkPort = kDefaultNetworkPort;
 };

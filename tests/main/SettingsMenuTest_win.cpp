@@ -11,8 +11,8 @@ namespace {
 class SettingsMenu : public ::testing::Test {
 protected:
     void SetUp() override {
-        Window = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, nullptr,
-                                 nullptr);
+        Window =
+            CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
         ASSERT_TRUE(Window);
         Menu.Add(Window);
     }

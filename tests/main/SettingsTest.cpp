@@ -25,11 +25,22 @@ TEST(Settings, RangesReadIgnoringCaseAndBlanksAndAnythingElseIsTheDefault) {
 // As the system menu shows them: "0°–450°", "−180°–540°"; Windows hands an
 // en dash over as 0x96 in code page 1252 and a minus sign as "-".
 TEST(Settings, RangesReadAsTheMenuSpellsThem) {
-    EXPECT_EQ(AzimuthRangeOf("0\x96" "450"), ar450);
-    EXPECT_EQ(AzimuthRangeOf("0\xB0\x96" "450\xB0"), ar450);
-    EXPECT_EQ(AzimuthRangeOf("\xE2\x88\x92" "180\xC2\xB0\xE2\x80\x93" "540\xC2\xB0"), ar540);
-    EXPECT_EQ(AzimuthRangeOf("-180\x96" "540"), ar540);
-    EXPECT_EQ(ElevationRangeOf("0\xE2\x80\x93" "180"), er180);
+    EXPECT_EQ(AzimuthRangeOf("0\x96"
+                             "450"),
+              ar450);
+    EXPECT_EQ(AzimuthRangeOf("0\xB0\x96"
+                             "450\xB0"),
+              ar450);
+    EXPECT_EQ(AzimuthRangeOf("\xE2\x88\x92"
+                             "180\xC2\xB0\xE2\x80\x93"
+                             "540\xC2\xB0"),
+              ar540);
+    EXPECT_EQ(AzimuthRangeOf("-180\x96"
+                             "540"),
+              ar540);
+    EXPECT_EQ(ElevationRangeOf("0\xE2\x80\x93"
+                               "180"),
+              er180);
 }
 
 TEST(Settings, MissingOrUnknownValuesReadAsTheDefaults) {
@@ -41,8 +52,12 @@ TEST(Settings, MissingOrUnknownValuesReadAsTheDefaults) {
     EXPECT_EQ(Defaults.NetworkPort, 0);
     EXPECT_EQ(Defaults.NetworkAddress, "127.0.0.1");
 
-    const TSettings Odd = Read({{"Unattended", "yes"}, {"PointAhead", "2"}, {"Tolerance", "-1"},
-                                {"NetworkPort", "65536"}, {"ParkPosition", "90"}, {"NetworkAddress", " "}});
+    const TSettings Odd = Read({{"Unattended", "yes"},
+                                {"PointAhead", "2"},
+                                {"Tolerance", "-1"},
+                                {"NetworkPort", "65536"},
+                                {"ParkPosition", "90"},
+                                {"NetworkAddress", " "}});
     EXPECT_FALSE(Odd.Unattended);
     EXPECT_FALSE(Odd.PointAhead);
     EXPECT_EQ(Odd.Tolerance, 0);
@@ -54,15 +69,24 @@ TEST(Settings, MissingOrUnknownValuesReadAsTheDefaults) {
 }
 
 TEST(Settings, WhatIsWrittenReadsBackAsTheSame) {
-    const TSettings Stored = Read({{"AzimuthRange", "0\x96" "450"}, {"ElevationRange", "0-180"},
-                                   {"PointAhead", " 1 "}, {"Tolerance", "1,5\xB0"}, {"Unattended", "1"},
-                                   {"NetworkPort", "4533"}, {"NetworkAddress", "0.0.0.0"},
+    const TSettings Stored = Read({{"AzimuthRange",
+                                    "0\x96"
+                                    "450"},
+                                   {"ElevationRange", "0-180"},
+                                   {"PointAhead", " 1 "},
+                                   {"Tolerance", "1,5\xB0"},
+                                   {"Unattended", "1"},
+                                   {"NetworkPort", "4533"},
+                                   {"NetworkAddress", "0.0.0.0"},
                                    {"ParkPosition", " 180.5  -0 "}});
     std::map<std::string, std::string> Written;
     WriteSettings(Stored, [&](const char* Name, const std::string& Text) { Written[Name] = Text; });
-    EXPECT_EQ(Written, (std::map<std::string, std::string>{{"AzimuthRange", "0-450"}, {"ElevationRange", "0-180"},
-                                                           {"PointAhead", "1"}, {"Tolerance", "1.5"},
-                                                           {"Unattended", "1"}, {"NetworkPort", "4533"},
+    EXPECT_EQ(Written, (std::map<std::string, std::string>{{"AzimuthRange", "0-450"},
+                                                           {"ElevationRange", "0-180"},
+                                                           {"PointAhead", "1"},
+                                                           {"Tolerance", "1.5"},
+                                                           {"Unattended", "1"},
+                                                           {"NetworkPort", "4533"},
                                                            {"NetworkAddress", "0.0.0.0"},
                                                            {"ParkPosition", "180.5 0"}}));
     const TSettings Again = Read(Written);

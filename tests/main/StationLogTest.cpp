@@ -19,8 +19,8 @@ std::string Contents(const std::string& Path) {
 class StationLog : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string Base = ::testing::TempDir() + "StationLog" +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        const std::string Base =
+            ::testing::TempDir() + "StationLog" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         Path = Base + ".log";
         RollOver = Base + ".1.log";
         std::remove(Path.c_str());
