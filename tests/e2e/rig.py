@@ -274,13 +274,18 @@ class RotorSim:
 
 # --- the tracking simulator -----------------------------------------------
 
+def wait_serving():
+    """Until a tracking simulator takes commands ("ping" answers). Wine was
+    seen to stall a program's start for half a minute now and then."""
+    wait_for("the tracking simulator's service",
+             lambda: wine(ZENITRAK_EXE, "--send", "ping", check=False).returncode == 0, 90, 0.2)
+
+
 class Zenitrak:
     def __init__(self, *options):
         self.process = subprocess.Popen([WINE_RUN, ZENITRAK_EXE, *options],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        # Serving once a command reaches it ("ping" answers).
-        wait_for("the tracking simulator's service",
-                 lambda: wine(ZENITRAK_EXE, "--send", "ping", check=False).returncode == 0, 30, 0.2)
+        wait_serving()
 
     def send(self, command):
         wine(ZENITRAK_EXE, "--send", command)
@@ -384,8 +389,7 @@ class TracedZenitrak(Stamped):
     def __init__(self, *options):
         self.lines = []
         super().__init__(ZENITRAK_EXE, "--trace", *options)
-        wait_for("the tracking simulator's service",
-                 lambda: wine(ZENITRAK_EXE, "--send", "ping", check=False).returncode == 0, 30, 0.2)
+        wait_serving()
 
     def take(self, at_ms, words):
         if words[0] == "line" and len(words) == 4:
