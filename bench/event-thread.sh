@@ -32,11 +32,12 @@ runner=$!
 # and the wineserver of the prefix, which answers every call the thread makes
 # (its working directory is named after the prefix's device and inode).
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null; }
-server_dir=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
 until grep -q '^measuring' "$log"; do
     kill -0 "$runner" 2>/dev/null || { cat "$log"; exit 1; }
     sleep 0.05
 done
+# Only now: a fresh build tree's prefix is made by the program's start.
+server_dir=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
 pid=$(pgrep -n -x EventThreadLoad)
 server=$(for p in $(pgrep -x 'wineserver(64)?'); do
     if [ "$(basename "$(readlink "/proc/$p/cwd")")" = "$server_dir" ]; then echo "$p"; fi
