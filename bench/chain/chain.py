@@ -51,6 +51,12 @@ def now_ms():
     return time.monotonic() * 1000.0
 
 
+def machine():
+    """The machine's load as the run ends, for reading the CPU and timing figures."""
+    one, five, fifteen = os.getloadavg()
+    return f"The machine: {os.cpu_count()} cores, load average {one:.2f} / {five:.2f} / {fifteen:.2f} at the end."
+
+
 # --- what Linux sees of a process ----------------------------------------------
 
 def cpu_ms(pid, thread=None):
@@ -496,7 +502,7 @@ def report(run):
     print(f"Closing the window (WM_CLOSE) to the process's end: {closed}")
     print(f"Gyrotalk.exe: {os.path.getsize(GYROTALK_EXE)} bytes ({GYROTALK_EXE})")
     print()
-    print("The machine has 2 cores, shared with other developers' test runs during this benchmark.")
+    print(machine())
 
 
 def fmt_ms(at, start):

@@ -17,8 +17,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "chain"))
 from chain import (BYTE_MS, FRAME_BYTES, MODEMSHIM, PORT, REPLY_BYTES, SETTINGS_KEY,  # noqa: E402
-                   Failure, Placer, RotorSim, Watch, exchange_overheads, log_events, now_ms, prepare, reg_add,
-                   state_periods, wait_for)
+                   Failure, Placer, RotorSim, Watch, exchange_overheads, log_events, machine, now_ms, prepare,
+                   reg_add, state_periods, wait_for)
 from rig import CAPTION, IDS, WINE_RUN, free_tcp_port  # noqa: E402
 
 CLIENTS = 4
@@ -125,7 +125,7 @@ def main(phase_s, rounds):
     print(f"  reply time of \"p\" (send to the answer's last line, {len(replies)} answers, {failures} errors): "
           f"median {statistics.median(replies):.2f} ms, 99 % {percentile(replies, 0.99):.2f} ms, "
           f"max {max(replies):.2f} ms")
-    print("The machine has 2 cores, shared with other developers' test runs during this benchmark.")
+    print(machine())
 
 
 if __name__ == "__main__":
