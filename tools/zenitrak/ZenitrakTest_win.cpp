@@ -36,7 +36,7 @@ public:
         Startup.cb = sizeof Startup;
         if (!CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup,
                             &FProcess))
-            throw std::runtime_error("cannot start " + CommandLine);
+            throw std::runtime_error("cannot start " + CommandLine + ": error " + std::to_string(GetLastError()));
         WaitForInputIdle(FProcess.hProcess, 30000);
     }
     ~TSimulatorRun() {
