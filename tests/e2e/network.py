@@ -8,8 +8,8 @@ import socket
 import subprocess
 import time
 
-from rig import (SETTINGS_KEY, WINDRIVER_EXE, Failure, Rig, free_tcp_port, listening_addresses, reg_add, reg_query,
-                 run_scenario, wait_for, wine)
+from rig import (SETTINGS_KEY, Failure, Rig, free_tcp_port, listening_addresses, reg_add, reg_query, run_scenario,
+                 wait_for, windriver)
 
 NETWORK_CONTROL_ID = 0x310  # the system menu's "Network control"
 SEQ_FAST = "G-500, S-1000"
@@ -226,7 +226,7 @@ def port_in_use():
         window = rig.start()
         lines = wait_for("the error dialog", lambda: rig.window_lines("Gyrotalk"), 15)
         expect(len(lines) == 1, f"dialogs: {lines}")
-        texts = wine(WINDRIVER_EXE, "list", "--caption", "Gyrotalk").stdout
+        texts = windriver("list", "--caption", "Gyrotalk").stdout
         expect(f"cannot listen on 127.0.0.1:{port}: the port is in use" in texts, f"the message: {texts}")
         rig.dismiss_dialogs("Gyrotalk")
         window.wait_text("s_ac", "Opened")

@@ -55,6 +55,22 @@ def wine(*args, check=True, timeout=60, extra_env=None):
     return done
 
 
+# windriver's commands that only look: safe to give again.
+LOOKING = {"find", "windows", "list", "text", "wait"}
+
+
+def windriver(*args, check=True, timeout=60):
+    """windriver ARGS. It says why whenever it fails; a failed look that
+    printed nothing was ended by Wine before it ran (seen once in a full run:
+    exit code 1, no output) and is taken once more."""
+    done = wine(WINDRIVER_EXE, *args, check=False, timeout=timeout)
+    if done.returncode != 0 and not (done.stdout or done.stderr) and args[0] in LOOKING:
+        done = wine(WINDRIVER_EXE, *args, check=False, timeout=timeout)
+    if check and done.returncode != 0:
+        raise Failure(f"windriver {args} failed ({done.returncode}): {done.stdout}{done.stderr}")
+    return done
+
+
 def wait_for(what, condition, limit=15.0, step=0.1):
     """Polls condition() until it returns something true; fails after limit seconds."""
     end = time.monotonic() + limit
@@ -144,7 +160,7 @@ class Window:
         self.pid = ["--pid", str(pid)] if pid else []
 
     def drive(self, *args, check=True, timeout=60):
-        return wine(WINDRIVER_EXE, args[0], "--caption", CAPTION, *self.pid, *args[1:], check=check, timeout=timeout)
+        return windriver(args[0], "--caption", CAPTION, *self.pid, *args[1:], check=check, timeout=timeout)
 
     def pid_now(self):
         """Windows' process number of the window."""
@@ -458,12 +474,12 @@ class Rig:
 
     def window_lines(self, caption):
         """windriver's line of every top-level window with the caption now."""
-        return [line for line in wine(WINDRIVER_EXE, "windows", "--caption", caption).stdout.splitlines()
+        return [line for line in windriver("windows", "--caption", caption).stdout.splitlines()
                 if line.startswith("window ")]
 
     def dismiss_dialogs(self, caption):
         while self.window_lines(caption):
-            wine(WINDRIVER_EXE, "close", "--caption", caption, check=False)
+            windriver("close", "--caption", caption, check=False)
 
     def stop_program(self):
         """Closes the window as a user would and waits for the process to end."""
