@@ -61,7 +61,7 @@ LOOKING = {"find", "windows", "list", "text", "wait"}
 
 def windriver(*args, check=True, timeout=60):
     """windriver ARGS. It says why whenever it fails; a failed look that
-    printed nothing was ended by Wine before it ran (seen once in a full run:
+    printed nothing was ended by Wine, not by a finding (seen once in a full run:
     exit code 1, no output) and is taken once more."""
     done = wine(WINDRIVER_EXE, *args, check=False, timeout=timeout)
     if done.returncode != 0 and not (done.stdout or done.stderr) and args[0] in LOOKING:
