@@ -1,0 +1,25 @@
+// The input dialog, shown for real and answered from inside its loop.
+#include "framework/InputQuery_win.h"
+
+#include <gtest/gtest.h>
+
+#include "support/Dialogs_win.h"
+
+namespace {
+
+TEST(InputQuery, OkTakesTheTypedTextAndCancelLeavesTheValue) {
+    std::string Value = "0:5 90:12";
+    {
+        TDialogAnswer Answer("Horizon mask", "10 \xB0");  // 8-bit text both ways
+        EXPECT_TRUE(InputQuery(nullptr, "Horizon mask", "Elevation, or AZ:EL points:", Value));
+        EXPECT_TRUE(Answer.Answered());
+        EXPECT_EQ(Answer.Prompt, "Elevation, or AZ:EL points:");
+        EXPECT_EQ(Answer.Shown, "0:5 90:12");
+    }
+    EXPECT_EQ(Value, "10 \xB0");
+    TDialogAnswer Cancel("Offset", nullptr);
+    EXPECT_FALSE(InputQuery(nullptr, "Offset", "Degrees:", Value));
+    EXPECT_EQ(Value, "10 \xB0");
+}
+
+}  // namespace
