@@ -359,7 +359,7 @@ void TFMain::TrackingDataChange() {
 void TFMain::TargetArrived(const TSatData& NewTarget, bool FromNetwork) {
     const TSatData Before = std::exchange(Target, NewTarget);
     NetworkTarget = FromNetwork;
-    Rotor.TargetArrived(Target.Azimuth, Target.Elevation, NowMs());
+    Rotor.TargetArrived(Target, FromNetwork, NowMs());
     ShowTarget();
     LogTarget(Before);
 }

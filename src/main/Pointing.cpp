@@ -32,14 +32,25 @@ constexpr double kOverdue = 3, kShortestOverdueMs = 1000;
 constexpr double kLongestTravelMs = 5000;
 // A SET frame's 13 bytes at 600 baud: the rotor starts when it has them.
 constexpr double kFrameMs = 13 * 10 * 1000.0 / 600;
-// Until the rotor has shown its rates: those of common rotators.
+// Until the rotor has shown its rates: those of common rotators, and for
+// the way to a rise point, where arriving early costs nothing, slow ones.
 constexpr double kAssumedAzimuthRate = 0.006, kAssumedElevationRate = 0.003;  // degrees per ms
+constexpr double kSlowAzimuthRate = 0.001, kSlowElevationRate = 0.0005;
 // A move shorter than this between two replies may have ended early: it
 // tells nothing of the rotor's rate.
 constexpr double kRateSample = 5;
 // Above this elevation an azimuth that lags by up to 90 degrees costs at
 // most half its angle on the sky.
 constexpr double kHigh = 60;
+// The climb towards the mask is fitted over this long: long enough that
+// lines rounded to a tenth of a degree give a steady rate, short enough
+// that a climb that quickens is not taken for a much slower one.
+constexpr double kClimbWindowMs = 30000, kShortestClimbMs = 4000;
+// Going to the rise point: the travel it takes at the rotor's rates, this
+// many times over, and a SET step's wait and a few seconds besides.
+constexpr double kRiseTravelMargin = 1.5, kRiseMarginMs = 5000;
+// A rotor at the rise point moves again only for a better estimate that far off.
+constexpr double kRiseSlack = 1;
 
 using TVector = std::array<double, 3>;  // x east, y north, z up
 
@@ -100,9 +111,22 @@ double ElevationFrom(double Azimuth, const TVector& Target) {
     return Degrees(std::atan2(Target[2], Along));
 }
 
-bool Fits(double Angle, const TRotorRangeInfo& Range, int Divider) {
-    const double Value = (Angle + 360.0) * Divider;
-    return Angle >= Range.Lowest && Angle <= Range.Highest && Value >= 0 && Value <= kMaxSetPoint;
+// Whether the rotor can take an azimuth on the sky, counting it Offset more.
+bool Fits(double Angle, const TRotorRangeInfo& Range, int Divider, double Offset) {
+    const double Counted = Angle + Offset, Value = (Counted + 360.0) * Divider;
+    return Counted >= Range.Lowest && Counted <= Range.Highest && Value >= 0 && Value <= kMaxSetPoint;
+}
+
+// No pose looks below the mask: over the top the antenna looks half a turn
+// round. The elevation stays inside its range as the rotor counts it.
+TPose Held(const TSettings& Settings, TPose Pose) {
+    const THorizonMask& Mask = Settings.HorizonMask;
+    Pose.Elevation = Pose.Elevation <= 90 ? std::max(Pose.Elevation, Mask.At(Pose.Azimuth))
+                                          : std::min(Pose.Elevation, 180 - Mask.At(Pose.Azimuth + 180));
+    const TRotorRangeInfo& Range = kElevationRanges[Settings.ElevationRange];
+    Pose.Elevation =
+        std::clamp(Pose.Elevation, Range.Lowest - Settings.ElevationOffset, Range.Highest - Settings.ElevationOffset);
+    return Pose;
 }
 
 double RoomAhead(double Angle, int Direction, const TRotorRangeInfo& Range) {
@@ -120,15 +144,27 @@ double SkyAngle(TPose A, TPose B) {
     return Angle(Direction(A.Azimuth, A.Elevation), Direction(B.Azimuth, B.Elevation));
 }
 
+TPose RotorPose(const TSettings& Settings, TPose Sky) {
+    return {Sky.Azimuth + Settings.AzimuthOffset, Sky.Elevation + Settings.ElevationOffset};
+}
+
+TPose SkyPose(const TSettings& Settings, TPose Rotor) {
+    return {Rotor.Azimuth - Settings.AzimuthOffset, Rotor.Elevation - Settings.ElevationOffset};
+}
+
 double ChooseSetPoint(TAzimuthRange Range, double Target, const TSetPointHints& Hints) {
-    if (Range == ar360)
-        return Target;
+    const TRotorRangeInfo& Info = kAzimuthRanges[Range];
+    if (Range == ar360) {
+        const double Counted = Target + Hints.Offset;
+        if (Target < Info.Lowest || Target > Info.Highest || (Counted >= Info.Lowest && Counted <= Info.Highest))
+            return Target;
+        return Counted > Info.Highest ? Target - 360 : Target + 360;
+    }
     // Every range holds the first turn: a target beyond it still has a set point inside.
     Target = Wrapped(Target);
-    const TRotorRangeInfo& Info = kAzimuthRanges[Range];
     std::vector<double> Candidates;
     for (double Angle : {Target - 360, Target, Target + 360})
-        if (Fits(Angle, Info, Hints.Divider))
+        if (Fits(Angle, Info, Hints.Divider, Hints.Offset))
             Candidates.push_back(Angle);
     if (Candidates.empty())
         return Target;
@@ -149,11 +185,15 @@ double ChooseSetPoint(TAzimuthRange Range, double Target, const TSetPointHints& 
     return Nearest;
 }
 
-void TPointing::TargetArrived(double Azimuth, double Elevation, double Ms) {
-    if (!IsDirection(Azimuth, Elevation)) {
+void TPointing::TargetArrived(double Azimuth, double Elevation, double Ms, bool FromNetwork) {
+    if (!IsDirection(Azimuth, Elevation) || FromNetwork != FFromNetwork) {
         FTrack.clear();
-        return;
+        FClimb.clear();
+        FRiseAim.reset();
     }
+    FFromNetwork = FromNetwork;
+    if (!IsDirection(Azimuth, Elevation))
+        return;
     if (!FTrack.empty()) {
         const TLine& Last = FTrack.back();
         const double Gap = Ms - Last.Ms;
@@ -162,12 +202,18 @@ void TPointing::TargetArrived(double Azimuth, double Elevation, double Ms) {
         const auto Expected = FTrack.size() >= 2 && Gap > 0 ? Ahead(Last.Azimuth, Last.Elevation, Ms) : std::nullopt;
         const bool Jump = Gap <= 0 || Gap > kTrackGapMs || Step > kFastestSkyRate * Gap ||
                           (Expected && Angle(Direction(Expected->Azimuth, Expected->Elevation), Now) > kJump);
-        if (Jump)
+        if (Jump) {
             FTrack.clear();
+            FClimb.clear();
+            FRiseAim.reset();
+        }
     }
     FTrack.push_back({Ms, Azimuth, Elevation});
     while (FTrack.size() > 2 && Ms - FTrack[1].Ms >= kTrackWindowMs)
         FTrack.pop_front();
+    FClimb.push_back(FTrack.back());
+    while (FClimb.size() > 2 && Ms - FClimb[1].Ms >= kClimbWindowMs)
+        FClimb.pop_front();
 }
 
 std::optional<TPose> TPointing::Ahead(double Azimuth, double Elevation, double AtMs) const {
@@ -213,9 +259,11 @@ void TPointing::LearnRates(const TReply& Earlier, const TReply& Later) {
     Learn(FElevationRate, Later.Pose.Elevation - Earlier.Pose.Elevation);
 }
 
-double TPointing::TravelMs(TPose From, TPose To) const {
-    return std::max(std::fabs(To.Azimuth - From.Azimuth) / FAzimuthRate.value_or(kAssumedAzimuthRate),
-                    std::fabs(To.Elevation - From.Elevation) / FElevationRate.value_or(kAssumedElevationRate));
+double TPointing::TravelMs(TPose From, TPose To, bool Cautious) const {
+    return std::max(
+        std::fabs(To.Azimuth - From.Azimuth) / FAzimuthRate.value_or(Cautious ? kSlowAzimuthRate : kAssumedAzimuthRate),
+        std::fabs(To.Elevation - From.Elevation) /
+            FElevationRate.value_or(Cautious ? kSlowElevationRate : kAssumedElevationRate));
 }
 
 void TPointing::Restart() {
@@ -238,7 +286,7 @@ std::optional<TPose> TPointing::Reference() const {
     return std::nullopt;
 }
 
-TPose TPointing::SetPoint(const TSettings& Settings, const TPointingRequest& Request) {
+std::optional<TPose> TPointing::SetPoint(const TSettings& Settings, const TPointingRequest& Request) {
     if (FLastTarget && *FLastTarget != Request.Azimuth) {
         // The shorter way round: 359 to 1 turns up.
         const double Step = std::remainder(Request.Azimuth - *FLastTarget, 360.0);
@@ -250,11 +298,16 @@ TPose TPointing::SetPoint(const TSettings& Settings, const TPointingRequest& Req
         FClimbing = Request.Elevation > *FLastElevation;
     FLastElevation = Request.Elevation;
 
-    // Continuity comes from the last set point, where the rotor is going:
-    // the rotor's own position may still be far behind it.
-    const std::optional<TPose> From = Reference();
+    if (Settings.BetweenPasses != bpFollow && !FFromNetwork &&
+        Request.Elevation < Settings.HorizonMask.At(Request.Azimuth))
+        return Resting(Settings, Request);
+    FRiseAim.reset();
+
     TPose Aim{Request.Azimuth, Request.Elevation};
     if (Settings.PointAhead) {
+        // Continuity comes from the last set point, where the rotor is going:
+        // the rotor's own position may still be far behind it.
+        const std::optional<TPose> From = Reference();
         double Travel = 0;
         if (From) {
             // To the line's target, the shorter way round, and over the top if that is shorter.
@@ -274,11 +327,65 @@ TPose TPointing::SetPoint(const TSettings& Settings, const TPointingRequest& Req
                                                   : std::nullopt)
             Aim = *Later;
     }
-    const TSetPointHints Hints{From ? std::optional(From->Azimuth) : std::nullopt, FDirection,
-                               Request.Elevation < 0 && FClimbing, Request.Divider};
+    return Aimed(Settings, Request, Aim, Request.Elevation < 0 && FClimbing);
+}
+
+std::optional<TPose> TPointing::Resting(const TSettings& Settings, const TPointingRequest& Request) {
+    if (const std::optional<TRise> Rise = this->Rise(Settings.HorizonMask, Request.NowMs)) {
+        const TPose Point = Aimed(Settings, Request, Rise->At, true);
+        const std::optional<TPose> From = FRotor ? std::optional(FRotor->Pose) : Reference();
+        // Not knowing where the rotor stands, allow for the longest way.
+        const double Travel = From ? TravelMs(*From, Point, true)
+                                   : TravelMs({0, 0}, {kAzimuthRanges[Settings.AzimuthRange].Highest, 90}, true);
+        const double Lead = kRiseTravelMargin * Travel + Request.CycleMs + kFrameMs + kRiseMarginMs;
+        if (FRiseAim ? SkyAngle(Point, *FRiseAim) > kRiseSlack : Rise->InMs <= Lead)
+            FRiseAim = Point;
+    }
+    if (FRiseAim)
+        return FRiseAim;
+    // Parked once the satellite has set; one that only dips behind the mask is waited for.
+    if (Settings.BetweenPasses == bpPark && Request.Elevation < 0)
+        return Aimed(Settings, Request, {Settings.ParkPosition.Azimuth, Settings.ParkPosition.Elevation}, false);
+    return std::nullopt;
+}
+
+std::optional<TPointing::TRise> TPointing::Rise(const THorizonMask& Mask, double NowMs) const {
+    if (FClimb.size() < 2 || !LinesCome(NowMs) || FClimb.back().Ms - FClimb.front().Ms < kShortestClimbMs)
+        return std::nullopt;
+    // Straight lines fitted to the elevation and the azimuth (unwound from
+    // the last line's) against time: their values now and their rates.
+    const TLine& Last = FClimb.back();
+    auto Fit = [&](auto Of) {
+        double T = 0, A = 0, TT = 0, TA = 0;
+        for (const TLine& Line : FClimb) {
+            const double Ms = Line.Ms - Last.Ms, Value = Of(Line);
+            T += Ms, A += Value, TT += Ms * Ms, TA += Ms * Value;
+        }
+        const double N = static_cast<double>(FClimb.size()), Rate = (N * TA - T * A) / (N * TT - T * T);
+        return std::pair{(A - Rate * T) / N + Rate * (NowMs - Last.Ms), Rate};
+    };
+    const auto [Elevation, Climb] = Fit([](const TLine& Line) { return Line.Elevation; });
+    const auto [Unwound, Turn] =
+        Fit([&](const TLine& Line) { return std::remainder(Line.Azimuth - Last.Azimuth, 360.0); });
+    if (Climb <= 0)
+        return std::nullopt;
+    // Where the mask stands depends on where the target crosses it: a few
+    // rounds settle both.
+    double Azimuth = Last.Azimuth + Unwound, InMs = 0;
+    for (int Round = 0; Round < 4; ++Round) {
+        InMs = std::max(0.0, (Mask.At(Azimuth) - Elevation) / Climb);
+        Azimuth = Wrapped(Last.Azimuth + Unwound + Turn * InMs);
+    }
+    return TRise{{Azimuth, Mask.At(Azimuth)}, InMs};
+}
+
+TPose TPointing::Aimed(const TSettings& Settings, const TPointingRequest& Request, TPose Aim, bool BeforeRise) const {
+    const std::optional<TPose> From = Reference();
+    const TSetPointHints Hints{From ? std::optional(From->Azimuth) : std::nullopt, FDirection, BeforeRise,
+                               Request.Divider, Settings.AzimuthOffset};
     const TPose Plain{ChooseSetPoint(Settings.AzimuthRange, Aim.Azimuth, Hints), std::max(0.0, Aim.Elevation)};
-    if (Settings.ElevationRange == er90 || Hints.BeforeRise || !From)
-        return Plain;
+    if (Settings.ElevationRange == er90 || BeforeRise || !From)
+        return Held(Settings, Plain);
 
     // Over the top: every pose that looks at the aim, the one the rotor reaches soonest.
     const TVector Target = Direction(Aim.Azimuth, Aim.Elevation);
@@ -287,11 +394,12 @@ TPose TPointing::SetPoint(const TSettings& Settings, const TPointingRequest& Req
     for (int Half = -3; Half <= 4; ++Half) {
         const double Azimuth = Wrapped(Aim.Azimuth) + 180.0 * Half;
         const TPose Pose{Azimuth, ElevationFrom(Azimuth, Target)};
-        if (Fits(Azimuth, Range, Request.Divider) && (!Best || TravelMs(*From, Pose) < TravelMs(*From, *Best)))
+        if (Fits(Azimuth, Range, Request.Divider, Settings.AzimuthOffset) &&
+            (!Best || TravelMs(*From, Pose) < TravelMs(*From, *Best)))
             Best = Pose;
     }
     if (!Best)
-        return Plain;
+        return Held(Settings, Plain);
     // High up, the azimuth may have to swing faster than the rotor turns:
     // it goes as far as the rotor gets in a cycle, and the elevation looks
     // as close to the aim as that azimuth allows (near the zenith an
@@ -303,5 +411,5 @@ TPose TPointing::SetPoint(const TSettings& Settings, const TPointingRequest& Req
             Best = TPose{Azimuth, ElevationFrom(Azimuth, Target)};
         }
     }
-    return *Best;
+    return Held(Settings, *Best);
 }

@@ -15,6 +15,14 @@
 //   holds it, from the track's motion on the sky; a jump is no motion.
 // - Tolerance: a new set point only when it looks more than that angle on
 //   the sky away from the last one.
+// - Offsets: the chooser works in directions on the sky; the rotor counts
+//   each axis the offset more, and its ranges hold for what it counts.
+// - Horizon mask: no set point looks below it, over the top neither.
+// - Between passes: while the satellite of the tracking lines is below the
+//   mask, the rotor rests ("wait": where it is; "park": at the park
+//   position once the satellite has set), and goes to where the satellite
+//   will cross the mask in time to be there first: judged from the line's
+//   climb and the rotor's own rates, with a margin.
 #include <deque>
 #include <optional>
 #include <string>
@@ -37,19 +45,26 @@ double SkyAngle(TPose A, TPose B);
 
 // What the azimuth choice is judged by.
 struct TSetPointHints {
-    std::optional<double> RotorAzimuth;  // where the rotor stands or was last sent, as it counts
+    std::optional<double> RotorAzimuth;  // where the rotor stands or was last sent, on the sky
     int Direction = 0;                   // the target's azimuth turns up (+1), down (-1), or unknown (0)
     bool BeforeRise = false;             // below the horizon and climbing: time to get ready for the pass
     int Divider = 1;                     // a set point must fit the frame's four digits
+    double Offset = 0;                   // the rotor counts the azimuth this much more
 };
 
-// The set point for target azimuth Target: with ar360 Target itself;
-// otherwise the one of Target - 360, Target, Target + 360 inside the range
-// that serves the pass best: nearest the rotor while the target is up (or
-// has set), and the one with the most room ahead in the target's direction
-// before it rises or while the rotor is far from every candidate. Target
-// itself when no candidate is inside.
+// The set point's azimuth on the sky for target azimuth Target: with ar360
+// Target itself, a turn away only where the offset takes a direction of the
+// first turn out of it; otherwise the one of Target - 360, Target,
+// Target + 360 that the range holds (as the rotor counts) and that serves
+// the pass best: nearest the rotor while the target is up (or has set), and
+// the one with the most room ahead in the target's direction before it
+// rises or while the rotor is far from every candidate. Target itself when
+// the range holds no candidate.
 double ChooseSetPoint(TAzimuthRange Range, double Target, const TSetPointHints& Hints);
+
+// What the rotor counts for a direction on the sky, and back.
+TPose RotorPose(const TSettings& Settings, TPose Sky);
+TPose SkyPose(const TSettings& Settings, TPose Rotor);
 
 // One SET step's question.
 struct TPointingRequest {
@@ -62,17 +77,20 @@ struct TPointingRequest {
 // Follows the target and the rotor between SET steps. Main thread only.
 class TPointing {
 public:
-    // A tracking line's target, with the time it came (ms, any origin).
-    void TargetArrived(double Azimuth, double Elevation, double Ms);
-    // A reply: where the rotor stands, as it counts, at Ms.
+    // A new target, with the time it came (ms, any origin): a tracking
+    // line's, or a network client's (never rested from).
+    void TargetArrived(double Azimuth, double Elevation, double Ms, bool FromNetwork = false);
+    // A reply: where the rotor points on the sky (its count less the offsets), at Ms.
     void RotorReported(double Azimuth, double Elevation, double Ms);
     // The port opened or another satellite is named: the next set point is
     // chosen afresh from where the rotor stands, and always goes.
     void Restart();
 
-    // The set point for this SET step. With every choice at its default the
-    // target's azimuth as it stands and its elevation, not below 0.
-    TPose SetPoint(const TSettings& Settings, const TPointingRequest& Request);
+    // The set point for this SET step, on the sky (RotorPose gives what
+    // goes in the frame); none while the rotor rests. With every choice at
+    // its default the target's azimuth as it stands and its elevation, not
+    // below 0.
+    std::optional<TPose> SetPoint(const TSettings& Settings, const TPointingRequest& Request);
     // Whether Pose is worth a SET after the last one sent, by the tolerance;
     // always after Restart.
     bool WorthSending(const TSettings& Settings, TPose Pose) const;
@@ -88,15 +106,33 @@ private:
         TPose Pose;
     };
 
+    // Where and in how long the target below the mask will cross it.
+    struct TRise {
+        TPose At;
+        double InMs;
+    };
+
     // Where the track's target (Azimuth, Elevation: its last line) will be at
     // AtMs; none without a steady track of that target.
     std::optional<TPose> Ahead(double Azimuth, double Elevation, double AtMs) const;
+    // The set point that looks at Aim, on the sky, held above the mask and
+    // inside the ranges.
+    TPose Aimed(const TSettings& Settings, const TPointingRequest& Request, TPose Aim, bool BeforeRise) const;
+    // Below the mask: the rise point when it is time to go there, the park
+    // position, or none (the rotor stays).
+    std::optional<TPose> Resting(const TSettings& Settings, const TPointingRequest& Request);
+    // None while the target does not climb steadily.
+    std::optional<TRise> Rise(const THorizonMask& Mask, double NowMs) const;
     std::optional<TPose> Reference() const;
     bool LinesCome(double NowMs) const;
-    double TravelMs(TPose From, TPose To) const;
+    // At the rates the rotor has shown; Cautious: before it has, slow ones.
+    double TravelMs(TPose From, TPose To, bool Cautious = false) const;
     void LearnRates(const TReply& Earlier, const TReply& Later);
 
     std::deque<TLine> FTrack;  // the current stretch of the target's track, oldest first
+    std::deque<TLine> FClimb;  // the same over a longer time: how fast it climbs towards the mask
+    bool FFromNetwork = false;
+    std::optional<TPose> FRiseAim;  // the rise point the rotor was sent to, while the target is below
     std::optional<TReply> FRotor;
     std::optional<TPose> FSent;                          // the last set point, until Restart
     std::optional<double> FAzimuthRate, FElevationRate;  // degrees per ms, the fastest seen

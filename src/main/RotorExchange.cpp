@@ -63,7 +63,7 @@ void TRotorExchange::WaitForExchange() {
 }
 
 void TRotorExchange::ShowReply() {
-    auto State = DecodeReply(ReplyText);
+    auto State = DecodeReply(ReplyText, FSettings.AzimuthOffset, FSettings.ElevationOffset);
     if (!State) {
         // Only a short read gets here; show it as the failed exchange it is.
         TransmissionError = true;
@@ -95,25 +95,34 @@ void TRotorExchange::TimerTimer(const TSatData& Target) {
         CycleStep = 0;
 }
 
-void TRotorExchange::TargetArrived(double Azimuth, double Elevation, double Ms) {
-    FPointing.TargetArrived(Azimuth, Elevation, Ms);
+void TRotorExchange::TargetArrived(const TSatData& Target, bool FromNetwork, double Ms) {
+    FPointing.TargetArrived(Target.Azimuth, Target.Elevation, Ms, FromNetwork);
 }
 
 void TRotorExchange::SetStep(const TSatData& Target) {
     if (LastAzimuth == kForceSet || Target.SatName != FSetFor)
         FPointing.Restart();
     const double CycleMs = SequenceKnown() ? kSequences[SequenceIndex].Steps * kCycleInterval : kCycleInterval;
-    const TPose Pose =
+    const std::optional<TPose> Sky =
         FPointing.SetPoint(FSettings, {Target.Azimuth, Target.Elevation, FLink.NowMs(), CycleMs, Divider});
-    // By default the line's own elevation is compared, not the one limited
-    // to the horizon: below it, a SET goes out every cycle.
-    const bool AsTheLine = FSettings.ElevationRange == er90 && !FSettings.PointAhead;
-    const bool Moved = LastAzimuth != Pose.Azimuth || LastElevation != (AsTheLine ? Target.Elevation : Pose.Elevation);
-    if (!Moved || !FPointing.WorthSending(FSettings, Pose))
+    if (!Sky)
+        return;  // resting between passes
+    const TPose Pose = RotorPose(FSettings, *Sky);
+    const bool Moved =
+        LastAzimuth != Pose.Azimuth || LastElevation != (ComparesTheLine() ? Target.Elevation : Pose.Elevation);
+    if (!Moved || !FPointing.WorthSending(FSettings, *Sky))
         return;
     SendRotorCommand(rcSet, Pose.Azimuth, Pose.Elevation);
-    FPointing.Sent(Pose);
+    FPointing.Sent(*Sky);
     FSetFor = Target.SatName;
+}
+
+bool TRotorExchange::ComparesTheLine() const {
+    // Where the set point's elevation is the line's own, limited to the
+    // horizon, the line's own is compared: below the horizon a SET goes out
+    // every cycle, as it always did. Every other choice compares what it sends.
+    return FSettings.ElevationRange == er90 && !FSettings.PointAhead && FSettings.ElevationOffset == 0 &&
+           FSettings.HorizonMask.Flat0() && FSettings.BetweenPasses == bpFollow;
 }
 
 bool TRotorExchange::SequenceKnown() const {

@@ -61,9 +61,9 @@ public:
     // Waits, handling messages, until no exchange is under way.
     void WaitForExchange();
 
-    // A new target arrived (a tracking line's angles, with the clock's time
-    // of its arrival): the track that point-ahead follows.
-    void TargetArrived(double Azimuth, double Elevation, double Ms);
+    // A new target arrived (a tracking line's or a network client's, with
+    // the clock's time of its arrival): the track that the set point follows.
+    void TargetArrived(const TSatData& Target, bool FromNetwork, double Ms);
 
     void TimerTimer(const TSatData& Target);
     void TimeOutTimer();
@@ -92,6 +92,7 @@ private:
     void ShowReply();
     void CountFailure(bool Failed);
     void SetStep(const TSatData& Target);
+    bool ComparesTheLine() const;
     bool SequenceKnown() const;
 
     TRotorPort& FPort;

@@ -40,12 +40,12 @@ std::string SetCommandText(double Azimuth, double Elevation) {
     return "SET(" + AngleText(Azimuth) + ";" + AngleText(Elevation) + ")";
 }
 
-std::optional<TRotorState> DecodeReply(std::string_view Reply) {
+std::optional<TRotorState> DecodeReply(std::string_view Reply, double AzimuthOffset, double ElevationOffset) {
     if (Reply.size() < 10)
         return std::nullopt;
     auto B = [&](size_t N) { return static_cast<double>(static_cast<uint8_t>(Reply[N - 1])); };
     TRotorState State;
-    double A = B(2) * 100 + B(3) * 10 + B(4) + B(5) / 10;
+    double A = B(2) * 100 + B(3) * 10 + B(4) + B(5) / 10 - AzimuthOffset;
     State.RotorAzimuth = A - 360;
     if (A < 360) {
         State.Azimuth = A;
@@ -57,7 +57,7 @@ std::optional<TRotorState> DecodeReply(std::string_view Reply) {
         State.Azimuth = A - 360;
     }
     State.Divider = static_cast<uint8_t>(Reply[5]);
-    State.Elevation = B(7) * 100 + B(8) * 10 + B(9) + B(10) / 10 - 360;
+    State.Elevation = B(7) * 100 + B(8) * 10 + B(9) + B(10) / 10 - 360 - ElevationOffset;
     State.ElevationRed = State.Elevation < 0;
     return State;
 }

@@ -43,12 +43,13 @@ struct TRotorState {
     double Elevation = 0;
     bool ElevationRed = false;
     int Divider = 1;
-    double RotorAzimuth = 0;  // as the rotor counts it: below 0 and beyond 360 too
+    double RotorAzimuth = 0;  // as the rotor counts it (less the offset): below 0 and beyond 360 too
     std::string AzimuthText() const;
     std::string ElevationText() const;
     std::string DividerText() const;
 };
 
-// Decodes a reply. A reply too short to hold the ten bytes read gives no
-// state: the caller treats it as a failed exchange.
-std::optional<TRotorState> DecodeReply(std::string_view Reply);
+// Decodes a reply, the offsets (what the rotor reads at true north and at
+// the horizon) taken off its angles. A reply too short to hold the ten
+// bytes read gives no state: the caller treats it as a failed exchange.
+std::optional<TRotorState> DecodeReply(std::string_view Reply, double AzimuthOffset = 0, double ElevationOffset = 0);

@@ -1,5 +1,6 @@
 #include "main/Settings.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -17,6 +18,10 @@ constexpr char kUnattendedValue[] = "Unattended";
 constexpr char kNetworkPortValue[] = "NetworkPort";
 constexpr char kNetworkAddressValue[] = "NetworkAddress";
 constexpr char kParkPositionValue[] = "ParkPosition";
+constexpr char kAzimuthOffsetValue[] = "AzimuthOffset";
+constexpr char kElevationOffsetValue[] = "ElevationOffset";
+constexpr char kHorizonMaskValue[] = "HorizonMask";
+constexpr char kBetweenPassesValue[] = "BetweenPasses";
 
 // Dashes and degree signs as the menu shows them: code page 1252 (and its
 // neighbours) turns the en dash into 0x96 and the minus sign into "-";
@@ -69,6 +74,11 @@ std::optional<double> DegreesOf(std::string Text) {
     return Value && std::isfinite(*Value) ? Value : std::nullopt;
 }
 
+std::optional<double> DegreesWithin(std::string_view Text, double Lowest, double Highest) {
+    const std::optional<double> Degrees = DegreesOf(Folded(Text));
+    return Degrees && *Degrees >= Lowest && *Degrees <= Highest ? Degrees : std::nullopt;
+}
+
 uint16_t NetworkPortOf(std::string_view Text) {
     const std::optional<int32_t> Port = ParseInteger(Folded(Text));
     return Port && *Port >= 1 && *Port <= 65535 ? static_cast<uint16_t>(*Port) : 0;
@@ -108,6 +118,81 @@ double ToleranceOf(std::string_view Text) {
     return Degrees && *Degrees >= 0 && *Degrees <= kMaxTolerance ? *Degrees : 0;
 }
 
+std::optional<double> AzimuthOffsetOf(std::string_view Text) {
+    return DegreesWithin(Text, -kMaxAzimuthOffset, kMaxAzimuthOffset);
+}
+
+std::optional<double> ElevationOffsetOf(std::string_view Text) {
+    return DegreesWithin(Text, -kMaxElevationOffset, kMaxElevationOffset);
+}
+
+std::optional<THorizonMask> HorizonMaskOf(std::string_view Text) {
+    std::vector<std::string_view> Words;
+    for (size_t At = Text.find_first_not_of(" \t"); At != std::string_view::npos;
+         At = Text.find_first_not_of(" \t", At)) {
+        const size_t End = std::min(Text.find_first_of(" \t", At), Text.size());
+        Words.push_back(Text.substr(At, End - At));
+        At = End;
+    }
+    if (Words.size() == 1 && Words[0].find(':') == std::string_view::npos) {
+        const auto Elevation = DegreesWithin(Words[0], 0, 90);
+        return Elevation ? std::optional(THorizonMask({{0, *Elevation}})) : std::nullopt;
+    }
+    std::vector<THorizonMask::TPoint> Points;
+    for (std::string_view Word : Words) {
+        const size_t Colon = Word.find(':');
+        if (Colon == std::string_view::npos)
+            return std::nullopt;
+        const auto Azimuth = DegreesWithin(Word.substr(0, Colon), 0, 360);
+        const auto Elevation = DegreesWithin(Word.substr(Colon + 1), 0, 90);
+        if (!Azimuth || !Elevation)
+            return std::nullopt;
+        const double North = std::fmod(*Azimuth, 360.0);
+        if (std::ranges::any_of(Points, [&](const auto& Point) { return Point.Azimuth == North; }))
+            return std::nullopt;
+        Points.push_back({North, *Elevation});
+    }
+    if (Points.empty())
+        return std::nullopt;
+    return THorizonMask(std::move(Points));
+}
+
+TBetweenPasses BetweenPassesOf(std::string_view Text) {
+    const std::string Key = Folded(Text);
+    for (size_t I = 0; I < std::size(kBetweenPasses); ++I)
+        if (Key == kBetweenPasses[I].Value)
+            return static_cast<TBetweenPasses>(I);
+    return bpFollow;
+}
+
+THorizonMask::THorizonMask(std::vector<TPoint> Points) : FPoints(std::move(Points)) {
+    std::ranges::sort(FPoints, {}, &TPoint::Azimuth);
+}
+
+double THorizonMask::At(double Azimuth) const {
+    if (FPoints.size() == 1)
+        return FPoints[0].Elevation;
+    Azimuth = std::fmod(Azimuth, 360.0);
+    if (Azimuth < 0)
+        Azimuth += 360;
+    // The neighbours on either side, the last and the first across north.
+    const auto Next = std::ranges::upper_bound(FPoints, Azimuth, {}, &TPoint::Azimuth);
+    const TPoint& Before = Next == FPoints.begin() ? FPoints.back() : *(Next - 1);
+    const TPoint& After = Next == FPoints.end() ? FPoints.front() : *Next;
+    const double Width = std::fmod(After.Azimuth - Before.Azimuth + 360, 360.0);
+    const double Into = std::fmod(Azimuth - Before.Azimuth + 360, 360.0);
+    return Before.Elevation + (After.Elevation - Before.Elevation) * Into / Width;
+}
+
+std::string THorizonMask::Text() const {
+    if (FPoints.size() == 1)
+        return DegreesText(FPoints[0].Elevation);
+    std::string Text;
+    for (const TPoint& Point : FPoints)
+        Text += (Text.empty() ? "" : " ") + DegreesText(Point.Azimuth) + ":" + DegreesText(Point.Elevation);
+    return Text;
+}
+
 std::string DegreesText(double Degrees) {
     char Text[32];
     const auto End = std::to_chars(Text, Text + sizeof Text, Degrees + 0.0).ptr;  // no "-0"
@@ -124,6 +209,10 @@ TSettings ReadSettings(const TSettingReader& Read) {
     Settings.NetworkPort = NetworkPortOf(Read(kNetworkPortValue));
     Settings.NetworkAddress = AddressOf(Read(kNetworkAddressValue));
     Settings.ParkPosition = ParkPositionOf(Read(kParkPositionValue));
+    Settings.AzimuthOffset = AzimuthOffsetOf(Read(kAzimuthOffsetValue)).value_or(0);
+    Settings.ElevationOffset = ElevationOffsetOf(Read(kElevationOffsetValue)).value_or(0);
+    Settings.HorizonMask = HorizonMaskOf(Read(kHorizonMaskValue)).value_or(THorizonMask());
+    Settings.BetweenPasses = BetweenPassesOf(Read(kBetweenPassesValue));
     return Settings;
 }
 
@@ -137,4 +226,8 @@ void WriteSettings(const TSettings& Settings, const TSettingWriter& Write) {
     Write(kNetworkAddressValue, Settings.NetworkAddress);
     Write(kParkPositionValue,
           DegreesText(Settings.ParkPosition.Azimuth) + " " + DegreesText(Settings.ParkPosition.Elevation));
+    Write(kAzimuthOffsetValue, DegreesText(Settings.AzimuthOffset));
+    Write(kElevationOffsetValue, DegreesText(Settings.ElevationOffset));
+    Write(kHorizonMaskValue, Settings.HorizonMask.Text());
+    Write(kBetweenPassesValue, kBetweenPasses[Settings.BetweenPasses].Value);
 }

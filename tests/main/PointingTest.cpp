@@ -1,9 +1,14 @@
 #include "main/Pointing.h"
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "Simulation.h"
+#include "main/SatData.h"
 
 namespace {
 
@@ -20,7 +25,7 @@ TSettings Choices(TAzimuthRange Azimuth, TElevationRange Elevation = er90, bool 
 // The rotor reports where it stands, then the SET step chooses and sends.
 TPose Step(TPointing& Pointing, const TSettings& Settings, TPose Target, TPose Rotor, double Ms) {
     Pointing.RotorReported(Rotor.Azimuth, Rotor.Elevation, Ms);
-    const TPose Pose = Pointing.SetPoint(Settings, {Target.Azimuth, Target.Elevation, Ms, kCycle, 1});
+    const TPose Pose = *Pointing.SetPoint(Settings, {Target.Azimuth, Target.Elevation, Ms, kCycle, 1});
     Pointing.Sent(Pose);
     return Pose;
 }
@@ -120,7 +125,7 @@ struct TMeridianPass {
     }
     TPose SetPoint(const TSettings& Settings, double Elevation, double LateMs = 0) {
         const TPose At = Line(Elevation);
-        return Pointing.SetPoint(Settings, {At.Azimuth, At.Elevation, Ms + LateMs, kCycle, 1});
+        return *Pointing.SetPoint(Settings, {At.Azimuth, At.Elevation, Ms + LateMs, kCycle, 1});
     }
 };
 
@@ -137,7 +142,7 @@ TEST(Pointing, PointAheadAimsWhereTheTargetWillBeWhileTheRotorHoldsIt) {
     // A jump (another satellite, a restart of the tracking program) is not
     // extrapolated, nor is a track whose lines have stopped.
     Pass.Pointing.TargetArrived(90, 20, Pass.Ms += 250);
-    EXPECT_NEAR(Pass.Pointing.SetPoint(Choices(ar450, er90, true), {90, 20, Pass.Ms, kCycle, 1}).Elevation, 20, 1e-9);
+    EXPECT_NEAR(Pass.Pointing.SetPoint(Choices(ar450, er90, true), {90, 20, Pass.Ms, kCycle, 1})->Elevation, 20, 1e-9);
     Pass.Lines(45.25, 50);
     EXPECT_NEAR(Pass.SetPoint(Choices(ar450, er90, true), 50, 10000).Elevation, 50, 1e-9);
 }
@@ -174,7 +179,7 @@ TEST(Pointing, HighUpTheAzimuthMovesNoFasterThanTheRotorTurns) {
     Pointing.RotorReported(180, 80, 5000);
     Pointing.Sent({180, 80});
     // 5 degrees east of the zenith the target's azimuth is 90 degrees away.
-    const TPose Pose = Pointing.SetPoint(Choices(ar450, er180), {90, 85, 5000, kCycle, 1});
+    const TPose Pose = *Pointing.SetPoint(Choices(ar450, er180), {90, 85, 5000, kCycle, 1});
     EXPECT_NEAR(Pose.Azimuth, 171, 1e-9);
     // The elevation looks as close as that azimuth allows.
     EXPECT_LT(SkyAngle(Pose, {90, 85}), SkyAngle({171, 85}, {90, 85}) - 1);
@@ -191,6 +196,156 @@ TEST(Pointing, TheToleranceIsAnAngleOnTheSky) {
     EXPECT_TRUE(Pointing.WorthSending(Settings, {180, 86.1}));
     Pointing.Restart();
     EXPECT_TRUE(Pointing.WorthSending(Settings, {180, 85.1}));
+}
+
+TEST(Pointing, NoSetPointLooksBelowTheMaskOverTheTopNeither) {
+    TSettings Settings = Choices(ar450, er180);
+    Settings.HorizonMask = *HorizonMaskOf("0:10 90:12 180:2 270:3");
+    TPointing Pointing;
+    EXPECT_DOUBLE_EQ(Step(Pointing, Settings, {45, 2}, {40, 5}, 0).Elevation, 11);
+    EXPECT_DOUBLE_EQ(Step(Pointing, Settings, {315, -4}, {300, 5}, kCycle).Elevation, 6.5);  // across north
+    // Over the top the antenna at azimuth 180 looks north, where the mask is 10.
+    TPointing OverTheTop;
+    const TPose Pose = Step(OverTheTop, Settings, {0, 5}, {180, 120}, 0);
+    EXPECT_NEAR(Pose.Azimuth, 180, 1e-9);
+    EXPECT_NEAR(Pose.Elevation, 170, 1e-9);
+}
+
+TEST(Pointing, OffsetsShiftWhatTheRotorCountsInsideItsRanges) {
+    // The rotor reads 5 at true north: 358 would be 363 for it, beyond its range.
+    EXPECT_EQ(ChooseSetPoint(ar360, 358, {std::nullopt, 0, false, 1, 5}), -2);
+    EXPECT_EQ(ChooseSetPoint(ar360, 3, {std::nullopt, 0, false, 1, -5}), 363);
+    EXPECT_EQ(ChooseSetPoint(ar360, 400, {std::nullopt, 0, false, 1, 5}), 400);  // as the line says, as ever
+    EXPECT_EQ(ChooseSetPoint(ar450, 440, {440.0, 0, false, 1, 20}), 80);
+    TSettings Settings;
+    Settings.AzimuthOffset = -3;
+    Settings.ElevationOffset = 2;
+    TPointing Pointing;
+    const TPose Sky = Step(Pointing, Settings, {100, 89.5}, {97, 91}, 0);
+    EXPECT_EQ(Sky.Elevation, 88);  // the rotor counts 90 at most
+    EXPECT_EQ(RotorPose(Settings, Sky).Azimuth, 97);
+    EXPECT_EQ(RotorPose(Settings, Sky).Elevation, 90);
+    EXPECT_EQ(SkyPose(Settings, {97, 90}).Azimuth, 100);
+}
+
+// A station flying tracking lines: a line every StepMs, a SET step every
+// cycle, the rotor turning towards each set point at 2 and 1 degrees per
+// second (slower than the chooser assumes before it has seen them).
+struct TStation {
+    static constexpr double kAzimuthRate = 0.002, kElevationRate = 0.001;  // degrees per ms
+    struct TRise {
+        double Ms, Off;  // when it crossed the mask, and how far the rotor looked from it
+    };
+
+    TSettings Settings;
+    TPointing Pointing;
+    TPose Rotor{0, 0}, Goal{0, 0};
+    double Ms = 0;
+    std::vector<std::pair<double, TPose>> Sets;  // when, and where
+    std::vector<TRise> Rises;
+    std::vector<double> Downs;  // when it went below the mask
+
+    void Fly(const std::vector<std::string>& Lines, double StepMs) {
+        TSatData Line;
+        bool Up = false;
+        for (size_t I = 0; I < Lines.size(); ++I) {
+            const double LineMs = static_cast<double>(I) * StepMs;
+            for (double Step = std::ceil(Ms / kCycle) * kCycle; I > 0 && Step < LineMs; Step += kCycle)
+                SetStep(Line, Step);
+            Turn(LineMs);
+            ParseSatData(Lines[I], Line);
+            Pointing.TargetArrived(Line.Azimuth, Line.Elevation, LineMs);
+            const bool NowUp = Line.Elevation >= Settings.HorizonMask.At(Line.Azimuth);
+            if (NowUp && !Up && I > 0)
+                Rises.push_back({LineMs, SkyAngle(Rotor, {Line.Azimuth, Line.Elevation})});
+            if (!NowUp && Up)
+                Downs.push_back(LineMs);
+            Up = NowUp;
+        }
+    }
+    int SetsBetween(double From, double To) const {
+        return static_cast<int>(
+            std::ranges::count_if(Sets, [&](const auto& Set) { return Set.first > From && Set.first < To; }));
+    }
+
+private:
+    void Turn(double ToMs) {
+        auto Move = [&](double& At, double To, double Rate) {
+            At += std::clamp(To - At, -Rate * (ToMs - Ms), Rate * (ToMs - Ms));
+        };
+        Move(Rotor.Azimuth, Goal.Azimuth, kAzimuthRate);
+        Move(Rotor.Elevation, Goal.Elevation, kElevationRate);
+        Ms = ToMs;
+    }
+    void SetStep(const TSatData& Line, double At) {
+        Turn(At);
+        Pointing.RotorReported(Rotor.Azimuth, Rotor.Elevation, Ms);
+        const auto Pose = Pointing.SetPoint(Settings, {Line.Azimuth, Line.Elevation, Ms, kCycle, 1});
+        if (!Pose || (!Sets.empty() && Sets.back().second.Azimuth == Pose->Azimuth &&
+                      Sets.back().second.Elevation == Pose->Elevation))
+            return;
+        Pointing.Sent(*Pose);
+        Goal = *Pose;
+        Sets.push_back({Ms, *Pose});
+    }
+};
+
+// Lines of the named passes one after another, each from Before seconds below the horizon.
+std::vector<std::string> Passes(std::initializer_list<const char*> Names, double StepSeconds, double Before) {
+    std::vector<std::string> Lines;
+    for (const char* Name : Names)
+        for (std::string& Line : NamedPass(Name, StepSeconds, Before))
+            Lines.push_back(std::move(Line));
+    return Lines;
+}
+
+// Before each rise the rotor stands still while the satellite is far from
+// rising (parked on the way after a set), and is at the rise point when it
+// rises.
+void ExpectRestsAndRisesInTime(const TStation& Station, TBetweenPasses Rest) {
+    for (const auto& Rise : Station.Rises)
+        EXPECT_LT(Rise.Off, 2);
+    EXPECT_EQ(Station.SetsBetween(0, Station.Rises[0].Ms - 300000), 0);
+    if (Station.Rises.size() < 2)
+        return;
+    const double Down = Station.Downs[0];
+    EXPECT_EQ(Station.SetsBetween(Down, Down + 2000), Rest == bpPark ? 1 : 0);
+    EXPECT_EQ(Station.SetsBetween(Down + 2000, Station.Rises[1].Ms - 300000), 0);
+    EXPECT_LE(Station.SetsBetween(Down, Station.Rises[1].Ms), 5);
+}
+
+TEST(Pointing, BetweenPassesTheRotorRestsAndIsAtTheRisePointBeforeTheRise) {
+    for (TBetweenPasses Rest : {bpWait, bpPark}) {
+        SCOPED_TRACE(Rest);
+        // Low orbits one after another, each from ten minutes below the horizon.
+        TStation Station;
+        Station.Settings.BetweenPasses = Rest;
+        Station.Settings.ParkPosition = {90, 45};
+        Station.Fly(Passes({"south", "north"}, 1, 600), 1000);
+        ASSERT_EQ(Station.Rises.size(), 2u);
+        ExpectRestsAndRisesInTime(Station, Rest);
+    }
+    // A high orbit from half an hour below the horizon, a line every 10 s,
+    // as far as its rise: the rotor has not shown its rates yet.
+    TStation High;
+    High.Settings.BetweenPasses = bpWait;
+    std::vector<std::string> Lines = NamedPass("meo", 10, 1800);
+    Lines.resize(210);
+    High.Fly(Lines, 10000);
+    ASSERT_EQ(High.Rises.size(), 1u);
+    ExpectRestsAndRisesInTime(High, bpWait);
+}
+
+TEST(Pointing, ASatelliteSwitchedToBelowTheHorizonIsWaitedForAsWell) {
+    TStation Station;
+    Station.Settings.BetweenPasses = bpWait;
+    std::vector<std::string> Lines = NamedPass("south", 1, 600);
+    Lines.resize(850);  // the tracking program switches near the culmination
+    for (std::string& Line : NamedPass("north", 1, 600))
+        Lines.push_back(std::move(Line));
+    Station.Fly(Lines, 1000);
+    ASSERT_EQ(Station.Rises.size(), 2u);
+    ExpectRestsAndRisesInTime(Station, bpWait);
 }
 
 }  // namespace

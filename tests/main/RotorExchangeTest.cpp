@@ -148,6 +148,45 @@ TEST_F(Exchange, TargetBelowTheHorizonGetsElevationZeroEveryCycle) {
     EXPECT_EQ(Link.LastCommand, "SET(200.0;0.0)");
 }
 
+TEST_F(Exchange, OffsetsGoIntoTheFrameAndComeOffTheReply) {
+    Settings.AzimuthOffset = 5;
+    Settings.ElevationOffset = 2;
+    Rotor.CPAfterOpen();
+    RunTicks(12);
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet, kState}));  // compared as sent: one SET
+    EXPECT_EQ(Link.Written[1].substr(1, 9), std::string("0565\0"
+                                                        "0367",
+                                                        9));
+    EXPECT_EQ(Link.Shown.back().AzimuthText(), "118.4");  // the reply says 123.4 and 10.5
+    EXPECT_EQ(Link.Shown.back().ElevationText(), "8.5");
+    EXPECT_DOUBLE_EQ(Rotor.RotorState->RotorAzimuth, 118.4);
+}
+
+TEST_F(Exchange, BelowTheMaskTheSetPointIsTheMaskAndIsSentOnce) {
+    Settings.HorizonMask = *HorizonMaskOf("10");
+    Target.Elevation = -5;
+    Rotor.CPAfterOpen();
+    RunTicks(18);
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet, kState, kState}));
+    EXPECT_EQ(Link.LastCommand, "STATE");
+    EXPECT_EQ(Rotor.LastElevation, 10);
+}
+
+TEST_F(Exchange, WaitingASatelliteBelowTheHorizonGetsNoSetAtAll) {
+    Settings.BetweenPasses = bpWait;
+    Target.Elevation = -10;
+    Rotor.CPAfterOpen();
+    for (int Line = 0; Line < 6; ++Line) {  // a line a cycle, turning under the horizon
+        Rotor.TargetArrived(Target, false, Link.Now += 3000);
+        RunTicks(6);
+        Target.Azimuth += 1;
+    }
+    EXPECT_EQ(Link.Kinds(), std::vector<char>(6, kState));
+    Rotor.TargetArrived(Target, true, Link.Now);  // a network client's target is followed as it comes
+    RunTicks(6);
+    EXPECT_EQ(Link.Kinds().back(), kSet);
+}
+
 TEST_F(Exchange, WithAToleranceSmallMovesWaitAndAnotherSatelliteAlwaysGoes) {
     Settings.Tolerance = 1;
     Rotor.CPAfterOpen();
@@ -205,7 +244,7 @@ TEST_F(Exchange, AfterASilenceAStationLeftAloneSendsTheUnchangedSetPointAgain) {
         Link.Written.clear();
         Link.Runs.clear();
         Rotor.CPAfterOpen();
-        RunTicks(6);  // STATE, SET
+        RunTicks(6);                               // STATE, SET
         for (int Cycle = 0; Cycle < 2; ++Cycle) {  // the controller is off: no reply
             Link.Messages.push_back([this] { Rotor.TimeOutTimer(); });
             Tick(6);

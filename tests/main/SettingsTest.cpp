@@ -78,7 +78,11 @@ TEST(Settings, WhatIsWrittenReadsBackAsTheSame) {
                                    {"Unattended", "1"},
                                    {"NetworkPort", "4533"},
                                    {"NetworkAddress", "0.0.0.0"},
-                                   {"ParkPosition", " 180.5  -0 "}});
+                                   {"ParkPosition", " 180.5  -0 "},
+                                   {"AzimuthOffset", "-3,5"},
+                                   {"ElevationOffset", "2\xB0"},
+                                   {"HorizonMask", " 270:3\t90:12 360.0:6 "},
+                                   {"BetweenPasses", " Park"}});
     std::map<std::string, std::string> Written;
     WriteSettings(Stored, [&](const char* Name, const std::string& Text) { Written[Name] = Text; });
     EXPECT_EQ(Written, (std::map<std::string, std::string>{{"AzimuthRange", "0-450"},
@@ -88,11 +92,34 @@ TEST(Settings, WhatIsWrittenReadsBackAsTheSame) {
                                                            {"Unattended", "1"},
                                                            {"NetworkPort", "4533"},
                                                            {"NetworkAddress", "0.0.0.0"},
-                                                           {"ParkPosition", "180.5 0"}}));
+                                                           {"ParkPosition", "180.5 0"},
+                                                           {"AzimuthOffset", "-3.5"},
+                                                           {"ElevationOffset", "2"},
+                                                           {"HorizonMask", "0:6 90:12 270:3"},
+                                                           {"BetweenPasses", "park"}}));
     const TSettings Again = Read(Written);
     EXPECT_EQ(Again.ParkPosition.Azimuth, 180.5);
     EXPECT_EQ(Again.Tolerance, 1.5);
     EXPECT_EQ(Again.AzimuthRange, ar450);
+    EXPECT_EQ(Again.HorizonMask.Text(), "0:6 90:12 270:3");
+}
+
+TEST(Settings, AMaskIsOneElevationOrPointsLinearInAzimuthAcrossNorth) {
+    EXPECT_EQ(HorizonMaskOf(" 10 ")->At(123), 10);
+    const THorizonMask Mask = *HorizonMaskOf("90:12 0:5 270:3");
+    EXPECT_DOUBLE_EQ(Mask.At(45), 8.5);
+    EXPECT_DOUBLE_EQ(Mask.At(180), 7.5);
+    EXPECT_DOUBLE_EQ(Mask.At(315), 4);  // between 270 and 0, across north
+    EXPECT_DOUBLE_EQ(Mask.At(-45), 4);
+    EXPECT_DOUBLE_EQ(Mask.At(360), 5);
+    EXPECT_DOUBLE_EQ(HorizonMaskOf("90:20 270:10")->At(315), 12.5);  // two points, both ways round
+    for (const char* Text : {"", "x", "-1", "91", "10 20", "10 90:5", "0:5 360:6", "0:5 90", "400:5", "0:5:6"})
+        EXPECT_FALSE(HorizonMaskOf(Text)) << Text;
+    const TSettings Odd = Read({{"HorizonMask", "0:5 90"}, {"AzimuthOffset", "361"}, {"ElevationOffset", "x"}});
+    EXPECT_TRUE(Odd.HorizonMask.Flat0());
+    EXPECT_EQ(Odd.AzimuthOffset, 0);
+    EXPECT_EQ(Odd.ElevationOffset, 0);
+    EXPECT_EQ(Odd.BetweenPasses, bpFollow);
 }
 
 }  // namespace

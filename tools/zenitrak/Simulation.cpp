@@ -25,8 +25,9 @@ const char kSimUsage[] =
     "  --paused           publish nothing until told \"pause off\"\n"
     "  --quit-after MS    end every conversation and quit after MS milliseconds\n"
     "  --pass NAME[,NAME] fly these passes one after another: north, overhead,\n"
-    "                     south, end, high85, high88, high89.5 (see below)\n"
+    "                     south, end, high85, high88, high89.5, meo (see below)\n"
     "  --scale K          pass seconds per second for --pass (1)\n"
+    "  --before S         each pass starts S seconds of pass time before its rise (120)\n"
     "  --trace            print \"line US TEXT\" for each line published (US: the\n"
     "                     performance counter in microseconds)\n"
     "  --send CMD         hand CMD to the running simulator and exit\n"
@@ -52,8 +53,9 @@ const char kSimUsage[] =
     "north clockwise (283 -> 77 degrees, 35 up), \"overhead\" goes from south to\n"
     "north east of the zenith (85 up), \"south\" stays low in the south (20 up),\n"
     "\"end\" rises at 85 degrees and crosses north anticlockwise; \"high85\",\n"
-    "\"high88\" and \"high89.5\" culminate that high; each from 120 s\n"
-    "before it rises to 20 s after it sets.\n"
+    "\"high88\" and \"high89.5\" culminate that high; \"meo\" is a satellite 20200 km\n"
+    "up, culminating at 55 degrees; each from 120 s (--before) before it rises to\n"
+    "20 s after it sets.\n"
     "Placed beside Gyrotalk.exe as Zenitrak.exe, it is the\n"
     "program that Gyrotalk starts when it finds no tracking program running.\n";
 
@@ -111,19 +113,21 @@ double PositiveNumber(const std::string& Option, const std::string& Text) {
 struct TPassGeometry {
     double Culmination, ApproachAzimuth;
     int Turn;
+    double Altitude = 420;  // km
 
-    static constexpr double kEarth = 6371, kOrbit = 6371 + 420, kMu = 398600.4418;
+    static constexpr double kEarth = 6371, kMu = 398600.4418;
 
     // Azimuth and elevation, degrees, Seconds after culmination.
     std::pair<double, double> At(double Seconds) const {
         using std::numbers::pi;
         const double E = Culmination * pi / 180, A = ApproachAzimuth * pi / 180, H = A + Turn * pi / 2;
-        const double Beta = std::acos(kEarth / kOrbit * std::cos(E)) - E;  // observer to closest point, at the centre
-        const double Theta = std::sqrt(kMu / (kOrbit * kOrbit * kOrbit)) * Seconds;
+        const double Orbit = kEarth + Altitude;
+        const double Beta = std::acos(kEarth / Orbit * std::cos(E)) - E;  // observer to closest point, at the centre
+        const double Theta = std::sqrt(kMu / (Orbit * Orbit * Orbit)) * Seconds;
         const double C = std::cos(Theta), S = std::sin(Theta);
-        const double X = kOrbit * (std::sin(Beta) * std::sin(A) * C + std::sin(H) * S);
-        const double Y = kOrbit * (std::sin(Beta) * std::cos(A) * C + std::cos(H) * S);
-        const double Z = kOrbit * std::cos(Beta) * C - kEarth;
+        const double X = Orbit * (std::sin(Beta) * std::sin(A) * C + std::sin(H) * S);
+        const double Y = Orbit * (std::sin(Beta) * std::cos(A) * C + std::cos(H) * S);
+        const double Z = Orbit * std::cos(Beta) * C - kEarth;
         const double Azimuth = std::fmod(std::atan2(X, Y) * 180 / pi + 360, 360);
         return {Azimuth, std::asin(Z / std::sqrt(X * X + Y * Y + Z * Z)) * 180 / pi};
     }
@@ -214,6 +218,8 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args) {
             Options.Passes = SplitPassNames(Next());
         else if (Arg == "--scale")
             Options.Scale = PositiveNumber(Arg, Next());
+        else if (Arg == "--before")
+            Options.BeforeSeconds = PositiveNumber(Arg, Next());
         else if (Arg == "--trace")
             Options.Trace = true;
         else if (Arg == "--send")
@@ -260,20 +266,20 @@ std::vector<TScriptStep> ParseScript(std::string_view Text) {
     return Steps;
 }
 
-std::vector<std::string> NamedPass(std::string_view Name, double StepSeconds) {
-    constexpr double kBefore = 120, kAfter = 20;
+std::vector<std::string> NamedPass(std::string_view Name, double StepSeconds, double BeforeSeconds) {
+    constexpr double kAfter = 20;
     const TPassGeometry Geometry = Name == "north"      ? TPassGeometry{35, 0, 1}
                                    : Name == "overhead" ? TPassGeometry{85, 90, -1}
                                    : Name == "south"    ? TPassGeometry{20, 180, 1}
                                    : Name == "end"      ? TPassGeometry{40, 6, -1}
                                    : Name == "high85"   ? TPassGeometry{85, 225, 1}
                                    : Name == "high88"   ? TPassGeometry{88, 180, 1}
-                                   : Name == "high89.5"
-                                       ? TPassGeometry{89.5, 135, -1}
-                                       : throw std::invalid_argument("unknown pass: " + std::string(Name));
+                                   : Name == "high89.5" ? TPassGeometry{89.5, 135, -1}
+                                   : Name == "meo"      ? TPassGeometry{55, 200, 1, 20200}
+                                                   : throw std::invalid_argument("unknown pass: " + std::string(Name));
     const double Half = Geometry.HalfPass();
     std::vector<std::string> Lines;
-    for (double Seconds = -Half - kBefore; Seconds <= Half + kAfter; Seconds += StepSeconds) {
+    for (double Seconds = -Half - BeforeSeconds; Seconds <= Half + kAfter; Seconds += StepSeconds) {
         auto [Azimuth, Elevation] = Geometry.At(Seconds);
         Lines.push_back("SNISS AZ" + FormatFixed(Azimuth, 4, 1) + " EL" + FormatFixed(Elevation, 4, 1) +
                         " UP145990000 DN437800000 UMFM DMFM");

@@ -43,6 +43,7 @@ struct TSimOptions {
     bool Once = false;                 // stop publishing at the end instead of starting over
     std::vector<std::string> Passes;   // named passes (--pass), flown one after another
     double Scale = 1;                  // pass seconds per second
+    double BeforeSeconds = 120;        // of pass time below the horizon before each rise
     bool Trace = false;                // print each published line with its time
     std::string Send;                  // send this command to a running simulator and exit
     bool Help = false;
@@ -73,7 +74,8 @@ std::vector<TScriptStep> ParseScript(std::string_view Text);
 std::vector<std::string> BuiltInPass(int Steps);
 
 // A pass of a satellite 420 km up, as seen from the ground, one line every
-// StepSeconds of pass time from 120 s before it rises to 20 s after it sets:
+// StepSeconds of pass time from BeforeSeconds before it rises to 20 s after
+// it sets:
 //   north     rises in the west-north-west, crosses north turning clockwise
 //             (283 -> 0 -> 77 degrees), culminates at 35 degrees
 //   overhead  from south to north just east of the zenith (85 degrees)
@@ -84,9 +86,12 @@ std::vector<std::string> BuiltInPass(int Steps);
 //             close to the zenith, culminating at 85, 88 and 89.5 degrees
 //             (south-east to north-west, east to west, south-west to
 //             north-east)
+//   meo       a satellite 20200 km up, culminating at 55 degrees in the
+//             south-south-west: hours long, slow on the sky
 // Raises std::invalid_argument for another name.
-std::vector<std::string> NamedPass(std::string_view Name, double StepSeconds);
-inline constexpr const char* kPassNames[] = {"north", "overhead", "south", "end", "high85", "high88", "high89.5"};
+std::vector<std::string> NamedPass(std::string_view Name, double StepSeconds, double BeforeSeconds = 120);
+inline constexpr const char* kPassNames[] = {"north",  "overhead", "south",    "end",
+                                             "high85", "high88",   "high89.5", "meo"};
 
 // A running simulator is found by its window class and takes commands as
 // WM_COPYDATA with this identifier and the command text.

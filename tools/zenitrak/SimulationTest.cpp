@@ -146,16 +146,16 @@ TEST(NamedPasses, RiseCulminateAndSetWhereTheySay) {
     for (const TCase& Case :
          {TCase{"north", 283, 35, true}, TCase{"overhead", 179, 85, false}, TCase{"south", 113, 20, false},
           TCase{"end", 85, 40, true}, TCase{"high85", 136, 85, false}, TCase{"high88", 90, 88, false},
-          TCase{"high89.5", 225, 89.5, false}}) {
+          TCase{"high89.5", 225, 89.5, false}, TCase{"meo", 117, 55, false}}) {
         std::vector<TSatData> Points;
-        for (const std::string& Line : NamedPass(Case.Name, 1)) {
+        for (const std::string& Line : NamedPass(Case.Name, 1, 300)) {
             Points.emplace_back();
             ParseSatData(Line, Points.back());
         }
         auto Rise = std::find_if(Points.begin(), Points.end(), [](const TSatData& P) { return P.Elevation >= 0; });
         ASSERT_NE(Rise, Points.end()) << Case.Name;
         EXPECT_NEAR(Rise->Azimuth, Case.RiseAzimuth, 1.5) << Case.Name;
-        EXPECT_LT(Points.front().Elevation, -3) << Case.Name;
+        EXPECT_LT(Points.front().Elevation, -1) << Case.Name;
         double Peak = -90, Jump = 0;
         for (size_t I = 1; I < Points.size(); ++I) {
             Peak = std::max(Peak, Points[I].Elevation);

@@ -1,9 +1,9 @@
 // The tracking-program simulator: a DDE server that publishes tracking lines
 // on service "Zenitrak", topic "Tracking", item "TrackingData", and can be
 // told to misbehave the ways a real tracking program might.
-#include <windows.h>
 #include <dde.h>
 #include <ddeml.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <fstream>
@@ -72,14 +72,15 @@ TSimulator::TSimulator(const TSimOptions& Options, int ShowMode) : FOnce(Options
         FSteps = ParseScript(Text.str());
     } else if (!Options.Passes.empty()) {
         for (const std::string& Name : Options.Passes)
-            for (std::string& Line : NamedPass(Name, Options.IntervalMs / 1000.0 * Options.Scale))
+            for (std::string& Line :
+                 NamedPass(Name, Options.IntervalMs / 1000.0 * Options.Scale, Options.BeforeSeconds))
                 FSteps.push_back({false, std::move(Line), {}});
     } else {
         for (std::string& Line : BuiltInPass(kPassSteps))
             FSteps.push_back({false, std::move(Line), {}});
     }
-    if (DdeInitializeA(&FInst, DdeCallback, APPCLASS_STANDARD | CBF_SKIP_REGISTRATIONS | CBF_SKIP_UNREGISTRATIONS,
-                       0) != DMLERR_NO_ERROR)
+    if (DdeInitializeA(&FInst, DdeCallback, APPCLASS_STANDARD | CBF_SKIP_REGISTRATIONS | CBF_SKIP_UNREGISTRATIONS, 0) !=
+        DMLERR_NO_ERROR)
         throw std::runtime_error("DDE could not be initialised");
     FService = DdeCreateStringHandleA(FInst, kTrackingService, CP_WINANSI);
     FTopic = DdeCreateStringHandleA(FInst, kTrackingTopic, CP_WINANSI);
