@@ -24,7 +24,8 @@ void TControl::CreateHandle(HWND Parent, const TControlRow& Row, HFONT Font) {
     FText = Row.Text ? Row.Text : "";
     FVisible = !(Row.Options & coHidden);
     RECT R = Bounds(Row);
-    DWORD Style = WS_CHILD | WS_CLIPSIBLINGS | WindowStyle(Row) | (FVisible ? WS_VISIBLE : 0);
+    DWORD Style =
+        WS_CHILD | WS_CLIPSIBLINGS | WindowStyle(Row) | (FVisible ? WS_VISIBLE : 0) | (FEnabled ? 0 : WS_DISABLED);
     FHandle =
         CreateWindowExA(0, WindowClass(), FText.c_str(), Style, R.left, R.top, R.right - R.left, R.bottom - R.top,
                         Parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(FId)), GetModuleHandleA(nullptr), nullptr);
@@ -55,6 +56,12 @@ void TControl::SetVisible(bool Value) {
     FVisible = Value;
     if (FHandle)
         ShowWindow(FHandle, Value ? SW_SHOW : SW_HIDE);
+}
+
+void TControl::SetEnabled(bool Value) {
+    FEnabled = Value;
+    if (FHandle)
+        EnableWindow(FHandle, Value);
 }
 
 // ---- TLabel

@@ -59,6 +59,9 @@ public:
     virtual void SetText(const std::string& Value);
     bool Visible() const { return FVisible; }
     void SetVisible(bool Value);
+    // A disabled control takes no input and shows so.
+    bool Enabled() const { return FEnabled; }
+    void SetEnabled(bool Value);
 
 protected:
     friend class TForm;
@@ -89,6 +92,7 @@ private:
     HFONT FFont = nullptr;   // not owned: the form's
     int FId = 0;
     bool FVisible = true;
+    bool FEnabled = true;
 };
 
 // Text on the button face in its own colour. Clickable when OnClick is set.

@@ -59,6 +59,7 @@ constexpr unsigned kPointAheadId = 0x0180;
 constexpr unsigned kToleranceFirstId = 0x0200;
 constexpr unsigned kUnattendedId = 0x0300;
 constexpr unsigned kNetworkControlId = 0x0310;
+constexpr unsigned kRotorAddressId = 0x0320;
 
 // The window class of every form: the message loop hands a form's keys to
 // the dialog manager.
@@ -70,6 +71,8 @@ constexpr unsigned kTimerId = 1;
 // this often, on its own window, while a client conversation is open.
 constexpr unsigned kServerWatchTimerId = 2;
 constexpr unsigned kServerWatchInterval = 2000;  // ms
+// The rotor's TCP link gives up an attempt to connect, on its own window.
+constexpr unsigned kConnectTimerId = 3;
 
 // Private messages, each to a hidden window of its own (WM_USER is 0x0400,
 // WM_APP 0x8000).
@@ -77,3 +80,5 @@ constexpr unsigned kPortEventMessage = 0x0400 + 1;  // 1025: a port's event thre
 constexpr unsigned kCheckConversations = 0x8000;    // the DDE manager: look for conversations a server ended
 constexpr unsigned kSynchronizeMessage = 0x8001;    // a call that a thread has run on the main thread
 constexpr unsigned kSocketMessage = 0x8002;         // network control: an event of one of its sockets
+constexpr unsigned kRotorSocketMessage = 0x8003;    // the rotor's TCP link: an event of its socket
+constexpr unsigned kRotorLookupMessage = 0x8004;    // the rotor's TCP link: a host name looked up

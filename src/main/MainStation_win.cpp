@@ -48,7 +48,9 @@ const char* OnOff(bool On) {
 }  // namespace
 
 std::string TFMain::WantedPort() const {
-    return FAbsentPort.empty() ? CPP->Text() : FAbsentPort;
+    if (!FAbsentPort.empty())
+        return FAbsentPort;
+    return Line.Networked() ? FComChoice : CPP->Text();
 }
 
 void TFMain::OpenLog() {
@@ -73,7 +75,7 @@ void TFMain::Log(const std::string& Event) {
 }
 
 std::string TFMain::ChoicesText() const {
-    return "port " + WantedPort() + ", sequence " + cs->Text() + ", azimuth range " +
+    return "port " + (Line.Networked() ? Line.Name() : WantedPort()) + ", sequence " + cs->Text() + ", azimuth range " +
            kAzimuthRanges[Settings.AzimuthRange].Value + ", elevation range " +
            kElevationRanges[Settings.ElevationRange].Value + ", point ahead " + OnOff(Settings.PointAhead) +
            ", tolerance " + DegreesText(Settings.Tolerance) + ", network control " +
@@ -98,7 +100,7 @@ void TFMain::StopStation() {
 }
 
 bool TFMain::HandOverToRunningCopy() {
-    if (!TCustomComPort::Claimed(WantedPort()))
+    if (Line.Networked() || !TCustomComPort::Claimed(WantedPort()))
         return false;
     const HWND Other = OtherCopy(Caption());
     if (!Other)
@@ -126,26 +128,31 @@ void TFMain::PortMissing(const std::exception& Error) {
         Log("port " + WantedPort() + " not open: " + Error.what());
 }
 
-void TFMain::PortLost(const EComPort& Error) {
+void TFMain::PortLost(const std::exception& Error) {
     if (!std::exchange(FPortLost, true))
-        Log("port " + CP->Port() + " lost: " + Error.what());
+        Log("port " + Line.Name() + " lost: " + Error.what());
+    FPortOutage = true;
+}
+
+void TFMain::LineLost(const std::exception& Error) {
+    if (!Settings.Unattended)
+        return Application().HandleException(Error);  // one message; the window shows "Closed"
+    // Closed already: only tried again.
+    Log("port " + Line.Name() + " lost: " + Error.what());
     FPortOutage = true;
 }
 
 void TFMain::ClosePortLost() {
     FPortLost = false;
     Rotor.WaitForExchange();
-    CP->Close();  // no STOP: nothing hears it
+    Line.Close();  // no STOP: nothing hears it
 }
 
 void TFMain::Recover() {
     if (FPortLost)
         ClosePortLost();
-    if (op->Down() && !CP->Connected())
-        TryPort([this] {
-            CP->SetPort(WantedPort());
-            CP->Open();
-        });
+    if (op->Down() && !Line.Connected())
+        TryPort([this] { Line.Open(WantedPort()); });
     if (!Tracking->IsOpen()) {
         LinkTrackingItem();
         Tracking->ReconnectConversation();
@@ -165,7 +172,7 @@ void TFMain::PowerBroadcast(unsigned Event) {
     if (!Settings.Unattended || (Event != PBT_APMRESUMEAUTOMATIC && Event != PBT_APMRESUMESUSPEND))
         return;
     Log("resumed from standby");
-    if (CP->Connected()) {
+    if (!Line.Networked() && CP->Connected()) {
         try {
             CP->PendingInputCount();  // a device that went away during the standby fails here
         } catch (const EComPort& Error) {

@@ -10,6 +10,7 @@
 #include "dde/DdeClientItem_win.h"
 #include "dde/TrackingProgram.h"
 #include "framework/Application_win.h"
+#include "framework/InputQuery_win.h"
 #include "framework/Registry_win.h"
 #include "main/MainLayout_win.h"
 #include "main/SatData.h"
@@ -67,7 +68,7 @@ std::string ProgramCommand(const std::string& Program) {
 }  // namespace
 
 TFMain::TFMain()
-    : TForm(nullptr), NetworkRotator(Rotor, RotorPort, Settings, kMainForm.Caption, [this](const TSatData& NewTarget) {
+    : TForm(nullptr), NetworkRotator(Rotor, Line, Settings, kMainForm.Caption, [this](const TSatData& NewTarget) {
           TargetArrived(NewTarget, true);
       }) {
     Build(kMainForm, MainLayout());
@@ -100,6 +101,7 @@ TFMain::~TFMain() {
     // Components first, while the labels and the exchange state they reach
     // (closing the port raises its after-close event) still exist.
     Destroying();
+    Line.Tcp().Close();
     DestroyComponents();
     Application().OnException = nullptr;
 }
@@ -162,6 +164,13 @@ void TFMain::BindHandlers() {
     CP->OnAfterOpen = [this] { CPAfterOpen(); };
     CP->OnAfterClose = [this] { CPAfterClose(); };
     CP->OnRxChar = [this](int Count) { CPRxChar(Count); };
+    // A rotor on the network goes through the same handlers.
+    TTcpRotorPort& Tcp = Line.Tcp();
+    Tcp.OnAfterOpen = [this] { CPAfterOpen(); };
+    Tcp.OnAfterClose = [this] { CPAfterClose(); };
+    Tcp.OnRxChar = [this](int Count) { CPRxChar(Count); };
+    Tcp.OnOpenFailed = [this](const std::exception& Error) { PortNotOpen(Error); };
+    Tcp.OnLost = [this](const std::exception& Error) { LineLost(Error); };
     Recovery->OnTimer = [this] { Recover(); };
     OnPowerBroadcast = [this](unsigned Event) { PowerBroadcast(Event); };
 }
@@ -197,6 +206,8 @@ void TFMain::LoadSettings() {
         FAbsentPort = Port;  // an adapter not plugged in yet: waited for
     Rotor.SequenceIndex = SequenceOf(ReadText(Registry, kSequenceValue));
     cs->SetItemIndex(Rotor.SequenceIndex);
+    Line.Choose(Settings.RotorAddress);
+    ShowLine();
     SettingsMenu.Update();
 }
 
@@ -210,10 +221,7 @@ void TFMain::LocateTrackingProgram() {
 }
 
 void TFMain::FormActivate() {
-    TryPort([this] {
-        CP->SetPort(WantedPort());
-        CP->Open();
-    });
+    TryPort([this] { Line.Open(WantedPort()); });
 }
 
 void TFMain::FormCloseQuery(bool& CanClose) {
@@ -245,7 +253,50 @@ bool TFMain::ChoiceMade(TChoice Choice) {
         Settings.Unattended ? StartStation("unattended on") : StopStation();
     if (Choice == chNetworkControl)
         SwitchNetworkControl();
+    if (Choice == chRotorAddress)
+        AskRotorAddress();
     return Choice != chNone;
+}
+
+void TFMain::AskRotorAddress() {
+    std::string Address = Settings.RotorAddress;
+    for (;;) {
+        if (!InputQuery(Handle(), "Rotor on the network", "Controller at HOST:PORT (empty: the COM port):", Address))
+            return;
+        if (Address.find_first_not_of(" \t") == std::string::npos || !RotorAddressOf(Address).empty())
+            break;
+        Application().ShowException("\"" + Address + "\" is no address of the form HOST:PORT.");
+    }
+    if (RotorAddressOf(Address) != Settings.RotorAddress)
+        SwitchLine(RotorAddressOf(Address));
+}
+
+void TFMain::SwitchLine(const std::string& Address) {
+    FPortOutage = false;
+    TryPort([this, &Address] {
+        Line.Close();
+        Settings.RotorAddress = Address;
+        Line.Choose(Address);
+        ShowLine();
+        SettingsMenu.Update();
+        if (op->Down())
+            Line.Open(WantedPort());
+    });
+}
+
+void TFMain::ShowLine() {
+    const bool Networked = Line.Networked();
+    if (Networked && CPP->Enabled())
+        FComChoice = CPP->Text();  // chosen again when the rotor is back on a COM port
+    if (Networked) {
+        CPP->Items().Clear();
+        CPP->Items().Add(Line.Name());
+        CPP->SetItemIndex(0);
+    } else if (!CPP->Enabled()) {
+        CPP->SetComProperty(cpPort);
+        CPP->SetText(FComChoice);
+    }
+    CPP->SetEnabled(!Networked);
 }
 
 void TFMain::SwitchNetworkControl() {
@@ -267,27 +318,33 @@ void TFMain::TryPort(const std::function<void()>& Action) {
     try {
         Action();
     } catch (const std::exception& Error) {
-        if (Settings.Unattended && op->Down())
-            PortMissing(Error);  // still wanted: tried again
-        else
-            op->SetDown(false);
+        PortNotOpen(Error);
     }
+}
+
+void TFMain::PortNotOpen(const std::exception& Error) {
+    if (Settings.Unattended && op->Down())
+        PortMissing(Error);  // still wanted: tried again
+    else
+        op->SetDown(false);
 }
 
 void TFMain::opClick() {
     bool Down = op->Down();
-    if (!Down && !CP->Connected()) {
-        // A port given up as gone, or not there yet, is no longer wanted.
+    if (!Down && !Line.Connected()) {
+        // A port given up as gone, or not there yet, is no longer wanted;
+        // nor is an address still being connected to.
         FPortOutage = false;
+        Line.Close();
         return;
     }
-    if (Down == CP->Connected()) {
+    if (Down == Line.Connected()) {
         op->SetDown(!Down);
         return;
     }
     TryPort([this, Down] {
         if (Down) {
-            CP->Open();
+            Line.Open(WantedPort());
             return;
         }
         Rotor.WaitForExchange();
@@ -297,10 +354,10 @@ void TFMain::opClick() {
         try {
             Rotor.SendRotorCommand(rcStop);
         } catch (const std::exception&) {
-            CP->Close();
+            Line.Close();
             throw;
         }
-        CP->Close();
+        Line.Close();
     });
 }
 
@@ -399,8 +456,8 @@ void TFMain::CPRxChar(int Count) {
 }
 
 void TFMain::CPAfterOpen() {
-    Log("port " + CP->Port() + (std::exchange(FPortOutage, false) ? " back" : " opened"));
-    if (!FAbsentPort.empty())
+    Log("port " + Line.Name() + (std::exchange(FPortOutage, false) ? " back" : " opened"));
+    if (!FAbsentPort.empty() && !Line.Networked())
         Guarded([this] { ListAbsentPort(); });
     Rotor.CPAfterOpen();
 }

@@ -10,7 +10,7 @@
 #include "framework/Timers_win.h"
 #include "main/NetworkRotator.h"
 #include "main/RotorExchange.h"
-#include "main/RotorPort_win.h"
+#include "main/RotorLine_win.h"
 #include "main/Settings.h"
 #include "main/SettingsMenu_win.h"
 #include "main/StationLog.h"
@@ -69,6 +69,14 @@ private:
     // Opening and re-opening the port fail silently: the button comes up
     // (unattended it stays down, and the port is tried again).
     void TryPort(const std::function<void()>& Action);
+    void PortNotOpen(const std::exception& Error);
+    // The rotor on the network: the address asked for, the line switched to
+    // it (an empty one: back to the COM port), and the selector showing it.
+    void AskRotorAddress();
+    void SwitchLine(const std::string& Address);
+    void ShowLine();
+    // The connection to a rotor on the network broke: the line is closed.
+    void LineLost(const std::exception& Error);
     void LinkTrackingItem();
 
     // Unattended running (MainStation_win.cpp): errors go to the log, and a
@@ -86,7 +94,7 @@ private:
     void StationError(const std::exception& Error);
     [[nodiscard]] bool HandOverToRunningCopy();
     void PortMissing(const std::exception& Error);
-    void PortLost(const EComPort& Error);
+    void PortLost(const std::exception& Error);
     void ClosePortLost();
     void Recover();
     void PowerBroadcast(unsigned Event);
@@ -129,12 +137,13 @@ private:
     bool FTrackingLost = false;       // the conversation ended since it was last open
     bool FHandedOver = false;         // a copy that was running already drives the port
     bool FNoLogShown = false;
-    bool FClosing = false;            // the window closes: the end of the tracking link is no news
-    std::string FAbsentPort;          // the stored port, while it is not listed
+    bool FClosing = false;    // the window closes: the end of the tracking link is no news
+    std::string FAbsentPort;  // the stored port, while it is not listed
+    std::string FComChoice;   // the COM port chosen, while the selector shows an address
     TSettings Settings;
     TSettingsMenu SettingsMenu{Settings};
-    TComRotorPort RotorPort{CP};
-    TRotorExchange Rotor{RotorPort, *this, Settings};
+    TRotorLine Line{CP};
+    TRotorExchange Rotor{Line, *this, Settings};
     // The latest target from either source: it holds until the next one.
     TSatData Target;
     bool NetworkTarget = false;

@@ -1,5 +1,7 @@
 #pragma once
-// What the rotor exchange needs of its serial port. Main thread only.
+// What the rotor exchange needs of the line to its controller, whatever
+// carries the bytes: a COM port, a TCP connection (one file per medium,
+// RotorLine_win.h chooses). Main thread only.
 #include <string>
 
 class TRotorPort {

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "framework/Numbers.h"
+#include "main/RotorAddress.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ constexpr char kAzimuthOffsetValue[] = "AzimuthOffset";
 constexpr char kElevationOffsetValue[] = "ElevationOffset";
 constexpr char kHorizonMaskValue[] = "HorizonMask";
 constexpr char kBetweenPassesValue[] = "BetweenPasses";
+constexpr char kRotorAddressValue[] = "RotorAddress";
 
 // Dashes and degree signs as the menu shows them: code page 1252 (and its
 // neighbours) turns the en dash into 0x96 and the minus sign into "-";
@@ -193,6 +195,13 @@ std::string THorizonMask::Text() const {
     return Text;
 }
 
+std::string RotorAddressOf(std::string_view Text) {
+    if (!ParseRotorAddress(Text))
+        return {};
+    const size_t First = Text.find_first_not_of(" \t");
+    return std::string(Text.substr(First, Text.find_last_not_of(" \t") - First + 1));
+}
+
 std::string DegreesText(double Degrees) {
     char Text[32];
     const auto End = std::to_chars(Text, Text + sizeof Text, Degrees + 0.0).ptr;  // no "-0"
@@ -213,6 +222,7 @@ TSettings ReadSettings(const TSettingReader& Read) {
     Settings.ElevationOffset = ElevationOffsetOf(Read(kElevationOffsetValue)).value_or(0);
     Settings.HorizonMask = HorizonMaskOf(Read(kHorizonMaskValue)).value_or(THorizonMask());
     Settings.BetweenPasses = BetweenPassesOf(Read(kBetweenPassesValue));
+    Settings.RotorAddress = RotorAddressOf(Read(kRotorAddressValue));
     return Settings;
 }
 
@@ -230,4 +240,5 @@ void WriteSettings(const TSettings& Settings, const TSettingWriter& Write) {
     Write(kElevationOffsetValue, DegreesText(Settings.ElevationOffset));
     Write(kHorizonMaskValue, Settings.HorizonMask.Text());
     Write(kBetweenPassesValue, kBetweenPasses[Settings.BetweenPasses].Value);
+    Write(kRotorAddressValue, Settings.RotorAddress);
 }

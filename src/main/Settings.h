@@ -72,6 +72,7 @@ struct TSettings {
     double ElevationOffset = 0;               // "ElevationOffset", degrees
     THorizonMask HorizonMask;                 // "HorizonMask"
     TBetweenPasses BetweenPasses = bpFollow;  // "BetweenPasses"
+    std::string RotorAddress;                 // "RotorAddress": the controller's "HOST:PORT"; empty: the COM port
 };
 
 // The network port that switching network control on takes when none is stored.
@@ -102,5 +103,8 @@ std::optional<double> ElevationOffsetOf(std::string_view Text);
 // Elevations from 0 to 90; azimuths from 0 to 360 (360 is north), each once.
 std::optional<THorizonMask> HorizonMaskOf(std::string_view Text);
 TBetweenPasses BetweenPassesOf(std::string_view Text);
+// The address as typed, without the blanks around it; empty for a text
+// that is no HOST:PORT.
+std::string RotorAddressOf(std::string_view Text);
 // Shortest text that reads back as the same number: "0.5", "1", "2.25".
 std::string DegreesText(double Degrees);

@@ -59,6 +59,7 @@ void TSettingsMenu::Add(HWND Window) {
     AppendMenuW(FSystem, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(FSystem, MF_STRING, kUnattendedId, L"Unattended");
     AppendMenuW(FSystem, MF_STRING, kNetworkControlId, L"Network control");
+    AppendMenuW(FSystem, MF_STRING, kRotorAddressId, L"Rotor on the network...");
     Update();
 }
 
@@ -86,6 +87,7 @@ void TSettingsMenu::Update() {
     Check(FSystem, kPointAheadId, FSettings.PointAhead);
     Check(FSystem, kUnattendedId, FSettings.Unattended);
     Check(FSystem, kNetworkControlId, FSettings.NetworkPort != 0);
+    Check(FSystem, kRotorAddressId, !FSettings.RotorAddress.empty());
 }
 
 TChoice TSettingsMenu::Pick(unsigned Command) {
@@ -108,6 +110,8 @@ TChoice TSettingsMenu::Pick(unsigned Command) {
     } else if (Command == kNetworkControlId) {
         FSettings.NetworkPort = FSettings.NetworkPort ? 0 : FNetworkPort;
         Changed = chNetworkControl;
+    } else if (Command == kRotorAddressId) {
+        return chRotorAddress;
     }
     if (Changed != chNone)
         Update();

@@ -2,7 +2,8 @@
 // The stored choices in the main window's system menu, so that the window's
 // own layout stays as it is: the ranges and the tolerance as submenus of
 // radio items, the switches as check items. A pick changes the settings at
-// once. Main thread only.
+// once, except the rotor's address, which the window asks for. Main thread
+// only.
 #include <windows.h>
 
 #include <vector>
@@ -10,7 +11,16 @@
 #include "main/Settings.h"
 
 // What a pick changed.
-enum TChoice { chNone, chAzimuthRange, chElevationRange, chPointAhead, chTolerance, chUnattended, chNetworkControl };
+enum TChoice {
+    chNone,
+    chAzimuthRange,
+    chElevationRange,
+    chPointAhead,
+    chTolerance,
+    chUnattended,
+    chNetworkControl,
+    chRotorAddress,  // asked for: the window asks for the address, the menu changes nothing
+};
 
 // The tolerances the menu offers; a stored one that is none of them is offered too.
 inline constexpr double kTolerances[] = {0, 0.5, 1, 2, 5};

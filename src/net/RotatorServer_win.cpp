@@ -13,10 +13,6 @@ constexpr long kClientEvents = FD_READ | FD_WRITE | FD_CLOSE;
 // Winsock posts FD_READ again while bytes are waiting.
 constexpr int kReadPerEvent = 64 * 1024;
 
-std::string Where(const std::string& Address, uint16_t Port) {
-    return (Address.find(':') == std::string::npos ? Address : "[" + Address + "]") + ":" + std::to_string(Port);
-}
-
 [[noreturn]] void CannotListen(const std::string& Address, uint16_t Port, int Error) {
     std::string Why;
     switch (Error) {
@@ -36,7 +32,7 @@ std::string Where(const std::string& Address, uint16_t Port) {
             Why = "Winsock error " + std::to_string(Error);
             break;
     }
-    throw Exception("Network control cannot listen on " + Where(Address, Port) + ": " + Why +
+    throw Exception("Network control cannot listen on " + AddressText(Address, Port) + ": " + Why +
                     ". Gyrotalk runs on without it.");
 }
 
@@ -70,12 +66,6 @@ bool WouldBlock() {
 }
 
 }  // namespace
-
-TWinsock::TWinsock() {
-    WSADATA Data;
-    if (int Error = WSAStartup(MAKEWORD(2, 2), &Data))
-        throw Exception("Network control cannot start Winsock (error " + std::to_string(Error) + ")");
-}
 
 TRotatorServer::TRotatorServer(TRotatorHandler& Rotator, const std::string& Address, uint16_t Port)
     : FRotator(Rotator),

@@ -14,22 +14,9 @@
 
 #include "framework/MessageWindow_win.h"
 #include "net/RotatorSession.h"
+#include "net/Winsock_win.h"
 
 inline constexpr size_t kMaxClients = 16;
-
-class TWinsock {
-public:
-    TWinsock();  // raises Exception when Winsock cannot start
-    ~TWinsock() { WSACleanup(); }
-    TWinsock(const TWinsock&) = delete;
-    TWinsock& operator=(const TWinsock&) = delete;
-};
-
-struct TSocketTraits {
-    static SOCKET Invalid() { return INVALID_SOCKET; }
-    static void Close(SOCKET S) { ::closesocket(S); }
-};
-using TSocket = TUniqueHandle<SOCKET, TSocketTraits>;
 
 class TRotatorServer {
 public:

@@ -284,8 +284,34 @@ class RotorSim:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
-        if os.path.lexists(self.link):
+        if self.link and os.path.lexists(self.link):
             os.unlink(self.link)
+
+
+class TcpRotorSim(RotorSim):
+    """The rotator simulator as a controller on the network: on a loopback
+    TCP port, one client at a time. Each one started logs to its own file."""
+
+    started = 0
+
+    def __init__(self, workdir, tcp_port, *options):
+        TcpRotorSim.started += 1
+        name = f"rotorsim-tcp{tcp_port}-{TcpRotorSim.started}"
+        self.port = f"127.0.0.1:{tcp_port}"
+        self.log_path = os.path.join(workdir, name + ".log")
+        self.control = os.path.join(workdir, name + ".ctl")
+        self.link = None
+        self.process = subprocess.Popen(
+            [ROTORSIM, "--tcp", str(tcp_port), "--log", self.log_path, "--control", self.control, *options],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        listening = self.process.stdout.readline().strip()  # printed once it listens
+        if listening != self.port:
+            raise Failure(f"the simulator did not listen on {self.port}: {listening!r} {self.process.stderr.read()}")
+
+    def connections(self):
+        """The log's connected and disconnected lines, in order."""
+        with open(self.log_path) as log:
+            return [line.split()[1] for line in log if line.split()[1:2] in (["connected"], ["disconnected"])]
 
 
 # --- the tracking simulator -----------------------------------------------
@@ -456,6 +482,11 @@ class Rig:
         self.sims.append(sim)
         return sim
 
+    def tcp_rotor(self, tcp_port, *options):
+        sim = TcpRotorSim(self.workdir, tcp_port, *options)
+        self.sims.append(sim)
+        return sim
+
     def zenitrak(self, *options):
         self.tracking = Zenitrak(*options)
         return self.tracking
@@ -476,6 +507,20 @@ class Rig:
         """windriver's line of every top-level window with the caption now."""
         return [line for line in windriver("windows", "--caption", caption).stdout.splitlines()
                 if line.startswith("window ")]
+
+    def answer_dialog(self, menu_id, caption, typed):
+        """Picks the system menu's item that opens a dialog, types into the
+        dialog's edit field and presses OK; returns once the program has
+        handled the answer."""
+        pick = subprocess.Popen([WINE_RUN, WINDRIVER_EXE, "syscommand", "--caption", CAPTION, "--id", str(menu_id),
+                                 "--timeout", "60000"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        try:
+            windriver("type", "--caption", caption, "--at", "20,40", "--item", typed, "--timeout", "30000")
+            windriver("click", "--caption", caption, "--text", "OK")
+        finally:
+            output = pick.communicate(timeout=60)[0]
+        if pick.returncode != 0:
+            raise Failure(f"the menu item {menu_id:#x} was not handled: {output}")
 
     def dismiss_dialogs(self, caption):
         while self.window_lines(caption):

@@ -1,5 +1,7 @@
 #include "main/Settings.h"
 
+#include "main/RotorAddress.h"
+
 #include <map>
 
 #include <gtest/gtest.h>
@@ -82,7 +84,8 @@ TEST(Settings, WhatIsWrittenReadsBackAsTheSame) {
                                    {"AzimuthOffset", "-3,5"},
                                    {"ElevationOffset", "2\xB0"},
                                    {"HorizonMask", " 270:3\t90:12 360.0:6 "},
-                                   {"BetweenPasses", " Park"}});
+                                   {"BetweenPasses", " Park"},
+                                   {"RotorAddress", " [fe80::1]:4001\t"}});
     std::map<std::string, std::string> Written;
     WriteSettings(Stored, [&](const char* Name, const std::string& Text) { Written[Name] = Text; });
     EXPECT_EQ(Written, (std::map<std::string, std::string>{{"AzimuthRange", "0-450"},
@@ -96,7 +99,8 @@ TEST(Settings, WhatIsWrittenReadsBackAsTheSame) {
                                                            {"AzimuthOffset", "-3.5"},
                                                            {"ElevationOffset", "2"},
                                                            {"HorizonMask", "0:6 90:12 270:3"},
-                                                           {"BetweenPasses", "park"}}));
+                                                           {"BetweenPasses", "park"},
+                                                           {"RotorAddress", "[fe80::1]:4001"}}));
     const TSettings Again = Read(Written);
     EXPECT_EQ(Again.ParkPosition.Azimuth, 180.5);
     EXPECT_EQ(Again.Tolerance, 1.5);
@@ -120,6 +124,20 @@ TEST(Settings, AMaskIsOneElevationOrPointsLinearInAzimuthAcrossNorth) {
     EXPECT_EQ(Odd.AzimuthOffset, 0);
     EXPECT_EQ(Odd.ElevationOffset, 0);
     EXPECT_EQ(Odd.BetweenPasses, bpFollow);
+}
+
+// "HOST:PORT": a name or an IPv4 address, an IPv6 one in brackets; anything
+// else is no address and reads as the COM port.
+TEST(Settings, RotorAddressIsHostAndPortOrTheComPort) {
+    const auto Address = ParseRotorAddress(" [::1]:4533 ");
+    ASSERT_TRUE(Address);
+    EXPECT_EQ(Address->Host, "::1");
+    EXPECT_EQ(Address->Port, 4533);
+    for (const char* Text : {"rotor-mast.example:4001", "192.168.1.20:23", "localhost:65535"})
+        EXPECT_EQ(RotorAddressOf(Text), Text);
+    for (const char* Text : {"", "rotor", ":4001", "rotor:", "rotor:0", "rotor:65536", "rotor:+23", "rotor:23x",
+                             "ro tor:23", "::1:4533", "[::1]", "[]:23", "[host]:23", "COM5"})
+        EXPECT_EQ(RotorAddressOf(Text), "") << Text;
 }
 
 }  // namespace

@@ -15,6 +15,10 @@ const char kSimUsage[] =
     "\n"
     "  --link PATH        link PATH to the terminal, e.g. $WINEPREFIX/dosdevices/com7\n"
     "  --device PATH      use an existing terminal instead of making one\n"
+    "  --tcp PORT         answer on TCP PORT instead of a terminal, one client at a\n"
+    "                     time, raw bytes (as a controller's network port or a\n"
+    "                     serial server does); prints ADDRESS:PORT first\n"
+    "  --address ADDR     where --tcp listens (default 127.0.0.1; 0.0.0.0: everywhere)\n"
     "  --control PATH     read control lines from the FIFO PATH (made if missing)\n"
     "  --log PATH         log file (default: standard error)\n"
     "  --position AZ EL   starting position in degrees (default 0 0)\n"
@@ -59,6 +63,7 @@ const char kSimUsage[] =
     "                                    held at an end stop)\n"
     "  stop AZ EL | arrived AZ EL        where the rotor halted\n"
     "  start AZ EL DIVIDER | ctl LINE | ctl-error LINE\n"
+    "  connected ADDRESS | disconnected | refused ADDRESS   TCP clients\n"
     "\n"
     "Under Wine: link the port's dosdevices entry, list the port in\n"
     "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM and preload the modem shim, e.g.\n"
@@ -394,6 +399,14 @@ double TRotorSim::ByteDueMs(const TOutgoing& Outgoing) const {
     return Outgoing.StartMs + (FSettings.Pace ? static_cast<double>(Outgoing.Sent) * kByteMs : 0.0);
 }
 
+void TRotorSim::LineChanged(const std::string& Event, double NowMs) {
+    MoveTo(NowMs);
+    FReader = TFrameReader();
+    FOutgoing.clear();
+    FLineFreeMs = NowMs;
+    Write(NowMs, Event);
+}
+
 bool TRotorSim::Control(std::string_view Line, double NowMs) {
     const std::vector<std::string> Words = SplitWords(Line);
     const std::string Name = Words.empty() ? "" : Lower(Words[0]);
@@ -494,6 +507,13 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args) {
             Options.Link = Take(1)[1];
         } else if (Arg == "--device") {
             Options.Device = Take(1)[1];
+        } else if (Arg == "--tcp") {
+            const auto Port = Argument<unsigned>(Take(1), 1, 1, 65535);
+            if (!Port)
+                Fail("bad value for --tcp");
+            Options.TcpPort = static_cast<uint16_t>(*Port);
+        } else if (Arg == "--address") {
+            Options.Address = Take(1)[1];
         } else if (Arg == "--control") {
             Options.Control = Take(1)[1];
         } else if (Arg == "--log") {
@@ -516,7 +536,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args) {
             Fail("unknown option: " + Arg);
         }
     }
-    if (!Options.Link.empty() && !Options.Device.empty())
-        Fail("--link and --device exclude each other");
+    if ((!Options.Link.empty()) + (!Options.Device.empty()) + (Options.TcpPort != 0) > 1)
+        Fail("--link, --device and --tcp exclude each other");
     return Options;
 }

@@ -64,6 +64,12 @@ public:
     // When Poll next has something to do; none while all stands still.
     std::optional<double> NextWakeMs() const;
 
+    // Another party on the line (a TCP client came or went): a frame half
+    // received and replies still due belong to the one before. Logs Event.
+    void LineChanged(const std::string& Event, double NowMs);
+    // Logs an event of the program around the simulator.
+    void Note(const std::string& Event, double NowMs) const { Write(NowMs, Event); }
+
     bool QuitRequested() const { return FQuit; }
     const TRotor& Rotor() const { return FRotor; }
     const TSimSettings& Settings() const { return FSettings; }
@@ -103,11 +109,13 @@ bool ApplySetting(const std::vector<std::string>& Words, TSimSettings& Settings)
 
 struct TSimOptions {
     TSimSettings Settings;
-    std::string Link;                  // symlink to the pseudo-terminal made
-    std::string Device;                // existing terminal to use instead
-    std::string Control;               // control FIFO
-    std::string Log;                   // log file; empty: standard error
-    std::vector<std::string> Command;  // run while the simulator runs
+    std::string Link;                   // symlink to the pseudo-terminal made
+    std::string Device;                 // existing terminal to use instead
+    uint16_t TcpPort = 0;               // listen on TCP instead, one client at a time
+    std::string Address = "127.0.0.1";  // where it listens
+    std::string Control;                // control FIFO
+    std::string Log;                    // log file; empty: standard error
+    std::vector<std::string> Command;   // run while the simulator runs
     bool Help = false;
 };
 

@@ -1,9 +1,14 @@
 // rotorsim: a rotator controller on a pseudo-terminal, for users without
 // the hardware and for tests. See kSimUsage (--help) for the options, the
 // control lines and the log.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -85,11 +90,13 @@ void MakeRaw(int Fd) {
 
 // The line: our end of it, and the far end held open while we run so that
 // the terminal never hangs up between one user's close and the next open.
+// On TCP our end is the client's connection, while there is one.
 struct TLine {
     TFd Near;
     TFd HeldFar;
     std::string Path;
     TMadePath Link;
+    TFd Listener;
 };
 
 TLine OpenPseudoTerminal(const std::string& LinkPath) {
@@ -122,6 +129,60 @@ TLine OpenDevice(const std::string& Path) {
     MakeRaw(Line.Near.Get());
     Line.Path = Path;
     return Line;
+}
+
+// One client at a time, as a serial server takes it; the port may be taken
+// again at once after a run that just ended.
+TLine ListenTcp(const std::string& Address, uint16_t Port) {
+    addrinfo Hints{};
+    Hints.ai_family = AF_UNSPEC;
+    Hints.ai_socktype = SOCK_STREAM;
+    Hints.ai_flags = AI_PASSIVE | AI_NUMERICHOST | AI_NUMERICSERV;
+    addrinfo* Found = nullptr;
+    if (getaddrinfo(Address.c_str(), std::to_string(Port).c_str(), &Hints, &Found) != 0)
+        throw std::runtime_error(Address + " is no numeric address to listen on");
+    TLine Line;
+    Line.Listener = TFd(socket(Found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    const int Reuse = 1;
+    const bool Listening = Line.Listener.Get() >= 0 &&
+                           setsockopt(Line.Listener.Get(), SOL_SOCKET, SO_REUSEADDR, &Reuse, sizeof Reuse) == 0 &&
+                           bind(Line.Listener.Get(), Found->ai_addr, Found->ai_addrlen) == 0 &&
+                           listen(Line.Listener.Get(), 4) == 0;
+    freeaddrinfo(Found);
+    if (!Listening)
+        Die("listen on " + Address + ":" + std::to_string(Port));
+    Line.Path = (Address.find(':') == std::string::npos ? Address : "[" + Address + "]") + ":" + std::to_string(Port);
+    return Line;
+}
+
+std::string PeerText(const sockaddr_storage& Peer) {
+    char Host[INET6_ADDRSTRLEN] = "?";
+    const void* Raw = Peer.ss_family == AF_INET6
+                          ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6&>(Peer).sin6_addr)
+                          : &reinterpret_cast<const sockaddr_in&>(Peer).sin_addr;
+    inet_ntop(Peer.ss_family, Raw, Host, sizeof Host);
+    return Host;
+}
+
+void DropClient(TLine& Line, TRotorSim& Sim) {
+    Line.Near = TFd();
+    Sim.LineChanged("disconnected", MonotonicMs());
+}
+
+void AcceptClient(TLine& Line, TRotorSim& Sim) {
+    sockaddr_storage Peer{};
+    socklen_t Length = sizeof Peer;
+    TFd Client(accept4(Line.Listener.Get(), reinterpret_cast<sockaddr*>(&Peer), &Length, SOCK_NONBLOCK | SOCK_CLOEXEC));
+    if (Client.Get() < 0)
+        return;  // gone again before we took it
+    if (Line.Near.Get() >= 0) {
+        Sim.Note("refused " + PeerText(Peer), MonotonicMs());
+        return;  // closed at once: the line has its client
+    }
+    const int NoDelay = 1;
+    setsockopt(Client.Get(), IPPROTO_TCP, TCP_NODELAY, &NoDelay, sizeof NoDelay);
+    Line.Near = std::move(Client);
+    Sim.LineChanged("connected " + PeerText(Peer), MonotonicMs());
 }
 
 // The control FIFO, opened for writing as well so that it never reports an
@@ -259,7 +320,9 @@ int ExitStatus(int Status) {
 
 int Run(const TSimOptions& Options) {
     TLogFile Log(Options.Log);
-    TLine Line = Options.Device.empty() ? OpenPseudoTerminal(Options.Link) : OpenDevice(Options.Device);
+    TLine Line = Options.TcpPort          ? ListenTcp(Options.Address, Options.TcpPort)
+                 : Options.Device.empty() ? OpenPseudoTerminal(Options.Link)
+                                          : OpenDevice(Options.Device);
     TControl Control = OpenControl(Options.Control);
     std::printf("%s\n", Line.Path.c_str());
     std::fflush(stdout);
@@ -272,11 +335,12 @@ int Run(const TSimOptions& Options) {
     while (!StopSignal && !Sim.QuitRequested()) {
         if (ChildSignal && Child > 0 && waitpid(Child, &ChildStatus, WNOHANG) == Child)
             return ExitStatus(ChildStatus);
-        pollfd Fds[2] = {{Line.Near.Get(), POLLIN, 0}, {Control.Fd.Get(), POLLIN, 0}};
+        // A descriptor of -1 (no client, no FIFO, no listener) is left out.
+        pollfd Fds[3] = {{Line.Near.Get(), POLLIN, 0}, {Control.Fd.Get(), POLLIN, 0}, {Line.Listener.Get(), POLLIN, 0}};
         const auto Wake = Sim.NextWakeMs();
         const double WaitMs = Wake ? std::max(0.0, *Wake - MonotonicMs()) : 1000.0;
         const timespec Timeout{static_cast<time_t>(WaitMs / 1000), static_cast<long>(std::fmod(WaitMs, 1000.0) * 1e6)};
-        const int Ready = ppoll(Fds, Control.Fd.Get() >= 0 ? 2 : 1, &Timeout, &Mask);
+        const int Ready = ppoll(Fds, 3, &Timeout, &Mask);
         if (Ready < 0 && errno != EINTR)
             Die("poll");
         if (Ready > 0 && (Fds[0].revents & POLLIN)) {
@@ -284,12 +348,19 @@ int Run(const TSimOptions& Options) {
             const ssize_t Got = read(Line.Near.Get(), Buffer, sizeof Buffer);
             if (Got > 0)
                 Sim.Receive(std::span<const uint8_t>(Buffer, static_cast<size_t>(Got)), MonotonicMs());
+            else if (Line.Listener.Get() >= 0 && (Got == 0 || (errno != EAGAIN && errno != EINTR)))
+                DropClient(Line, Sim);
             else if (Got < 0 && errno != EAGAIN && errno != EINTR)
                 Die("read " + Line.Path);
         } else if (Ready > 0 && (Fds[0].revents & (POLLHUP | POLLERR))) {
-            errno = EIO;
-            Die(Line.Path + " hung up");
+            if (Line.Listener.Get() < 0) {
+                errno = EIO;
+                Die(Line.Path + " hung up");
+            }
+            DropClient(Line, Sim);
         }
+        if (Ready > 0 && (Fds[2].revents & POLLIN))
+            AcceptClient(Line, Sim);
         if (Ready > 0 && (Fds[1].revents & POLLIN))
             ReadControl(Control, Sim);
         WriteLine(Line.Near.Get(), Sim.Poll(MonotonicMs()), Log);

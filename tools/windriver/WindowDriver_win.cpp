@@ -33,8 +33,9 @@ const char kHelp[] =
     "  text SELECTOR           prints one child's line\n"
     "  click SELECTOR          clicks a button, or a label or image as the mouse would\n"
     "  pick SELECTOR --item T  selects item T of a drop-down list and notifies as a user's pick\n"
+    "  type SELECTOR --item T  puts text T into an edit field, as typing over its whole text would\n"
     "  dropdown SELECTOR       opens a drop-down list as a user would, and closes it again\n"
-    "                          (click, pick and dropdown return once the program has handled them)\n"
+    "                          (click, pick, type and dropdown return once the program has handled them)\n"
     "  wait SELECTOR (--equals T | --contains T)\n"
     "                          waits until the child's text is T, or holds T\n"
     "  close                   asks the window to close (WM_CLOSE) and waits until it is gone\n"
@@ -66,6 +67,7 @@ const char kHelp[] =
     "  text   text id=N visible=0|1 text=\"..\"\n"
     "  click  clicked id=N class=\"..\"\n"
     "  pick   picked id=N index=N text=\"..\"\n"
+    "  type   typed id=N text=\"..\"\n"
     "  dropdown dropped id=N\n"
     "  wait   matched id=N text=\"..\"\n"
     "  close  closed\n"
@@ -478,6 +480,12 @@ int Run(const TOptions& O) {
         return Click(C, O.Timeout);
     if (O.Command == "dropdown")
         return DropDown(C, O.Timeout);
+    if (O.Command == "type") {
+        const std::wstring Text = FromUtf8(O.Item);
+        Act(C.Window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Text.c_str()), O.Timeout, "typing");
+        printf("typed id=%d text=%s\n", C.Id, Quote(O.Item).c_str());
+        return 0;
+    }
     return Pick(Window, C, O);
 }
 
@@ -495,8 +503,8 @@ std::optional<TOptions> Parse(const std::vector<std::string>& Args) {
         return std::nullopt;
     TOptions O;
     O.Command = Args[0];
-    const std::vector<std::string> Commands{"find", "windows", "list",  "text",       "click",     "pick",
-                                            "dropdown", "wait", "close", "endsession", "syscommand", "resume"};
+    const std::vector<std::string> Commands{"find", "windows", "list",       "text",       "click",  "pick", "dropdown",
+                                            "wait", "close",   "endsession", "syscommand", "resume", "type"};
     if (std::find(Commands.begin(), Commands.end(), O.Command) == Commands.end())
         return std::nullopt;
     bool HasCaption = false;
@@ -554,7 +562,7 @@ std::optional<TOptions> Parse(const std::vector<std::string>& Args) {
         }
     }
     bool NeedsSelector = O.Command == "text" || O.Command == "click" || O.Command == "pick" ||
-                         O.Command == "dropdown" || O.Command == "wait";
+                         O.Command == "dropdown" || O.Command == "wait" || O.Command == "type";
     if (O.Command == "syscommand")
         return HasCaption && Selectors == 1 && O.Id ? std::optional(O) : std::nullopt;
     if (!HasCaption || Selectors > 1 || NeedsSelector != (Selectors == 1))

@@ -1,6 +1,19 @@
-#include "main/RotorPort_win.h"
+#include "main/ComRotorPort_win.h"
 
 #include "cport/CPort_win.h"
+
+void TComRotorPort::Open(const std::string& Name) {
+    FPort->SetPort(Name);
+    FPort->Open();
+}
+
+void TComRotorPort::Close() {
+    FPort->Close();
+}
+
+std::string TComRotorPort::Name() const {
+    return FPort->Port();
+}
 
 bool TComRotorPort::Connected() {
     return FPort->Connected();

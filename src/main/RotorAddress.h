@@ -1,0 +1,16 @@
+#pragma once
+// Where a rotor on the network is reached: "HOST:PORT", HOST a name, an
+// IPv4 address or an IPv6 address in brackets ("[::1]:4001"). No Windows
+// call here.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct TRotorAddress {
+    std::string Host;  // without brackets
+    uint16_t Port = 0;
+};
+
+// None for a text that is no such address; blanks around it are ignored.
+std::optional<TRotorAddress> ParseRotorAddress(std::string_view Text);

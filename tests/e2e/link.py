@@ -1,0 +1,130 @@
+"""The line to the rotor: python3 link.py SCENARIO (CTest runs each one).
+The controller on the network (the rotator simulator on a loopback TCP
+port, "RotorAddress"), its line speed, and exchanges that start clean
+whatever the controller left on the line."""
+import socket
+import time
+
+from e2e import ISS, expect, started
+from rig import SETTINGS_KEY, Rig, free_tcp_port, reg_add, reg_query, run_scenario, wait_for
+from unattended import no_dialog, station
+
+ROTOR_ADDRESS_ID = 0x320  # the system menu's "Rotor on the network..."
+DIALOG = "Rotor on the network"
+STATE = "57 00 00 00 00 00 00 00 00 00 00 1F 20"
+STOP = "57 00 00 00 00 00 00 00 00 00 00 0F 20"
+SET_ISS = "57 30 34 38 33 00 30 33 37 30 00 2F 20"  # 123.4 and 10.5, divider 1: 483 and 370
+
+
+def error_dialogs(rig):
+    return rig.window_lines("Gyrotalk")
+
+
+def on_the_network(rig, tcp_port):
+    """The rotor simulator on the port, the address stored, the program running with it."""
+    sim = rig.tcp_rotor(tcp_port)
+    reg_add(SETTINGS_KEY, "RotorAddress", f"127.0.0.1:{tcp_port}")
+    rig.zenitrak("--line", ISS)
+    window = rig.start()
+    window.wait_text("s_ac", "Opened")
+    return sim, window
+
+
+def silent_address():
+    """A loopback port that takes no connection and refuses none: the one
+    place in its queue is taken. Keep both sockets while it is needed."""
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(0)
+    return listener, socket.create_connection(listener.getsockname())
+
+
+def looks_answered(window, seconds):
+    """Reads the window for a while; each look must be answered within 1 s."""
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        window.drive("list", "--timeout", "1000")
+
+
+# --- scenarios ---------------------------------------------------------------
+
+def network_link():
+    """The frames over TCP byte for byte as on a COM port, the address shown
+    where the port is; the simulator gone: one message and "Closed"; back and
+    opened again: the cycle runs; STOP last at Exit."""
+    tcp_port = free_tcp_port()
+    with Rig("network_link") as rig:
+        sim, window = on_the_network(rig, tcp_port)
+        expect(window.text("CPP") == f"127.0.0.1:{tcp_port}", f"the port selector shows {window.text('CPP')!r}")
+        sim.wait_frames("STATE and SET", lambda f: {"STATE", "SET"} <= {k for _, k, _ in f})
+        window.wait_text("s_dv", "1")
+        frames = sim.frames()
+        expect({b for _, k, b in frames if k == "STATE"} == {STATE}, f"STATE frames: {frames}")
+        expect([b for _, k, b in frames if k == "SET"] == [SET_ISS], f"SET frames: {frames}")
+        sim.stop()
+        window.wait_text("s_ac", "Closed", 10)
+        wait_for("the message", lambda: error_dialogs(rig), 10)
+        looks_answered(window, 3)
+        expect(len(error_dialogs(rig)) == 1, f"messages: {error_dialogs(rig)}")
+        back = rig.tcp_rotor(tcp_port)
+        rig.dismiss_dialogs("Gyrotalk")
+        if window.text("s_ac") != "Opened":
+            window.click("op")  # released: the attempt, if any, ends
+            window.click("op")
+        window.wait_text("s_ac", "Opened", 15)
+        back.wait_frames("STATE and SET again", lambda f: {"STATE", "SET"} <= {k for _, k, _ in f})
+        rig.stop_program()
+        expect(back.frames()[-1][2] == STOP, f"last frame {back.frames()[-1]}")
+        expect(back.connections()[-1] == "disconnected", "the connection stayed open after Exit")
+
+
+def network_link_unattended():
+    """Unattended, the simulator gone and back: "Closed" and no dialog; within
+    15 s of its return connected again, and a SET follows."""
+    tcp_port = free_tcp_port()
+    with station("network_link_unattended") as rig:
+        sim, window = on_the_network(rig, tcp_port)
+        sim.wait_frames("a SET", lambda f: "SET" in [k for _, k, _ in f])
+        sim.stop()
+        window.wait_text("s_ac", "Closed", 10)
+        time.sleep(6)  # a try or two while it is away
+        no_dialog(rig)
+        back = rig.tcp_rotor(tcp_port)
+        back.wait_frames("STATE and SET", lambda f: {"STATE", "SET"} <= {k for _, k, _ in f}, 15)
+        window.wait_text("s_ac", "Opened")
+        no_dialog(rig)
+
+
+def network_address_chosen():
+    """Typed in the dialog: an address that never answers, then one where
+    nothing listens; the window answers every look within 1 s, shows
+    "Closed" and no more than one message. An empty address brings the COM
+    port back, and it is what is stored at Exit."""
+    listener, filler = silent_address()
+    silent = "127.0.0.1:%d" % listener.getsockname()[1]
+    with Rig("network_address_chosen") as rig:
+        sim, window = started(rig, "--paused")
+        rig.answer_dialog(ROTOR_ADDRESS_ID, DIALOG, silent)
+        expect(window.text("CPP") == silent, f"the port selector shows {window.text('CPP')!r}")
+        window.wait_text("s_ac", "Closed")
+        looks_answered(window, 7)  # beyond the time an attempt to connect is given
+        rig.answer_dialog(ROTOR_ADDRESS_ID, DIALOG, f"127.0.0.1:{free_tcp_port()}")
+        looks_answered(window, 2)
+        expect(window.text("s_ac") == "Closed", f"port status {window.text('s_ac')!r}")
+        expect(len(error_dialogs(rig)) <= 1, f"messages: {error_dialogs(rig)}")
+        count = len(sim.frames())
+        rig.answer_dialog(ROTOR_ADDRESS_ID, DIALOG, "")
+        expect(window.text("CPP") == sim.port, f"the port selector shows {window.text('CPP')!r}")
+        if window.text("s_ac") != "Opened":
+            window.click("op")
+        window.wait_text("s_ac", "Opened")
+        sim.wait_frames("STATE on the COM port again", lambda f: len(f) > count)
+        rig.stop_program()
+        expect(reg_query(SETTINGS_KEY, "RotorAddress") == ("REG_SZ", ""), "RotorAddress not emptied")
+        expect(reg_query(SETTINGS_KEY, "ComPort") == ("REG_SZ", sim.port), "ComPort not kept")
+    listener.close()
+    filler.close()
+
+
+if __name__ == "__main__":
+    run_scenario([network_link, network_link_unattended, network_address_chosen])
