@@ -1,9 +1,21 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in the build tree's own prefix, made on
 # first use: null graphics driver (no X server needed), no Mono/Gecko prompts.
+# Wine's own error lines (its err channel) go to stderr beside the program's:
+# a program that Wine ends before it runs says nothing else.
 set -euo pipefail
 : "${WINEPREFIX:?WINEPREFIX must name the build tree prefix}"
-export WINEPREFIX WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+export WINEPREFIX WINEDEBUG=${WINEDEBUG:--all,err+all} WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+
+# Debian's Wine 8 has no preloader: its loader is a fixed-address binary at
+# 0x7d000000, and recent Linux kernels start such a binary's heap anywhere in
+# the GiB above it. Now and then the heap covers 0x7ffe0000, where Wine maps
+# the shared user data, and the process exits with status 1 before the
+# program runs ("failed to map the shared user data: c0000018"). Without
+# address randomisation the heap starts right above the loader, 48 MiB
+# below that page. Every process the program starts inherits it.
+wine() { setarch -R wine "$@"; }
+
 if [ ! -f "$WINEPREFIX/.gyro-ready" ]; then
     mkdir -p "$WINEPREFIX"
     (
@@ -14,7 +26,7 @@ if [ ! -f "$WINEPREFIX/.gyro-ready" ]; then
             wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || true
             wineserver -k 2>/dev/null || true
             wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
-            wineboot -u >/dev/null 2>&1
+            setarch -R wineboot -u >/dev/null 2>&1
             # A crashing program ends at once instead of waiting in a debugger.
             wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
                 >/dev/null 2>&1 || true
@@ -22,4 +34,4 @@ if [ ! -f "$WINEPREFIX/.gyro-ready" ]; then
         fi
     ) 9>"$WINEPREFIX.lock"
 fi
-exec wine "$@"
+exec setarch -R wine "$@"
