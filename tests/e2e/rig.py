@@ -12,6 +12,7 @@ import socket
 import struct
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 
@@ -46,29 +47,30 @@ class Failure(AssertionError):
     pass
 
 
+def told(output):
+    """What a program and Wine printed, or that neither printed a word."""
+    output = output.strip()
+    return output if output else "nothing, from the program or from Wine"
+
+
 def wine(*args, check=True, timeout=60, extra_env=None):
+    """Runs a Windows program to its end. Its stderr holds Wine's own error
+    lines too: all that is said of a program that Wine ends before it runs."""
     env = dict(ENV, **(extra_env or {}))
     done = subprocess.run([WINE_RUN, *args], capture_output=True, text=True, errors="replace",
                           timeout=timeout, env=env)
     if check and done.returncode != 0:
-        raise Failure(f"{args} failed ({done.returncode}): {done.stdout}{done.stderr}")
+        raise failed(args, done)
     return done
 
 
-# windriver's commands that only look: safe to give again.
-LOOKING = {"find", "windows", "list", "text", "wait"}
+def failed(args, done):
+    return Failure(f"{args} failed (exit status {done.returncode}); it said: {told(done.stdout + done.stderr)}")
 
 
 def windriver(*args, check=True, timeout=60):
-    """windriver ARGS. It says why whenever it fails; a failed look that
-    printed nothing was ended by Wine, not by a finding (seen once in a full run:
-    exit code 1, no output) and is taken once more."""
-    done = wine(WINDRIVER_EXE, *args, check=False, timeout=timeout)
-    if done.returncode != 0 and not (done.stdout or done.stderr) and args[0] in LOOKING:
-        done = wine(WINDRIVER_EXE, *args, check=False, timeout=timeout)
-    if check and done.returncode != 0:
-        raise Failure(f"windriver {args} failed ({done.returncode}): {done.stdout}{done.stderr}")
-    return done
+    """windriver ARGS. It says why whenever it fails (an "error" line)."""
+    return wine(WINDRIVER_EXE, *args, check=check, timeout=timeout)
 
 
 def wait_for(what, condition, limit=15.0, step=0.1):
@@ -114,13 +116,38 @@ def reg_add(key, value, data, kind="REG_SZ"):
     wine("reg", "add", key, "/v", value, "/t", kind, "/d", data, "/f")
 
 
-def own_serial_ports():
+def keep_server():
+    """Keeps a server running for the prefix: HKLM\HARDWARE lives only as
+    long as it does. True when it is a new one. The server and Wine's
+    background services, started by the first program of a new server,
+    inherit its output: they get none, so that later captured calls do not
+    wait for them to end."""
+    quiet = dict(env=ENV, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if subprocess.run(["wineserver", "-p"], **quiet).returncode != 0:
+        if persistent_server_runs():
+            return False
+        # One that a lone program started ends with its last program.
+        subprocess.run(["wineserver", "-w"], **quiet, timeout=60)
+        subprocess.run(["wineserver", "-p"], **quiet)
+    subprocess.run([WINE_RUN, "cmd", "/c", "exit"], **quiet, timeout=120)
+    return True
+
+
+def persistent_server_runs():
+    pid = wineserver_pid()
+    try:
+        return pid is not None and "-p" in open(f"/proc/{pid}/cmdline").read().split("\0")[1:]
+    except OSError:
+        return False  # it has just ended
+
+
+def own_serial_ports(settle):
     """Makes the simulators' ports the machine's ports, and no others. Right
     after a server has started, the prefix's own COM1 was seen to come back
-    once it had been removed, so the list is set again until it reads back
-    unchanged twice, a second apart."""
+    once it had been removed, so then the list is set again until it reads
+    back unchanged twice, a second apart."""
     ours = sorted(rf"\Device\E2E{port}" for port in (PORT, OTHER_PORT))
-    settled = 0
+    settled = 0 if settle else 1
     end = time.monotonic() + 20
     while settled < 2:
         values = sorted(reg_values(SERIALCOMM_KEY))
@@ -161,6 +188,12 @@ class Window:
 
     def drive(self, *args, check=True, timeout=60):
         return windriver(args[0], "--caption", CAPTION, *self.pid, *args[1:], check=check, timeout=timeout)
+
+    def wait_ready(self, limit=30.0):
+        """Until the window is there with every control: a window is found
+        as soon as it is made, before its children are."""
+        self.drive("find", "--timeout", str(int(limit * 1000)), timeout=limit + 60)
+        wait_for("every control", lambda: len(self.snapshot()) == len(IDS), limit)
 
     def pid_now(self):
         """Windows' process number of the window."""
@@ -316,18 +349,46 @@ class TcpRotorSim(RotorSim):
 
 # --- the tracking simulator -----------------------------------------------
 
-def wait_serving():
-    """Until a tracking simulator takes commands ("ping" answers). Wine was
-    seen to stall a program's start for half a minute now and then."""
-    wait_for("the tracking simulator's service",
-             lambda: wine(ZENITRAK_EXE, "--send", "ping", check=False).returncode == 0, 90, 0.2)
+class Output:
+    """A started program's stdout and stderr, or one of them, kept in a file
+    (a pipe would keep a reader waiting on Wine's services, which inherit it)."""
+
+    def __init__(self):
+        self.file = tempfile.TemporaryFile()
+
+    def text(self):
+        self.file.seek(0)
+        return told(self.file.read().decode(errors="replace"))
+
+
+def ended(what, process, output):
+    """Fails when the process has ended, saying how and what it printed."""
+    if process.poll() is not None:
+        raise Failure(f"{what} ended (exit status {process.returncode}); it said: {output.text()}")
+
+
+NOT_RUNNING = 2  # Zenitrak --send's exit status when no simulator runs
+
+
+def wait_serving(process, output):
+    """Until the tracking simulator started as process takes commands ("ping"
+    answers). Wine was seen to stall a program's start for half a minute now
+    and then."""
+    def serving():
+        ended("the tracking simulator", process, output)
+        done = wine(ZENITRAK_EXE, "--send", "ping", check=False)
+        if done.returncode not in (0, NOT_RUNNING):
+            raise failed(("Zenitrak", "--send", "ping"), done)
+        return done.returncode == 0
+    wait_for("the tracking simulator's service", serving, 90, 0.2)
 
 
 class Zenitrak:
     def __init__(self, *options):
+        self.output = Output()
         self.process = subprocess.Popen([WINE_RUN, ZENITRAK_EXE, *options],
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_serving()
+                                        stdout=self.output.file, stderr=self.output.file)
+        wait_serving(self.process, self.output)
 
     def send(self, command):
         wine(ZENITRAK_EXE, "--send", command)
@@ -404,7 +465,8 @@ class Stamped:
     as they come with their time in CLOCK_MONOTONIC ms."""
 
     def __init__(self, *command, cwd=None):
-        self.process = subprocess.Popen([WINE_RUN, *command], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+        self.errors = Output()
+        self.process = subprocess.Popen([WINE_RUN, *command], stdout=subprocess.PIPE, stderr=self.errors.file,
                                         text=True, errors="replace", cwd=cwd)
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
@@ -431,7 +493,7 @@ class TracedZenitrak(Stamped):
     def __init__(self, *options):
         self.lines = []
         super().__init__(ZENITRAK_EXE, "--trace", *options)
-        wait_serving()
+        wait_serving(self.process, self.errors)
 
     def take(self, at_ms, words):
         if words[0] == "line" and len(words) == 4:
@@ -467,15 +529,9 @@ class Rig:
         # only this prefix's: other test runs on the machine have their own.
         left_over = re.escape(os.path.join(WINEPREFIX, "drive_c", root)) + r"/.*Gyrotalk\.exe"
         subprocess.run(["pkill", "-KILL", "-f", left_over], capture_output=True)
-        # HKLM\HARDWARE lives only as long as the server: keep one running.
-        # The server and Wine's background services, started by the first
-        # program of a fresh server, inherit its output: start them with
-        # none, so that later captured calls do not wait for them to end.
-        subprocess.run(["wineserver", "-p"], env=ENV, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run([WINE_RUN, "cmd", "/c", "exit"], env=ENV, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=120)
+        fresh = keep_server()
         reg_delete_key(r"HKCU\Software\Treml")
-        own_serial_ports()
+        own_serial_ports(settle=fresh)
 
     def rotor(self, port=PORT, *options):
         sim = RotorSim(self.workdir, port, *options)
@@ -497,10 +553,14 @@ class Rig:
     def start(self):
         env = dict(ENV, LD_PRELOAD=MODEMSHIM)
         self.started_at = time.monotonic()
+        output = Output()
         self.program = subprocess.Popen([WINE_RUN, self.exe], cwd=self.workdir, env=env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.window.drive("find", "--timeout", "30000", timeout=90)
-        wait_for("every control", lambda: len(self.window.snapshot()) == len(IDS), 30)
+                                        stdout=output.file, stderr=output.file)
+        try:
+            self.window.wait_ready()
+        except Failure:
+            ended("the program", self.program, output)
+            raise
         return self.window
 
     def window_lines(self, caption):

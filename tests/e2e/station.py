@@ -52,7 +52,7 @@ def device_mapped_and_driven():
         try:
             rig.program = station("--port", adapter, "--com", "com7", "--exe", rig.exe, stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL)
-            rig.window.drive("find", "--timeout", "30000", timeout=90)
+            rig.window.wait_ready()
             rig.window.wait_text("s_ac", "Opened")
             expect(rig.window.text("CPP") == "COM7", f"the port chosen is {rig.window.text('CPP')!r}")
             sim.wait_states(0, 1, "a STATE frame through the mapped port", 15)
@@ -84,7 +84,7 @@ def relative_port_mapped_whole():
         try:
             rig.program = station("--port", os.path.relpath(device, "/dev"), "--com", "COM9", "--exe", rig.exe,
                                   cwd="/dev", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            rig.window.drive("find", "--timeout", "30000", timeout=90)
+            rig.window.wait_ready()
             rig.window.wait_text("s_ac", "Opened")
             expect(reg_query(PORTS_KEY, "COM9") == ("REG_SZ", device), f"mapped to {reg_query(PORTS_KEY, 'COM9')}")
             rig.stop_program()
