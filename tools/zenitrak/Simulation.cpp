@@ -45,7 +45,7 @@ const char kSimUsage[] =
     "  ping               nothing: \"--send ping\" exits with 0 once the service is up\n"
     "  quit               end every conversation and quit\n"
     "--send exits with 0 when the command was taken, 1 when it was not understood,\n"
-    "2 when no simulator is running.\n"
+    "2 when no simulator is running, 3 when it did not answer within 10 s.\n"
     "\n"
     "Without --script or --line it publishes a built-in pass of a satellite that\n"
     "rises in the south-east, culminates and sets in the north-west (120 steps),\n"

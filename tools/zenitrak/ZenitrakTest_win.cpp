@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Simulation.h"
@@ -26,16 +27,20 @@ std::string ExePath() {
     return Path;
 }
 
-// Handles messages until Done() holds or TimeoutMs pass; returns Done().
-// Runs the simulator with Arguments; Wait: until it ends, giving its exit code.
+// Runs the simulator with Arguments, its output to Output when given (an
+// inheritable handle); Wait: until it ends, giving its exit code.
 class TSimulatorRun {
 public:
-    explicit TSimulatorRun(const std::string& Arguments) {
+    explicit TSimulatorRun(const std::string& Arguments, HANDLE Output = nullptr) {
         std::string CommandLine = "\"" + ExePath() + "\" " + Arguments;
         STARTUPINFOA Startup{};
         Startup.cb = sizeof Startup;
-        if (!CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup,
-                            &FProcess))
+        if (Output) {
+            Startup.dwFlags = STARTF_USESTDHANDLES;
+            Startup.hStdOutput = Startup.hStdError = Output;
+        }
+        if (!CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, Output != nullptr, 0, nullptr, nullptr,
+                            &Startup, &FProcess))
             throw std::runtime_error("cannot start " + CommandLine + ": error " + std::to_string(GetLastError()));
         WaitForInputIdle(FProcess.hProcess, 30000);
     }
@@ -183,6 +188,46 @@ TEST_F(Simulator, ScriptPausedThenPublishedAtTheIntervalItSets) {
     EXPECT_EQ(Send("quit"), 0u);
     EXPECT_EQ(Running.Wait(), 0u);
     DeleteFileA(Script.c_str());
+}
+
+// A simulator whose window does not answer (its thread is busy): --send
+// says so, and does not take it for a command it did not understand.
+TEST(SendToABusySimulator, SaysItGotNoAnswer) {
+    EndRunningSimulators();
+    const HANDLE Made = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE Release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread Busy([&] {
+        WNDCLASSA Class{};
+        Class.lpfnWndProc = DefWindowProcA;
+        Class.hInstance = GetModuleHandleA(nullptr);
+        Class.lpszClassName = kSimWindowClass;
+        RegisterClassA(&Class);
+        const HWND Window =
+            CreateWindowA(kSimWindowClass, "", 0, 0, 0, 0, 0, nullptr, nullptr, Class.hInstance, nullptr);
+        SetEvent(Made);
+        WaitForSingleObject(Release, 60000);  // reads no message meanwhile
+        DestroyWindow(Window);
+    });
+    ASSERT_EQ(WaitForSingleObject(Made, 10000), WAIT_OBJECT_0);
+    SECURITY_ATTRIBUTES Inherited{sizeof Inherited, nullptr, TRUE};
+    char Directory[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, Directory);
+    const HANDLE Output =
+        CreateFileA((std::string(Directory) + "zenitrak-send-test.txt").c_str(), GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, &Inherited, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    const std::optional<DWORD> Code = TSimulatorRun("--send ping", Output).Wait();
+    SetEvent(Release);
+    Busy.join();
+    char Said[512] = "";
+    DWORD Length = 0;
+    SetFilePointer(Output, 0, nullptr, FILE_BEGIN);
+    ReadFile(Output, Said, sizeof Said - 1, &Length, nullptr);
+    CloseHandle(Output);
+    CloseHandle(Made);
+    CloseHandle(Release);
+    EXPECT_EQ(Code, 3u);
+    EXPECT_NE(std::string(Said, Length).find("did not answer ping within 10 s"), std::string::npos)
+        << "it said: " << std::string(Said, Length);
 }
 
 }  // namespace

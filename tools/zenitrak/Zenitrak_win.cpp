@@ -319,8 +319,10 @@ void Tell(const std::string& Text, bool Error) {
     MessageBoxA(nullptr, Text.c_str(), "Zenitrak", Error ? MB_ICONSTOP : MB_ICONINFORMATION);
 }
 
-// Exit code 0: taken; 1: not understood; 2: no simulator running.
+// Exit code 0: taken; 1: not understood; 2: no simulator running; 3: no
+// answer in time.
 int SendToRunning(const std::string& Command) {
+    constexpr DWORD kAnswerMs = 10000;
     HWND Window = FindWindowA(kSimWindowClass, nullptr);
     if (!Window) {
         Tell("No Zenitrak simulator is running.\n", true);
@@ -328,7 +330,14 @@ int SendToRunning(const std::string& Command) {
     }
     COPYDATASTRUCT Data{kSimCopyDataId, static_cast<DWORD>(Command.size()), const_cast<char*>(Command.data())};
     DWORD_PTR Result = FALSE;
-    SendMessageTimeoutA(Window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&Data), SMTO_NORMAL, 10000, &Result);
+    if (!SendMessageTimeoutA(Window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&Data), SMTO_NORMAL, kAnswerMs,
+                             &Result)) {
+        const DWORD Error = GetLastError();
+        Tell("The simulator did not answer " + Command + " within " + std::to_string(kAnswerMs / 1000) +
+                 " s (system error " + std::to_string(Error) + ").\n",
+             true);
+        return 3;
+    }
     if (Result)
         return 0;
     Tell("Not understood: " + Command + "\n", true);
