@@ -50,8 +50,8 @@ enum TMainControlId : int {
 };
 
 // Items of the main window's system menu. Ids step by 16: the system keeps
-// the low four bits of a system command for itself. The ranges and
-// tolerances are in the order of their tables.
+// the low four bits of a system command for itself. The ranges,
+// tolerances and line speeds are in the order of their tables.
 constexpr unsigned kMenuIdStep = 0x0010;
 constexpr unsigned kAzimuthRangeFirstId = 0x0100;
 constexpr unsigned kElevationRangeFirstId = 0x0140;
@@ -60,6 +60,7 @@ constexpr unsigned kToleranceFirstId = 0x0200;
 constexpr unsigned kUnattendedId = 0x0300;
 constexpr unsigned kNetworkControlId = 0x0310;
 constexpr unsigned kRotorAddressId = 0x0320;
+constexpr unsigned kBaudRateFirstId = 0x0400;
 
 // The window class of every form: the message loop hands a form's keys to
 // the dialog manager.

@@ -1,5 +1,6 @@
 #pragma once
 // The rotor on a COM port: the main window's serial port. Main thread only.
+#include <cstdint>
 #include <string>
 
 #include "main/RotorPort.h"
@@ -15,10 +16,15 @@ public:
     void Open(const std::string& Name);
     void Close();  // raises EComPort
     std::string Name() const;
+    // The port's named rates as themselves, any other as its custom rate;
+    // an open port takes it at once. Raises EComPort code 7 when the
+    // device refuses it (the rate is kept, as for any setting).
+    void SetBaudRate(uint32_t BitsPerSecond);
 
     bool Connected() override;
     void Write(const std::string& Bytes) override;
     std::string Read(int Count) override;
+    void DropInput() override;
 
 private:
     TComPort* const& FPort;

@@ -79,7 +79,8 @@ std::string TFMain::ChoicesText() const {
            kAzimuthRanges[Settings.AzimuthRange].Value + ", elevation range " +
            kElevationRanges[Settings.ElevationRange].Value + ", point ahead " + OnOff(Settings.PointAhead) +
            ", tolerance " + DegreesText(Settings.Tolerance) + ", network control " +
-           (Settings.NetworkPort ? Settings.NetworkAddress + ":" + std::to_string(Settings.NetworkPort) : "off");
+           (Settings.NetworkPort ? Settings.NetworkAddress + ":" + std::to_string(Settings.NetworkPort) : "off") +
+           ", line speed " + std::to_string(Settings.BaudRate);
 }
 
 void TFMain::StartStation(const std::string& How) {

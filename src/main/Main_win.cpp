@@ -208,6 +208,7 @@ void TFMain::LoadSettings() {
     cs->SetItemIndex(Rotor.SequenceIndex);
     Line.Choose(Settings.RotorAddress);
     ShowLine();
+    Line.SetBaudRate(Settings.BaudRate);  // the port is closed yet: only stored
     SettingsMenu.Update();
 }
 
@@ -255,6 +256,8 @@ bool TFMain::ChoiceMade(TChoice Choice) {
         SwitchNetworkControl();
     if (Choice == chRotorAddress)
         AskRotorAddress();
+    if (Choice == chBaudRate)
+        Line.SetBaudRate(Settings.BaudRate);  // an open port before its next frame
     return Choice != chNone;
 }
 

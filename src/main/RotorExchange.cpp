@@ -29,6 +29,11 @@ void TRotorExchange::SendRotorCommand(int Command, double Azimuth, double Elevat
 
 void TRotorExchange::Exchange(const TRotorFrame& Frame, const char* Text) {
     FLink.ShowLastCommand(Text);
+    // What the controller still had to say (the rest of a stalled reply, a
+    // late answer to SET) is no part of this reply.
+    FPort.DropInput();
+    ReplyText.clear();
+    FSkipped = 0;
     AwaitedBytes = kReplySize;
     TransmissionError = false;
     FLink.EnableTimeOut(true);
@@ -63,13 +68,10 @@ void TRotorExchange::WaitForExchange() {
 }
 
 void TRotorExchange::ShowReply() {
-    auto State = DecodeReply(ReplyText, FSettings.AzimuthOffset, FSettings.ElevationOffset);
-    if (!State) {
-        // Only a short read gets here; show it as the failed exchange it is.
-        TransmissionError = true;
-        FLink.ShowTransmissionError(true);
+    const auto State =
+        DecodeReply(ReplyText, FSettings.AzimuthOffset, FSettings.ElevationOffset);  // checked as it came
+    if (!State)
         return;
-    }
     Divider = State->Divider;
     RotorState = State;
     FPointing.RotorReported(State->RotorAzimuth, State->Elevation, FLink.NowMs());
@@ -140,16 +142,38 @@ void TRotorExchange::CPRxChar(int Count) {
     FLink.EnableTimeOut(false);
     if (AwaitedBytes <= 0) {
         FPort.Read(Count);
-    } else if (Count >= AwaitedBytes) {
-        ReplyText = FPort.Read(AwaitedBytes);
+        return;
+    }
+    while (Count >= AwaitedBytes) {
+        ReplyText += FPort.Read(AwaitedBytes);
+        Count -= AwaitedBytes;
+        const bool Complete = IsReply(ReplyText);
+        if (!Complete && SkipToNextReply()) {
+            AwaitedBytes = static_cast<int>(kReplySize - ReplyText.size());
+            continue;
+        }
+        if (!Complete)
+            TimeOutTimer();  // bytes that are no reply: failed, as if none had come
         // Bytes beyond the reply came with it; left waiting, they would be
         // read as the start of the next reply and shift every later one.
-        if (Count > AwaitedBytes)
-            FPort.Read(Count - AwaitedBytes);
+        if (Count > 0)
+            FPort.Read(Count);
         AwaitedBytes = 0;
-    } else {
-        FLink.EnableTimeOut(true);  // a full second again from this byte
+        return;
     }
+    FLink.EnableTimeOut(true);  // a full second again from this byte
+}
+
+bool TRotorExchange::SkipToNextReply() {
+    // A late answer to SET can straddle the frame: its rest arrives first.
+    // What comes before the next "W" is dropped, up to a reply's length.
+    const size_t Next = ReplyText.find('W', 1);
+    const size_t Skip = Next == std::string::npos ? ReplyText.size() : Next;
+    FSkipped += static_cast<int>(Skip);
+    if (Next == std::string::npos || FSkipped >= static_cast<int>(kReplySize))
+        return false;
+    ReplyText.erase(0, Skip);
+    return true;
 }
 
 void TRotorExchange::CPAfterOpen() {

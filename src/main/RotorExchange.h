@@ -90,6 +90,9 @@ public:
 private:
     void Exchange(const TRotorFrame& Frame, const char* Text);
     void ShowReply();
+    // The bytes read are no reply: true when a reply may still begin
+    // within them (they are cut to it), false when the exchange has failed.
+    bool SkipToNextReply();
     void CountFailure(bool Failed);
     void SetStep(const TSatData& Target);
     bool ComparesTheLine() const;
@@ -103,4 +106,5 @@ private:
     std::string FSetFor;       // the satellite the last SET was for
     int FFailedExchanges = 0;  // in a row, since the port opened
     bool FStopWanted = false;
+    int FSkipped = 0;  // bytes of this exchange that were no part of its reply
 };

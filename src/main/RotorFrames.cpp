@@ -40,6 +40,15 @@ std::string SetCommandText(double Azimuth, double Elevation) {
     return "SET(" + AngleText(Azimuth) + ";" + AngleText(Elevation) + ")";
 }
 
+bool IsReply(std::string_view Bytes) {
+    if (Bytes.size() != kReplySize || Bytes.front() != 'W' || Bytes.back() != ' ')
+        return false;
+    for (size_t Digit : {1, 2, 3, 4, 6, 7, 8, 9})
+        if (static_cast<uint8_t>(Bytes[Digit]) > 9)
+            return false;
+    return true;
+}
+
 std::optional<TRotorState> DecodeReply(std::string_view Reply, double AzimuthOffset, double ElevationOffset) {
     if (Reply.size() < 10)
         return std::nullopt;

@@ -49,6 +49,10 @@ struct TRotorState {
     std::string DividerText() const;
 };
 
+// Whether Bytes are a reply: 12 bytes, the first "W", the last a space,
+// and a plain number 0 to 9 in each of the eight digit bytes.
+bool IsReply(std::string_view Bytes);
+
 // Decodes a reply, the offsets (what the rotor reads at true north and at
 // the horizon) taken off its angles. A reply too short to hold the ten
 // bytes read gives no state: the caller treats it as a failed exchange.

@@ -26,11 +26,15 @@ public:
     void Open(const std::string& ComPort);
     // Closes the line, or ends an attempt to connect.
     void Close();
+    // The COM port's speed, whichever medium is in use (a serial server
+    // sets its own). Raises as TComRotorPort::SetBaudRate.
+    void SetBaudRate(uint32_t BitsPerSecond) { FCom.SetBaudRate(BitsPerSecond); }
     TTcpRotorPort& Tcp() { return FTcp; }
 
     bool Connected() override { return Medium().Connected(); }
     void Write(const std::string& Bytes) override { Medium().Write(Bytes); }
     std::string Read(int Count) override { return Medium().Read(Count); }
+    void DropInput() override { Medium().DropInput(); }
 
 private:
     TRotorPort& Medium() { return Networked() ? static_cast<TRotorPort&>(FTcp) : FCom; }

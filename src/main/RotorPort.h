@@ -10,4 +10,7 @@ public:
     virtual bool Connected() = 0;
     virtual void Write(const std::string& Bytes) = 0;  // raises on failure
     virtual std::string Read(int Count) = 0;           // at most Count bytes
+    // Drops the bytes received and not read yet: what is read next
+    // arrives from now on. Raises as Read.
+    virtual void DropInput() = 0;
 };

@@ -24,6 +24,7 @@ constexpr char kElevationOffsetValue[] = "ElevationOffset";
 constexpr char kHorizonMaskValue[] = "HorizonMask";
 constexpr char kBetweenPassesValue[] = "BetweenPasses";
 constexpr char kRotorAddressValue[] = "RotorAddress";
+constexpr char kBaudRateValue[] = "BaudRate";
 
 // Dashes and degree signs as the menu shows them: code page 1252 (and its
 // neighbours) turns the en dash into 0x96 and the minus sign into "-";
@@ -195,6 +196,15 @@ std::string THorizonMask::Text() const {
     return Text;
 }
 
+uint32_t BaudRateOf(std::string_view Text) {
+    const std::string Digits = Folded(Text);
+    const std::optional<int32_t> Rate =
+        Digits.find_first_not_of("0123456789") == std::string::npos ? ParseInteger(Digits) : std::nullopt;
+    return Rate && *Rate >= static_cast<int32_t>(kLowestBaudRate) && *Rate <= static_cast<int32_t>(kHighestBaudRate)
+               ? static_cast<uint32_t>(*Rate)
+               : TSettings().BaudRate;
+}
+
 std::string RotorAddressOf(std::string_view Text) {
     if (!ParseRotorAddress(Text))
         return {};
@@ -223,6 +233,7 @@ TSettings ReadSettings(const TSettingReader& Read) {
     Settings.HorizonMask = HorizonMaskOf(Read(kHorizonMaskValue)).value_or(THorizonMask());
     Settings.BetweenPasses = BetweenPassesOf(Read(kBetweenPassesValue));
     Settings.RotorAddress = RotorAddressOf(Read(kRotorAddressValue));
+    Settings.BaudRate = BaudRateOf(Read(kBaudRateValue));
     return Settings;
 }
 
@@ -241,4 +252,5 @@ void WriteSettings(const TSettings& Settings, const TSettingWriter& Write) {
     Write(kHorizonMaskValue, Settings.HorizonMask.Text());
     Write(kBetweenPassesValue, kBetweenPasses[Settings.BetweenPasses].Value);
     Write(kRotorAddressValue, Settings.RotorAddress);
+    Write(kBaudRateValue, std::to_string(Settings.BaudRate));
 }

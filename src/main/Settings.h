@@ -73,7 +73,12 @@ struct TSettings {
     THorizonMask HorizonMask;                 // "HorizonMask"
     TBetweenPasses BetweenPasses = bpFollow;  // "BetweenPasses"
     std::string RotorAddress;                 // "RotorAddress": the controller's "HOST:PORT"; empty: the COM port
+    uint32_t BaudRate = 600;                  // "BaudRate": the COM port's bits per second
 };
+
+// The line speeds a COM port is given.
+inline constexpr uint32_t kLowestBaudRate = 110;
+inline constexpr uint32_t kHighestBaudRate = 921600;
 
 // The network port that switching network control on takes when none is stored.
 inline constexpr uint16_t kDefaultNetworkPort = 4533;
@@ -103,6 +108,8 @@ std::optional<double> ElevationOffsetOf(std::string_view Text);
 // Elevations from 0 to 90; azimuths from 0 to 360 (360 is north), each once.
 std::optional<THorizonMask> HorizonMaskOf(std::string_view Text);
 TBetweenPasses BetweenPassesOf(std::string_view Text);
+// A whole number of bits per second within the limits; else the default.
+uint32_t BaudRateOf(std::string_view Text);
 // The address as typed, without the blanks around it; empty for a text
 // that is no HOST:PORT.
 std::string RotorAddressOf(std::string_view Text);

@@ -34,6 +34,10 @@ std::wstring DegreesItem(double Degrees) {
     return std::wstring(Text.begin(), Text.end()) + L"\u00B0";
 }
 
+std::wstring RateItem(double BitsPerSecond) {
+    return std::to_wstring(static_cast<uint32_t>(BitsPerSecond));
+}
+
 // A pick among Count radio items from First: its index.
 std::optional<size_t> RadioPick(unsigned Command, unsigned First, size_t Count) {
     if (Command < First || Command > ItemId(First, Count - 1) || (Command - First) % kMenuIdStep)
@@ -47,43 +51,52 @@ void TSettingsMenu::Add(HWND Window) {
     FSystem = GetSystemMenu(Window, FALSE);
     FAzimuth = RadioMenu(kAzimuthRangeFirstId, kAzimuthRanges);
     FElevation = RadioMenu(kElevationRangeFirstId, kElevationRanges);
-    FTolerance = CreatePopupMenu();
-    if (!FSystem || !FAzimuth || !FElevation || !FTolerance)
+    FTolerances = {kToleranceFirstId, kTolerances, DegreesItem, CreatePopupMenu()};
+    FBaudRates = {kBaudRateFirstId, kBaudRates, RateItem, CreatePopupMenu()};
+    if (!FSystem || !FAzimuth || !FElevation || !FTolerances.Menu || !FBaudRates.Menu)
         throw Exception("The system menu cannot be extended");
     // The item texts carry degree signs and dashes that no one 8-bit code page is sure to have.
     AppendMenuW(FSystem, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(FSystem, MF_POPUP, reinterpret_cast<UINT_PTR>(FAzimuth), L"Azimuth range");
     AppendMenuW(FSystem, MF_POPUP, reinterpret_cast<UINT_PTR>(FElevation), L"Elevation range");
     AppendMenuW(FSystem, MF_STRING, kPointAheadId, L"Point ahead");
-    AppendMenuW(FSystem, MF_POPUP, reinterpret_cast<UINT_PTR>(FTolerance), L"Tolerance");
+    AppendMenuW(FSystem, MF_POPUP, reinterpret_cast<UINT_PTR>(FTolerances.Menu), L"Tolerance");
     AppendMenuW(FSystem, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(FSystem, MF_STRING, kUnattendedId, L"Unattended");
     AppendMenuW(FSystem, MF_STRING, kNetworkControlId, L"Network control");
+    AppendMenuW(FSystem, MF_POPUP, reinterpret_cast<UINT_PTR>(FBaudRates.Menu), L"Line speed");
     AppendMenuW(FSystem, MF_STRING, kRotorAddressId, L"Rotor on the network...");
     Update();
 }
 
-void TSettingsMenu::FillTolerances() {
-    while (GetMenuItemCount(FTolerance) > 0)
-        DeleteMenu(FTolerance, 0, MF_BYPOSITION);
-    FTolerances.assign(std::begin(kTolerances), std::end(kTolerances));
-    if (std::ranges::find(FTolerances, FSettings.Tolerance) == FTolerances.end()) {
-        FTolerances.push_back(FSettings.Tolerance);
-        std::ranges::sort(FTolerances);
+void TSettingsMenu::Show(TValueItems& Items, double Current) {
+    if (std::ranges::find(Items.Values, Current) == Items.Values.end()) {
+        while (GetMenuItemCount(Items.Menu) > 0)
+            DeleteMenu(Items.Menu, 0, MF_BYPOSITION);
+        Items.Values.assign(Items.Offered.begin(), Items.Offered.end());
+        if (std::ranges::find(Items.Values, Current) == Items.Values.end()) {
+            Items.Values.push_back(Current);
+            std::ranges::sort(Items.Values);
+        }
+        for (size_t I = 0; I < Items.Values.size(); ++I)
+            AppendMenuW(Items.Menu, MF_STRING, ItemId(Items.FirstId, I), Items.Text(Items.Values[I]).c_str());
     }
-    for (size_t I = 0; I < FTolerances.size(); ++I)
-        AppendMenuW(FTolerance, MF_STRING, ItemId(kToleranceFirstId, I), DegreesItem(FTolerances[I]).c_str());
+    CheckRadio(Items.Menu, Items.FirstId, Items.Values.size(),
+               std::ranges::find(Items.Values, Current) - Items.Values.begin());
+}
+
+std::optional<double> TSettingsMenu::Picked(const TValueItems& Items, unsigned Command) {
+    const auto I = RadioPick(Command, Items.FirstId, Items.Values.size());
+    return I ? std::optional(Items.Values[*I]) : std::nullopt;
 }
 
 void TSettingsMenu::Update() {
     if (FSettings.NetworkPort)
         FNetworkPort = FSettings.NetworkPort;
-    if (std::ranges::find(FTolerances, FSettings.Tolerance) == FTolerances.end())
-        FillTolerances();
+    Show(FTolerances, FSettings.Tolerance);
+    Show(FBaudRates, FSettings.BaudRate);
     CheckRadio(FAzimuth, kAzimuthRangeFirstId, std::size(kAzimuthRanges), FSettings.AzimuthRange);
     CheckRadio(FElevation, kElevationRangeFirstId, std::size(kElevationRanges), FSettings.ElevationRange);
-    CheckRadio(FTolerance, kToleranceFirstId, FTolerances.size(),
-               std::ranges::find(FTolerances, FSettings.Tolerance) - FTolerances.begin());
     Check(FSystem, kPointAheadId, FSettings.PointAhead);
     Check(FSystem, kUnattendedId, FSettings.Unattended);
     Check(FSystem, kNetworkControlId, FSettings.NetworkPort != 0);
@@ -98,9 +111,12 @@ TChoice TSettingsMenu::Pick(unsigned Command) {
     } else if (auto J = RadioPick(Command, kElevationRangeFirstId, std::size(kElevationRanges))) {
         FSettings.ElevationRange = static_cast<TElevationRange>(*J);
         Changed = chElevationRange;
-    } else if (auto K = RadioPick(Command, kToleranceFirstId, FTolerances.size())) {
-        FSettings.Tolerance = FTolerances[*K];
+    } else if (auto Tolerance = Picked(FTolerances, Command)) {
+        FSettings.Tolerance = *Tolerance;
         Changed = chTolerance;
+    } else if (auto Rate = Picked(FBaudRates, Command)) {
+        FSettings.BaudRate = static_cast<uint32_t>(*Rate);
+        Changed = chBaudRate;
     } else if (Command == kPointAheadId) {
         FSettings.PointAhead = !FSettings.PointAhead;
         Changed = chPointAhead;

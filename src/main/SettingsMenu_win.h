@@ -6,6 +6,9 @@
 // only.
 #include <windows.h>
 
+#include <optional>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "main/Settings.h"
@@ -20,10 +23,13 @@ enum TChoice {
     chUnattended,
     chNetworkControl,
     chRotorAddress,  // asked for: the window asks for the address, the menu changes nothing
+    chBaudRate,
 };
 
-// The tolerances the menu offers; a stored one that is none of them is offered too.
+// The tolerances and line speeds the menu offers; a stored one that is
+// none of them is offered too.
 inline constexpr double kTolerances[] = {0, 0.5, 1, 2, 5};
+inline constexpr double kBaudRates[] = {600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 460800};
 
 class TSettingsMenu {
 public:
@@ -40,13 +46,22 @@ public:
     TChoice Pick(unsigned Command);
 
 private:
-    // The tolerance items: kTolerances, and the current one when it is none of them.
-    void FillTolerances();
+    // A submenu of radio items for the values offered and, when it is none
+    // of them, the current one.
+    struct TValueItems {
+        unsigned FirstId;
+        std::span<const double> Offered;
+        std::wstring (*Text)(double Value);
+        HMENU Menu = nullptr;        // owned by the system menu
+        std::vector<double> Values;  // in the order of their items
+    };
+    static void Show(TValueItems& Items, double Current);
+    static std::optional<double> Picked(const TValueItems& Items, unsigned Command);
 
     TSettings& FSettings;
-    HMENU FSystem = nullptr;                                               // the window's, not owned
-    HMENU FAzimuth = nullptr, FElevation = nullptr, FTolerance = nullptr;  // owned by the system menu
-    std::vector<double> FTolerances;                                       // in the order of their items
+    HMENU FSystem = nullptr;                         // the window's, not owned
+    HMENU FAzimuth = nullptr, FElevation = nullptr;  // owned by the system menu
+    TValueItems FTolerances, FBaudRates;
     // Switching network control on takes the port it had last (of the stored one).
     uint16_t FNetworkPort = kDefaultNetworkPort;
 };

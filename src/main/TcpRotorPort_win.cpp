@@ -189,8 +189,15 @@ void TTcpRotorPort::SocketEvent(int Event, int Error) {
 }
 
 int TTcpRotorPort::Receive() {
-    char Buffer[4096];
     const size_t Before = FInput.size();
+    const int Ended = Take();
+    if (FInput.size() > Before && OnRxChar)
+        OnRxChar(static_cast<int>(FInput.size()));
+    return Connected() ? Ended : 0;  // closed by the handler: nothing more to tell
+}
+
+int TTcpRotorPort::Take() {
+    char Buffer[4096];
     int Ended = 0;
     for (int Total = 0; Total < kReadPerEvent;) {
         const int Count = recv(FSocket.Get(), Buffer, sizeof Buffer, 0);
@@ -205,9 +212,7 @@ int TTcpRotorPort::Receive() {
             Ended = kClosedByPeer;
         break;
     }
-    if (FInput.size() > Before && OnRxChar)
-        OnRxChar(static_cast<int>(FInput.size()));
-    return Connected() ? Ended : 0;  // closed by the handler: nothing more to tell
+    return Ended;
 }
 
 void TTcpRotorPort::Write(const std::string& Bytes) {
@@ -233,6 +238,14 @@ std::string TTcpRotorPort::Read(int Count) {
     std::string Bytes = FInput.substr(0, static_cast<size_t>(std::max(Count, 0)));
     FInput.erase(0, Bytes.size());
     return Bytes;
+}
+
+void TTcpRotorPort::DropInput() {
+    // Also what has come and is not announced yet. An end found here is
+    // told by its own event (FD_CLOSE), which is on its way.
+    if (Connected())
+        Take();
+    FInput.clear();
 }
 
 void TTcpRotorPort::Fail(int Error) {

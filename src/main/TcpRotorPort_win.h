@@ -47,6 +47,7 @@ public:
     // once goes as soon as it can; a connection found broken is lost.
     void Write(const std::string& Bytes) override;
     std::string Read(int Count) override;
+    void DropInput() override;
 
     TNotifyEvent OnAfterOpen;
     TNotifyEvent OnAfterClose;
@@ -62,7 +63,9 @@ private:
     int StartConnect(const sockaddr* Address, int Length);
     void LookedUp(HANDLE Lookup, int Error);
     void SocketEvent(int Event, int Error);
-    // Takes what has come; 0, or why the connection has ended (-1: closed by the far end).
+    // Takes what has come into FInput; 0, or why the connection has ended
+    // (-1: closed by the far end). Receive also tells OnRxChar.
+    int Take();
     int Receive();
     void Flush();
     void Fail(int Error);

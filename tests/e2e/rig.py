@@ -252,6 +252,21 @@ class Window:
         self.drive("close", "--timeout", "30000", timeout=90)
 
 
+def answer_dialog(menu_id, caption, typed):
+    """Picks the system menu's item that opens a dialog, types into the
+    dialog's edit field and presses OK; returns once the program has
+    handled the answer."""
+    pick = subprocess.Popen([WINE_RUN, WINDRIVER_EXE, "syscommand", "--caption", CAPTION, "--id", str(menu_id),
+                             "--timeout", "60000"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    try:
+        windriver("type", "--caption", caption, "--at", "20,40", "--item", typed, "--timeout", "30000")
+        windriver("click", "--caption", caption, "--text", "OK")
+    finally:
+        output = pick.communicate(timeout=60)[0]
+    if pick.returncode != 0:
+        raise Failure(f"the menu item {menu_id:#x} was not handled: {output}")
+
+
 # --- the rotator simulator -----------------------------------------------
 
 LOG_LINE = re.compile(r"^(\d+(?:\.\d+)?)\s+(rx|tx)\s+(\w+)\s*(.*)$")
@@ -567,20 +582,6 @@ class Rig:
         """windriver's line of every top-level window with the caption now."""
         return [line for line in windriver("windows", "--caption", caption).stdout.splitlines()
                 if line.startswith("window ")]
-
-    def answer_dialog(self, menu_id, caption, typed):
-        """Picks the system menu's item that opens a dialog, types into the
-        dialog's edit field and presses OK; returns once the program has
-        handled the answer."""
-        pick = subprocess.Popen([WINE_RUN, WINDRIVER_EXE, "syscommand", "--caption", CAPTION, "--id", str(menu_id),
-                                 "--timeout", "60000"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-        try:
-            windriver("type", "--caption", caption, "--at", "20,40", "--item", typed, "--timeout", "30000")
-            windriver("click", "--caption", caption, "--text", "OK")
-        finally:
-            output = pick.communicate(timeout=60)[0]
-        if pick.returncode != 0:
-            raise Failure(f"the menu item {menu_id:#x} was not handled: {output}")
 
     def dismiss_dialogs(self, caption):
         while self.window_lines(caption):

@@ -20,6 +20,7 @@ public:
     double Now = 0;                    // ms
     std::string Input;                 // bytes waiting in the port
     std::vector<std::string> Written;  // frames on the wire
+    std::vector<std::string> Waiting;  // the input as each frame went out
     std::deque<std::function<void()>> Messages;
     bool CycleTimer = false, TimeOut = false;
     int TimeOutStarts = 0;
@@ -33,12 +34,14 @@ public:
         if (FailWrites)
             throw std::runtime_error("write failed");
         Written.push_back(Bytes);
+        Waiting.push_back(Input);
     }
     std::string Read(int Count) override {
         std::string Bytes = Input.substr(0, Count);
         Input.erase(0, Bytes.size());
         return Bytes;
     }
+    void DropInput() override { Input.clear(); }
     void EnableCycleTimer(bool Enabled) override { CycleTimer = Enabled; }
     void EnableTimeOut(bool Enabled) override {
         TimeOutStarts += Enabled;
@@ -270,6 +273,47 @@ TEST_F(Exchange, BytesBeyondTheReplyAndStrayBytesAreDropped) {
     Link.Input = "z";
     Rotor.CPRxChar(1);  // nothing awaited: read and dropped
     EXPECT_EQ(Link.Input, "");
+}
+
+// Newer controllers answer SET too, at once or late, and a reply may stall:
+// none of it is ever read as the start of the next reply.
+TEST_F(Exchange, WhatTheControllerLeftOnTheLineNeverStartsAReply) {
+    const std::string kOther = std::string("\x57\x02\x07\x00\x00\x01\x04\x02\x00\x00\x01\x20", 12);  // 270, 60
+    Rotor.CPAfterOpen();
+    Answer(kReply.substr(0, 5));  // it stalls
+    Link.Messages.push_back([this] { Rotor.TimeOutTimer(); });
+    Tick(2);               // STATE, SET
+    Link.Input += kOther;  // the answer to SET
+    Tick(4);
+    Link.Messages.push_back([this, kOther] {  // a late answer to SET straddles the next STATE
+        Link.Input = kReply.substr(5) + kOther.substr(0, 3);
+        Rotor.CPRxChar(static_cast<int>(Link.Input.size()));
+    });
+    Answer(kOther.substr(3));
+    Tick();
+    EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet, kState}));
+    EXPECT_EQ(Link.Waiting[2], "");  // dropped before the frame went out
+    ASSERT_EQ(Link.Shown.size(), 1u);
+    EXPECT_EQ(Link.Shown[0].AzimuthText(), "270.0");
+    EXPECT_FALSE(Link.ErrorShown);
+}
+
+TEST_F(Exchange, TwelveBytesThatAreNoReplyFailTheExchangeAndAreNeverShown) {
+    Rotor.CPAfterOpen();
+    RunTicks(6);
+    for (size_t Byte : {0, 11, 1, 4, 6, 9}) {  // "W", the space, each angle's first and last digit
+        std::string Garbage = kReply;
+        Garbage[Byte] = Byte == 0 ? 'w' : Byte == 11 ? '\0' : 10;
+        Answer(Garbage + "W");
+        Tick(6);
+        EXPECT_TRUE(Link.ErrorShown) << Byte;
+        EXPECT_EQ(Link.Input, "") << Byte;
+        EXPECT_EQ(Link.Shown.size(), 1u) << Byte;
+    }
+    EXPECT_EQ(Link.TimeOut, false);
+    RunTicks(6);
+    EXPECT_FALSE(Link.ErrorShown);
+    EXPECT_EQ(Link.Runs, std::vector<int>{6});
 }
 
 TEST_F(Exchange, ATickDuringTheStateWaitDefersTheSet) {

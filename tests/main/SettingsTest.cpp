@@ -85,7 +85,8 @@ TEST(Settings, WhatIsWrittenReadsBackAsTheSame) {
                                    {"ElevationOffset", "2\xB0"},
                                    {"HorizonMask", " 270:3\t90:12 360.0:6 "},
                                    {"BetweenPasses", " Park"},
-                                   {"RotorAddress", " [fe80::1]:4001\t"}});
+                                   {"RotorAddress", " [fe80::1]:4001\t"},
+                                   {"BaudRate", " 9600 "}});
     std::map<std::string, std::string> Written;
     WriteSettings(Stored, [&](const char* Name, const std::string& Text) { Written[Name] = Text; });
     EXPECT_EQ(Written, (std::map<std::string, std::string>{{"AzimuthRange", "0-450"},
@@ -100,7 +101,8 @@ TEST(Settings, WhatIsWrittenReadsBackAsTheSame) {
                                                            {"ElevationOffset", "2"},
                                                            {"HorizonMask", "0:6 90:12 270:3"},
                                                            {"BetweenPasses", "park"},
-                                                           {"RotorAddress", "[fe80::1]:4001"}}));
+                                                           {"RotorAddress", "[fe80::1]:4001"},
+                                                           {"BaudRate", "9600"}}));
     const TSettings Again = Read(Written);
     EXPECT_EQ(Again.ParkPosition.Azimuth, 180.5);
     EXPECT_EQ(Again.Tolerance, 1.5);
@@ -124,6 +126,14 @@ TEST(Settings, AMaskIsOneElevationOrPointsLinearInAzimuthAcrossNorth) {
     EXPECT_EQ(Odd.AzimuthOffset, 0);
     EXPECT_EQ(Odd.ElevationOffset, 0);
     EXPECT_EQ(Odd.BetweenPasses, bpFollow);
+}
+
+// Whole bits per second from 110 to 921600, named rates or not.
+TEST(Settings, ALineSpeedIsAWholeRateWithinTheLimitsOrTheDefault) {
+    for (const char* Text : {"110", "14400", "460800", "921600"})
+        EXPECT_EQ(std::to_string(BaudRateOf(Text)), Text);
+    for (const char* Text : {"", "109", "921601", "9600.0", "+9600", "0x2580", "-600", "9600 baud", "99999999999"})
+        EXPECT_EQ(BaudRateOf(Text), 600u) << Text;
 }
 
 // "HOST:PORT": a name or an IPv4 address, an IPv6 one in brackets; anything

@@ -8,8 +8,16 @@
 #include <stdexcept>
 
 const char kSimUsage[] =
+#ifdef _WIN32
+    "usage: RotorSimulator --tcp PORT [OPTIONS]\n"
+    "Plays a rotator controller (13-byte frames, 12-byte replies) on a TCP port,\n"
+    "as a controller's own network port or a serial server does: one client at a\n"
+    "time, raw bytes both ways. Prints ADDRESS:PORT once it listens; Ctrl+C ends it.\n"
+    "\n"
+    "  --tcp PORT         the TCP port to answer on (0: a free one)\n"
+#else
     "usage: rotorsim [OPTIONS] [-- COMMAND [ARG...]]\n"
-    "Plays a rotator controller (600 baud, 13-byte frames, 12-byte replies) on a\n"
+    "Plays a rotator controller (13-byte frames, 12-byte replies) on a\n"
     "pseudo-terminal. Prints the terminal's device path on its first output line.\n"
     "With COMMAND, runs it while the controller exists and exits with its status.\n"
     "\n"
@@ -17,9 +25,11 @@ const char kSimUsage[] =
     "  --device PATH      use an existing terminal instead of making one\n"
     "  --tcp PORT         answer on TCP PORT instead of a terminal, one client at a\n"
     "                     time, raw bytes (as a controller's network port or a\n"
-    "                     serial server does); prints ADDRESS:PORT first\n"
-    "  --address ADDR     where --tcp listens (default 127.0.0.1; 0.0.0.0: everywhere)\n"
+    "                     serial server does; 0: a free port); prints ADDRESS:PORT\n"
+    "                     first\n"
     "  --control PATH     read control lines from the FIFO PATH (made if missing)\n"
+#endif
+    "  --address ADDR     where --tcp listens (default 127.0.0.1; 0.0.0.0: everywhere)\n"
     "  --log PATH         log file (default: standard error)\n"
     "  --position AZ EL   starting position in degrees (default 0 0)\n"
     "  --rate AZ EL       slew rates in degrees per second (default 6 3)\n"
@@ -28,48 +38,65 @@ const char kSimUsage[] =
     "                     beyond them is held at the stop (default: none)\n"
     "  --elevation-range RANGE  elevation end stops: 0-90, or 0-180 for a rotor that\n"
     "                     turns over the top (default: none)\n"
-    "  --pace             the line at 600 baud: a reply starts when the frame's\n"
-    "                     last byte would have arrived and goes out at 16.7 ms\n"
-    "                     per byte (default: at once)\n"
+    "  --baud N           the controller's line speed (default 600): a frame that\n"
+    "                     comes at another speed is garbage to it\n"
+    "  --pace             the line at that speed: a reply starts when the frame's\n"
+    "                     last byte would have arrived and goes out byte by byte\n"
+    "                     (16.7 ms a byte at 600 baud; default: at once)\n"
+    "  --answer-set MS    answer SET too, with the position, MS ms later (as newer\n"
+    "                     controllers do; default: no answer)\n"
     "  --delay MS         further pause between a frame and its reply (default 0)\n"
-    "  --fault FAULT      start with a fault, FAULT as after \"fault\" below\n"
+    "  --fault FAULT      start with a fault, e.g. --fault \"stall 5\"\n"
     "  --help             this text\n"
     "\n"
-    "Control lines (FIFO; faults combine: extra bytes are appended, the stall\n"
-    "cuts, the split divides what is left):\n"
-    "  fault none                  clear every fault\n"
-    "  fault silent                STOP and STATE get no reply\n"
-    "  fault split [K [MS]]        reply in two parts: K bytes (5), MS ms pause (300)\n"
-    "  fault stall [K]             send only the first K bytes (5) of each reply\n"
-    "  fault garbage [N [MS]]      send N unsolicited bytes (3) every MS ms (1000)\n"
-    "  fault extra [N]             append N bytes 0xEE (2) to each reply\n"
-    "  fault NAME off              clear one fault\n"
-    "  divider N | pace on|off | delay MS | rate AZ EL | range RANGE\n"
-    "  elevation-range RANGE\n"
+    "Faults (they combine: extra bytes are appended, the stall cuts, the split\n"
+    "divides what is left):\n"
+    "  silent                      STOP and STATE get no reply\n"
+    "  scrambled                   STOP and STATE get 12 bytes that are no reply\n"
+    "  split [K [MS]]              reply in two parts: K bytes (5), MS ms pause (300)\n"
+    "  stall [K]                   send only the first K bytes (5) of each reply\n"
+    "  garbage [N [MS]]            send N unsolicited bytes (3) every MS ms (1000)\n"
+    "  extra [N]                   append N bytes 0xEE (2) to each reply\n"
+#ifndef _WIN32
+    "\n"
+    "Control lines (FIFO):\n"
+    "  fault FAULT | fault none | fault NAME off   a fault as above; clear all; clear one\n"
+    "  divider N | baud N | pace on|off | delay MS | answer-set MS|off\n"
+    "  rate AZ EL | range RANGE | elevation-range RANGE\n"
     "  position AZ EL              put the rotor there at once, standing\n"
     "  send HEX...                 send these bytes now, e.g. send 57 00 20\n"
     "  quit\n"
+#endif
     "\n"
     "Log, one line per event, monotonic milliseconds first, bytes in hex:\n"
     "  12345.678 rx STATE 57 00 00 00 00 00 00 00 00 00 00 1F 20\n"
     "  12345.679 tx STATE 57 03 06 00 00 01 03 06 00 00 01 20\n"
     "  rx STOP|STATE|SET|garbage BYTES   a frame received, or bytes that are none\n"
-    "  tx STOP|STATE BYTES               (part of) the reply to that frame; a split\n"
+    "  tx STOP|STATE|SET BYTES           (part of) the reply to that frame; a split\n"
     "                                    reply gives two lines, a stall fewer bytes\n"
     "  tx GARBAGE|RAW BYTES              unsolicited bytes, bytes of \"send\"\n"
-    "  tx-lost N                         bytes the terminal did not take (nobody reads)\n"
+    "  tx-lost N                         bytes nobody took (no client, a full line)\n"
     "  silent STOP|STATE                 a reply left out\n"
     "  target AZ EL [stop] | target invalid  the set point of a SET frame (\"stop\":\n"
     "                                    held at an end stop)\n"
     "  stop AZ EL | arrived AZ EL        where the rotor halted\n"
+    "  speed N                           the terminal set to N baud\n"
+    "  rx garbage BYTES (speed N)        bytes at another speed than the controller's\n"
     "  start AZ EL DIVIDER | ctl LINE | ctl-error LINE\n"
     "  connected ADDRESS | disconnected | refused ADDRESS   TCP clients\n"
     "\n"
+#ifdef _WIN32
+    "Trying Gyrotalk without a controller: start\n"
+    "  RotorSimulator --tcp 4001 --pace\n"
+    "and give Gyrotalk the address 127.0.0.1:4001 under \"Rotor on the network...\"\n"
+    "in its system menu.\n";
+#else
     "Under Wine: link the port's dosdevices entry, list the port in\n"
     "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM and preload the modem shim, e.g.\n"
     "  rotorsim --link $WINEPREFIX/dosdevices/com5 --pace --control /tmp/rotor.fifo \\\n"
     "      -- env LD_PRELOAD=/path/to/libmodemshim.so wine Gyrotalk.exe\n"
     "  echo 'fault stall 5' > /tmp/rotor.fifo\n";
+#endif
 
 namespace {
 
@@ -80,6 +107,8 @@ constexpr size_t kDefaultStallAfter = 5;
 constexpr size_t kDefaultGarbageCount = 3;
 constexpr double kDefaultGarbagePeriodMs = 1000;
 constexpr size_t kDefaultExtra = 2;
+// What a reply turns into on its way: no "W", no closing space.
+constexpr uint8_t kScrambledByte = 0xC3;
 constexpr size_t kMaxBytes = 4096;
 constexpr double kMaxMs = 600000;
 
@@ -150,6 +179,8 @@ std::optional<TSlewRates> RatesArgument(const std::vector<std::string>& Words) {
 bool ClearFault(const std::string& Name, TFaults& Faults) {
     if (Name == "silent")
         Faults.Silent = false;
+    else if (Name == "scrambled")
+        Faults.Scrambled = false;
     else if (Name == "split")
         Faults.SplitAt.reset();
     else if (Name == "stall")
@@ -177,6 +208,8 @@ bool ApplyFault(const std::vector<std::string>& Words, TFaults& Faults) {
         New = TFaults{};
     } else if (Name == "silent" && Count == 0) {
         New.Silent = true;
+    } else if (Name == "scrambled" && Count == 0) {
+        New.Scrambled = true;
     } else if (Name == "split" && Count <= 2) {
         const auto At = Argument<size_t>(Words, 2, 1, kMaxBytes, kDefaultSplitAt);
         const auto Pause = Argument<double>(Words, 3, 0, kMaxMs, kDefaultSplitPauseMs);
@@ -262,6 +295,16 @@ bool ApplySetting(const std::vector<std::string>& Words, TSimSettings& Settings)
         if (Words.size() != 2 || !Divider)
             return false;
         Settings.Divider = *Divider;
+    } else if (Name == "baud") {
+        const auto Baud = Argument<unsigned>(Words, 1, 50, 4000000);
+        if (Words.size() != 2 || !Baud)
+            return false;
+        Settings.Baud = *Baud;
+    } else if (Name == "answer-set") {
+        const auto Delay = Argument<double>(Words, 1, 0, kMaxMs);
+        if (Words.size() != 2 || (!Delay && Lower(Words[1]) != "off"))
+            return false;
+        Settings.SetAnswerMs = Delay;
     } else if (Name == "pace") {
         const auto Pace = OnOff(Words);
         if (!Pace)
@@ -325,8 +368,18 @@ void TRotorSim::MoveTo(double NowMs) {
         Write(NowMs, "arrived " + AnglesText(FRotor.Position()));
 }
 
+void TRotorSim::LineSpeed(unsigned Baud, double NowMs) {
+    if (Baud != FLineBaud)
+        Write(NowMs, "speed " + std::to_string(Baud));
+    FLineBaud = Baud;
+}
+
 void TRotorSim::Receive(std::span<const uint8_t> Bytes, double NowMs) {
     MoveTo(NowMs);
+    if (FLineBaud && FLineBaud != FSettings.Baud) {
+        Write(NowMs, "rx garbage " + HexBytes(Bytes) + " (speed " + std::to_string(FLineBaud) + ")");
+        return;
+    }
     FLastRxMs = NowMs;
     for (const TReceived& Received : FReader.Feed(Bytes))
         Handle(Received, NowMs);
@@ -338,10 +391,10 @@ void TRotorSim::Handle(const TReceived& Received, double NowMs) {
         case TCommand::cmStop:
             FRotor.Stop();
             Write(NowMs, "stop " + AnglesText(FRotor.Position()));
-            Answer(Received.Kind, NowMs);
+            Answer(Received.Kind, NowMs, FSettings.DelayMs);
             break;
         case TCommand::cmState:
-            Answer(Received.Kind, NowMs);
+            Answer(Received.Kind, NowMs, FSettings.DelayMs);
             break;
         case TCommand::cmSet:
             if (auto Target = DecodeSetPoint(Received.Bytes, FSettings.Divider)) {
@@ -357,13 +410,15 @@ void TRotorSim::Handle(const TReceived& Received, double NowMs) {
             } else {
                 Write(NowMs, "target invalid");
             }
+            if (FSettings.SetAnswerMs)
+                Answer(Received.Kind, NowMs, *FSettings.SetAnswerMs);
             break;
         case TCommand::cmGarbage:
             break;
     }
 }
 
-void TRotorSim::Answer(TCommand Command, double NowMs) {
+void TRotorSim::Answer(TCommand Command, double NowMs, double DelayMs) {
     const TFaults& Faults = FSettings.Faults;
     const std::string Label = CommandName(Command);
     if (Faults.Silent) {
@@ -372,13 +427,15 @@ void TRotorSim::Answer(TCommand Command, double NowMs) {
     }
     const auto Reply = EncodeReply(FRotor.Position(), static_cast<uint8_t>(FSettings.Divider));
     TBytes Bytes(Reply.begin(), Reply.end());
+    if (Faults.Scrambled)
+        Bytes.assign(kReplySize, kScrambledByte);
     Bytes.insert(Bytes.end(), Faults.Extra, kExtraByte);
     if (Faults.StallAfter && *Faults.StallAfter < Bytes.size())
         Bytes.resize(*Faults.StallAfter);
     // A paced line delivers the frame's last byte only a frame's time after
     // its first, and the reply cannot start before that.
     const double StartMs =
-        NowMs + FSettings.DelayMs + (FSettings.Pace ? static_cast<double>(kCommandSize) * kByteMs : 0.0);
+        NowMs + DelayMs + (FSettings.Pace ? static_cast<double>(kCommandSize) * ByteMs(FSettings.Baud) : 0.0);
     if (Faults.SplitAt && *Faults.SplitAt < Bytes.size()) {
         TBytes Rest(Bytes.begin() + static_cast<std::ptrdiff_t>(*Faults.SplitAt), Bytes.end());
         Bytes.resize(*Faults.SplitAt);
@@ -391,12 +448,12 @@ void TRotorSim::Answer(TCommand Command, double NowMs) {
 
 void TRotorSim::Queue(TBytes Bytes, std::string Label, double EarliestMs) {
     const double StartMs = std::max(EarliestMs, FLineFreeMs);
-    FLineFreeMs = StartMs + (FSettings.Pace ? static_cast<double>(Bytes.size()) * kByteMs : 0.0);
+    FLineFreeMs = StartMs + (FSettings.Pace ? static_cast<double>(Bytes.size()) * ByteMs(FSettings.Baud) : 0.0);
     FOutgoing.push_back({StartMs, std::move(Bytes), std::move(Label)});
 }
 
 double TRotorSim::ByteDueMs(const TOutgoing& Outgoing) const {
-    return Outgoing.StartMs + (FSettings.Pace ? static_cast<double>(Outgoing.Sent) * kByteMs : 0.0);
+    return Outgoing.StartMs + (FSettings.Pace ? static_cast<double>(Outgoing.Sent) * ByteMs(FSettings.Baud) : 0.0);
 }
 
 void TRotorSim::LineChanged(const std::string& Event, double NowMs) {
@@ -508,7 +565,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args) {
         } else if (Arg == "--device") {
             Options.Device = Take(1)[1];
         } else if (Arg == "--tcp") {
-            const auto Port = Argument<unsigned>(Take(1), 1, 1, 65535);
+            const auto Port = Argument<unsigned>(Take(1), 1, 0, 65535);
             if (!Port)
                 Fail("bad value for --tcp");
             Options.TcpPort = static_cast<uint16_t>(*Port);
@@ -520,7 +577,8 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args) {
             Options.Log = Take(1)[1];
         } else if (Arg == "--position" || Arg == "--rate") {
             Setting(Take(2));
-        } else if (Arg == "--divider" || Arg == "--delay" || Arg == "--range" || Arg == "--elevation-range") {
+        } else if (Arg == "--divider" || Arg == "--delay" || Arg == "--range" || Arg == "--elevation-range" ||
+                   Arg == "--baud" || Arg == "--answer-set") {
             Setting(Take(1));
         } else if (Arg == "--pace") {
             Options.Settings.Pace = true;
@@ -536,7 +594,7 @@ TSimOptions ParseSimOptions(const std::vector<std::string>& Args) {
             Fail("unknown option: " + Arg);
         }
     }
-    if ((!Options.Link.empty()) + (!Options.Device.empty()) + (Options.TcpPort != 0) > 1)
+    if ((!Options.Link.empty()) + (!Options.Device.empty()) + Options.TcpPort.has_value() > 1)
         Fail("--link, --device and --tcp exclude each other");
     return Options;
 }

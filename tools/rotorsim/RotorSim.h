@@ -14,8 +14,10 @@
 #include "RotorMotion.h"
 #include "RotorProtocol.h"
 
-// One byte at 600 baud: start bit, eight data bits, stop bit.
-inline constexpr double kByteMs = 10.0 * 1000.0 / 600.0;
+// One byte on the line: start bit, eight data bits, stop bit.
+inline double ByteMs(unsigned Baud) {
+    return 10.0 * 1000.0 / Baud;
+}
 // No sender pauses this long inside a frame: what came before is dropped.
 inline constexpr double kFrameGapMs = 1000.0;
 
@@ -23,6 +25,7 @@ inline constexpr double kFrameGapMs = 1000.0;
 // the stall then cuts the reply, the split then divides what is left.
 struct TFaults {
     bool Silent = false;            // STOP and STATE get no reply
+    bool Scrambled = false;         // STOP and STATE get 12 bytes that are no reply
     std::optional<size_t> SplitAt;  // reply sent as [0, SplitAt) and, SplitPauseMs later, the rest
     double SplitPauseMs = 0;
     std::optional<size_t> StallAfter;    // only this many bytes of each reply are sent
@@ -43,8 +46,11 @@ struct TSimSettings {
     std::optional<TStops> ElevationStops;  // 0-180: a rotor that turns over the top
     TSlewRates Rates;
     int Divider = 1;
-    bool Pace = false;   // send at 600 baud instead of all at once
-    double DelayMs = 0;  // from a frame to the first byte of its reply
+    unsigned Baud = 600;  // the controller's line speed: a frame at another is not understood
+    bool Pace = false;    // send at Baud instead of all at once
+    double DelayMs = 0;   // from a frame to the first byte of its reply
+    // A newer controller answers SET too, with its position, this much later.
+    std::optional<double> SetAnswerMs;
     TFaults Faults;
 };
 
@@ -67,6 +73,8 @@ public:
     // Another party on the line (a TCP client came or went): a frame half
     // received and replies still due belong to the one before. Logs Event.
     void LineChanged(const std::string& Event, double NowMs);
+    // The speed the terminal was set to (by the program at its other end).
+    void LineSpeed(unsigned Baud, double NowMs);
     // Logs an event of the program around the simulator.
     void Note(const std::string& Event, double NowMs) const { Write(NowMs, Event); }
 
@@ -84,7 +92,7 @@ private:
 
     void Write(double NowMs, const std::string& Text) const;
     void MoveTo(double NowMs);
-    void Answer(TCommand Command, double NowMs);
+    void Answer(TCommand Command, double NowMs, double DelayMs);
     void Queue(TBytes Bytes, std::string Label, double EarliestMs);
     double ByteDueMs(const TOutgoing& Outgoing) const;
     void Handle(const TReceived& Received, double NowMs);
@@ -99,6 +107,7 @@ private:
     double FLineFreeMs;
     double FNextGarbageMs;
     unsigned FGarbageSerial = 0;
+    unsigned FLineBaud = 0;  // as last seen; 0: not known (TCP)
     bool FQuit = false;
 };
 
@@ -111,7 +120,7 @@ struct TSimOptions {
     TSimSettings Settings;
     std::string Link;                   // symlink to the pseudo-terminal made
     std::string Device;                 // existing terminal to use instead
-    uint16_t TcpPort = 0;               // listen on TCP instead, one client at a time
+    std::optional<uint16_t> TcpPort;    // listen on TCP instead, one client at a time; 0: any free port
     std::string Address = "127.0.0.1";  // where it listens
     std::string Control;                // control FIFO
     std::string Log;                    // log file; empty: standard error

@@ -78,13 +78,36 @@ private:
     std::string FPath;
 };
 
-void MakeRaw(int Fd) {
+const std::pair<speed_t, unsigned> kSpeeds[] = {
+    {B50, 50},          {B75, 75},         {B110, 110},         {B134, 134},         {B150, 150},
+    {B200, 200},        {B300, 300},       {B600, 600},         {B1200, 1200},       {B1800, 1800},
+    {B2400, 2400},      {B4800, 4800},     {B9600, 9600},       {B19200, 19200},     {B38400, 38400},
+    {B57600, 57600},    {B115200, 115200}, {B230400, 230400},   {B460800, 460800},   {B500000, 500000},
+    {B576000, 576000},  {B921600, 921600}, {B1000000, 1000000}, {B1152000, 1152000}, {B1500000, 1500000},
+    {B2000000, 2000000}};
+
+// The speed a terminal is set to, as a number; 0 when it is none of kSpeeds.
+unsigned TerminalBaud(int Fd) {
+    termios Settings{};
+    if (tcgetattr(Fd, &Settings) != 0)
+        return 0;
+    for (const auto& [Speed, Baud] : kSpeeds)
+        if (cfgetospeed(&Settings) == Speed)
+            return Baud;
+    return 0;
+}
+
+void MakeRaw(int Fd, unsigned Baud) {
     termios Settings{};
     if (tcgetattr(Fd, &Settings) != 0)
         Die("tcgetattr");
     cfmakeraw(&Settings);
-    cfsetispeed(&Settings, B600);
-    cfsetospeed(&Settings, B600);
+    speed_t Speed = B600;
+    for (const auto& [Known, Number] : kSpeeds)
+        if (Number == Baud)
+            Speed = Known;
+    cfsetispeed(&Settings, Speed);
+    cfsetospeed(&Settings, Speed);
     tcsetattr(Fd, TCSANOW, &Settings);
 }
 
@@ -99,7 +122,7 @@ struct TLine {
     TFd Listener;
 };
 
-TLine OpenPseudoTerminal(const std::string& LinkPath) {
+TLine OpenPseudoTerminal(const std::string& LinkPath, unsigned Baud) {
     TLine Line;
     Line.Near = TFd(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
     if (Line.Near.Get() < 0 || grantpt(Line.Near.Get()) != 0 || unlockpt(Line.Near.Get()) != 0)
@@ -111,7 +134,7 @@ TLine OpenPseudoTerminal(const std::string& LinkPath) {
     Line.HeldFar = TFd(open(Name, O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (Line.HeldFar.Get() < 0)
         Die(Line.Path);
-    MakeRaw(Line.HeldFar.Get());
+    MakeRaw(Line.HeldFar.Get(), Baud);
     if (!LinkPath.empty()) {
         unlink(LinkPath.c_str());
         if (symlink(Name, LinkPath.c_str()) != 0)
@@ -121,12 +144,12 @@ TLine OpenPseudoTerminal(const std::string& LinkPath) {
     return Line;
 }
 
-TLine OpenDevice(const std::string& Path) {
+TLine OpenDevice(const std::string& Path, unsigned Baud) {
     TLine Line;
     Line.Near = TFd(open(Path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
     if (Line.Near.Get() < 0)
         Die(Path);
-    MakeRaw(Line.Near.Get());
+    MakeRaw(Line.Near.Get(), Baud);
     Line.Path = Path;
     return Line;
 }
@@ -151,7 +174,12 @@ TLine ListenTcp(const std::string& Address, uint16_t Port) {
     freeaddrinfo(Found);
     if (!Listening)
         Die("listen on " + Address + ":" + std::to_string(Port));
-    Line.Path = (Address.find(':') == std::string::npos ? Address : "[" + Address + "]") + ":" + std::to_string(Port);
+    sockaddr_storage Bound{};
+    socklen_t Length = sizeof Bound;
+    getsockname(Line.Listener.Get(), reinterpret_cast<sockaddr*>(&Bound), &Length);
+    const uint16_t Taken = ntohs(Bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(Bound).sin6_port
+                                                             : reinterpret_cast<sockaddr_in&>(Bound).sin_port);
+    Line.Path = (Address.find(':') == std::string::npos ? Address : "[" + Address + "]") + ":" + std::to_string(Taken);
     return Line;
 }
 
@@ -320,9 +348,9 @@ int ExitStatus(int Status) {
 
 int Run(const TSimOptions& Options) {
     TLogFile Log(Options.Log);
-    TLine Line = Options.TcpPort          ? ListenTcp(Options.Address, Options.TcpPort)
-                 : Options.Device.empty() ? OpenPseudoTerminal(Options.Link)
-                                          : OpenDevice(Options.Device);
+    TLine Line = Options.TcpPort          ? ListenTcp(Options.Address, *Options.TcpPort)
+                 : Options.Device.empty() ? OpenPseudoTerminal(Options.Link, Options.Settings.Baud)
+                                          : OpenDevice(Options.Device, Options.Settings.Baud);
     TControl Control = OpenControl(Options.Control);
     std::printf("%s\n", Line.Path.c_str());
     std::fflush(stdout);
@@ -346,6 +374,9 @@ int Run(const TSimOptions& Options) {
         if (Ready > 0 && (Fds[0].revents & POLLIN)) {
             uint8_t Buffer[4096];
             const ssize_t Got = read(Line.Near.Get(), Buffer, sizeof Buffer);
+            // On a pseudo-terminal, the speed that the program at its far end set.
+            if (Got > 0 && Line.HeldFar.Get() >= 0)
+                Sim.LineSpeed(TerminalBaud(Line.HeldFar.Get()), MonotonicMs());
             if (Got > 0)
                 Sim.Receive(std::span<const uint8_t>(Buffer, static_cast<size_t>(Got)), MonotonicMs());
             else if (Line.Listener.Get() >= 0 && (Got == 0 || (errno != EAGAIN && errno != EINTR)))

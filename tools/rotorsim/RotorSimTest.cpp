@@ -175,6 +175,7 @@ TEST(RotorSim, PacesBytesAt600BaudAndSplitsWithAPause) {
     TSimulated S(Settings);
     S.Sim.Control("fault split 5 400", 0.0);
     S.Sim.Receive(kState, 0.0);
+    const double kByteMs = ByteMs(600);
     const double ReplyStart = kCommandSize * kByteMs;  // the frame's time on the line
     EXPECT_EQ(S.At(ReplyStart - 1.0), "");
     EXPECT_EQ(S.At(ReplyStart), "57");
@@ -212,6 +213,24 @@ TEST(RotorSim, FaultsShapeTheRepliesUntilCleared) {
     // SET frames are read with the new divider: 966 / 2 - 360.
     S.Sim.Receive(kSet966_740, 50000.0);
     EXPECT_DOUBLE_EQ(S.Sim.Rotor().Target().Azimuth, 123.0);
+}
+
+// Newer controllers answer SET too; a frame at another line speed than the
+// controller's is nothing it can read.
+TEST(RotorSim, AnswersSetWhenToldAndReadsOnlyItsOwnSpeed) {
+    TSimulated S;
+    ASSERT_TRUE(S.Sim.Control("answer-set 700", 0.0));
+    S.Sim.Receive(kSet483_370, 0.0);
+    EXPECT_EQ(S.At(699.0), "");
+    EXPECT_EQ(S.At(700.0), "57 03 06 00 00 01 03 06 00 00 01 20");
+    ASSERT_TRUE(S.Sim.Control("fault scrambled", 800.0));
+    S.Sim.Receive(kState, 800.0);
+    EXPECT_EQ(S.At(800.0), "C3 C3 C3 C3 C3 C3 C3 C3 C3 C3 C3 C3");
+    S.Sim.LineSpeed(9600, 900.0);
+    S.Sim.Receive(kState, 900.0);
+    EXPECT_EQ(S.At(5000.0), "");
+    EXPECT_TRUE(S.Logged("900.000 speed 9600"));
+    EXPECT_TRUE(S.Logged("rx garbage 57 00 00 00 00 00 00 00 00 00 00 1F 20 (speed 9600)"));
 }
 
 TEST(RotorSim, SendsUnsolicitedGarbageBetweenReplies) {
@@ -265,8 +284,11 @@ TEST(SimOptions, ReadsSettingsAndTheCommandToRun) {
     EXPECT_EQ(Options.Settings.Faults.StallAfter, 4u);
     EXPECT_EQ(Options.Command, (std::vector<std::string>{"wine", "--divider"}));
 
-    const std::vector<std::string> Bad[] = {{"--divider"},       {"--divider", "x"}, {"--position", "1"},
-                                            {"--fault", "loud"}, {"--what"},         {"--link", "a", "--device", "b"}};
+    const std::vector<std::string> Bad[] = {{"--divider"},       {"--divider", "x"},
+                                            {"--position", "1"}, {"--fault", "loud"},
+                                            {"--what"},          {"--link", "a", "--device", "b"},
+                                            {"--tcp", "65536"},  {"--tcp", "4001", "--link", "a"},
+                                            {"--baud", "fast"},  {"--answer-set", "soon"}};
     for (const auto& Args : Bad)
         EXPECT_THROW(ParseSimOptions(Args), std::invalid_argument) << Args[0];
 }
