@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Runs Gyrotalk under Wine with both simulators: the rotator controller on a
-# pseudo-terminal (COM5) and the tracking program flying a pass, started by
-# Gyrotalk itself from beside its exe. On the user's display when there is
+# pseudo-terminal (COM5), or with --tcp on a loopback TCP port as a
+# controller on the network ("RotorAddress"), and the tracking program
+# flying a pass, started by Gyrotalk itself from beside its exe. On the user's display when there is
 # one, otherwise under Xvfb. Waits until the window shows its values, prints
 # them every second, saves a screenshot to build/demo/screenshot.png and ends
 # with its path; when something goes wrong it says what and exits 1.
 #
-#   scripts/demo.sh [SECONDS]     (default 60; 0 runs until the window closes)
+#   scripts/demo.sh [--tcp] [SECONDS]     (default 60; 0 runs until the window closes)
 #
 # DEMO_TIMEOUT: seconds to wait for the window's values (default 120: the
 # first start in a fresh prefix is slow). DEMO_EXE: the program to run
@@ -16,9 +17,11 @@
 # the tree's root.
 set -Eeuo pipefail
 cd "$(dirname "$0")/.."
+tcp=""
+[ "${1:-}" = --tcp ] && tcp=1 && shift
 seconds=${1:-60}
 timeout=${DEMO_TIMEOUT:-120}
-[[ $seconds =~ ^[0-9]+$ && $# -le 1 ]] || { echo "usage: scripts/demo.sh [SECONDS]" >&2; exit 2; }
+[[ $seconds =~ ^[0-9]+$ && $# -le 1 ]] || { echo "usage: scripts/demo.sh [--tcp] [SECONDS]" >&2; exit 2; }
 [[ $timeout =~ ^[0-9]+$ ]] || { echo "demo: DEMO_TIMEOUT is no number of seconds: $timeout" >&2; exit 2; }
 
 fail() {
@@ -99,15 +102,29 @@ fi
 cp -u /usr/share/wine/fonts/sserife.fon "$WINEPREFIX/drive_c/windows/Fonts/"
 wineserver -p >/dev/null 2>&1 || true # a server already running stays
 
-# The rotator simulator answers on COM5 at 600 baud, byte by byte.
-link=$WINEPREFIX/dosdevices/com5
-rm -f "$link"
-"$native/tools/rotorsim/rotorsim" --link "$link" --pace --log "$demo/rotorsim.log" >"$demo/rotorsim.out" 2>&1 &
-pids+=($!)
-settles 10 test -L "$link" || fail "the rotator simulator did not start:$(tail_of "$demo/rotorsim.out")"
-echo "Rotator simulator on COM5 ($(readlink "$link"))"
-wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v '\Device\Demo5' /d COM5 /f >/dev/null
-wine reg add 'HKCU\Software\Treml\Zenitrak\Gyrotalk' /v ComPort /d COM5 /f >/dev/null
+# The rotator simulator answers on COM5 at 600 baud, byte by byte; or on a
+# free loopback TCP port, paced as a 600-baud line behind a serial server.
+settings='HKCU\Software\Treml\Zenitrak\Gyrotalk'
+if [ -n "$tcp" ]; then
+    rm -f "$demo/rotorsim.out"
+    "$native/tools/rotorsim/rotorsim" --tcp 0 --pace --log "$demo/rotorsim.log" >"$demo/rotorsim.out" 2>&1 &
+    pids+=($!)
+    settles 10 grep -q '^127.0.0.1:' "$demo/rotorsim.out" ||
+        fail "the rotator simulator did not start:$(tail_of "$demo/rotorsim.out")"
+    address=$(head -n 1 "$demo/rotorsim.out")
+    echo "Rotator simulator on $address"
+    wine reg add "$settings" /v RotorAddress /d "$address" /f >/dev/null
+else
+    link=$WINEPREFIX/dosdevices/com5
+    rm -f "$link"
+    "$native/tools/rotorsim/rotorsim" --link "$link" --pace --log "$demo/rotorsim.log" >"$demo/rotorsim.out" 2>&1 &
+    pids+=($!)
+    settles 10 test -L "$link" || fail "the rotator simulator did not start:$(tail_of "$demo/rotorsim.out")"
+    echo "Rotator simulator on COM5 ($(readlink "$link"))"
+    wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v '\Device\Demo5' /d COM5 /f >/dev/null
+    wine reg add "$settings" /v ComPort /d COM5 /f >/dev/null
+    wine reg add "$settings" /v RotorAddress /d "" /f >/dev/null
+fi
 
 # Gyrotalk starts the tracking simulator beside it when none is running.
 app=$WINEPREFIX/drive_c/Gyrotalk

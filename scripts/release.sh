@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the release zip: dist/Gyrotalk-0.97.zip with Gyrotalk.exe, the
-# tracking-program simulator and a short how-to for Windows users.
+# tracking-program simulator, the rotor simulator (a controller on a TCP
+# port) and a short how-to for Windows users.
 # WINDOWS_BUILD and NATIVE_BUILD name the build trees (default build/windows
 # and build/native), DIST the folder of the zip (default dist).
 #
@@ -20,9 +21,10 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp "$win/src/main/Gyrotalk.exe" "$stage/"
 cp "$win/tools/zenitrak/Zenitrak.exe" "$stage/TrackingSimulator.exe"
+cp "$win/tools/rotorsim/RotorSimulator.exe" "$stage/"
 sed 's/$/\r/' docs/README-Windows.txt >"$stage/README.txt"
 mkdir -p "$dist"
 zip=$(cd "$dist" && pwd)/Gyrotalk-0.97.zip
 rm -f "$zip"
-(cd "$stage" && zip -q -9 "$zip" Gyrotalk.exe TrackingSimulator.exe README.txt)
+(cd "$stage" && zip -q -9 "$zip" Gyrotalk.exe TrackingSimulator.exe RotorSimulator.exe README.txt)
 ls -l "$zip"

@@ -187,9 +187,9 @@ def ratio(value, yardstick):
     return f"{value / yardstick:.2f} x" if yardstick > 0 else "n/a (yardstick 0)"
 
 
-def exchange_overheads(events, watch, start_ms, end_ms):
+def exchange_overheads(events, watch, start_ms, end_ms, byte_ms=BYTE_MS):
     """For each STATE exchange in [start, end): the time from the reply's last
-    byte leaving the simulator to the first change of s_az or s_el."""
+    byte leaving the simulator (byte_ms a byte) to the first change of s_az or s_el."""
     labels = [(t, i) for t, i, _ in watch.changes if i in (IDS["s_az"], IDS["s_el"])]
     states = [t for t, d, k in events if d == "rx" and k == "STATE" and start_ms <= t < end_ms]
     replies = [t for t, d, k in events if d == "tx" and k == "STATE"]
@@ -200,7 +200,7 @@ def exchange_overheads(events, watch, start_ms, end_ms):
         if reply is None or reply >= following:
             missed += 1
             continue
-        last_byte = reply + (REPLY_BYTES - 1) * BYTE_MS
+        last_byte = reply + (REPLY_BYTES - 1) * byte_ms
         shown = next((t for t, _ in labels if t >= reply and t < following), None)
         if shown is None:
             missed += 1

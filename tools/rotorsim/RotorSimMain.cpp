@@ -1,9 +1,7 @@
 // rotorsim: a rotator controller on a pseudo-terminal, for users without
 // the hardware and for tests. See kSimUsage (--help) for the options, the
 // control lines and the log.
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -26,6 +24,8 @@
 #include <vector>
 
 #include "RotorSim.h"
+#include "SimListener.h"
+#include "SimLogFile.h"
 
 namespace {
 
@@ -154,42 +154,12 @@ TLine OpenDevice(const std::string& Path, unsigned Baud) {
     return Line;
 }
 
-// One client at a time, as a serial server takes it; the port may be taken
-// again at once after a run that just ended.
-TLine ListenTcp(const std::string& Address, uint16_t Port) {
-    addrinfo Hints{};
-    Hints.ai_family = AF_UNSPEC;
-    Hints.ai_socktype = SOCK_STREAM;
-    Hints.ai_flags = AI_PASSIVE | AI_NUMERICHOST | AI_NUMERICSERV;
-    addrinfo* Found = nullptr;
-    if (getaddrinfo(Address.c_str(), std::to_string(Port).c_str(), &Hints, &Found) != 0)
-        throw std::runtime_error(Address + " is no numeric address to listen on");
+TLine ListenOnTcp(const std::string& Address, uint16_t Port) {
+    TListening Listening = ListenTcp(Address, Port);
     TLine Line;
-    Line.Listener = TFd(socket(Found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    const int Reuse = 1;
-    const bool Listening = Line.Listener.Get() >= 0 &&
-                           setsockopt(Line.Listener.Get(), SOL_SOCKET, SO_REUSEADDR, &Reuse, sizeof Reuse) == 0 &&
-                           bind(Line.Listener.Get(), Found->ai_addr, Found->ai_addrlen) == 0 &&
-                           listen(Line.Listener.Get(), 4) == 0;
-    freeaddrinfo(Found);
-    if (!Listening)
-        Die("listen on " + Address + ":" + std::to_string(Port));
-    sockaddr_storage Bound{};
-    socklen_t Length = sizeof Bound;
-    getsockname(Line.Listener.Get(), reinterpret_cast<sockaddr*>(&Bound), &Length);
-    const uint16_t Taken = ntohs(Bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(Bound).sin6_port
-                                                             : reinterpret_cast<sockaddr_in&>(Bound).sin_port);
-    Line.Path = (Address.find(':') == std::string::npos ? Address : "[" + Address + "]") + ":" + std::to_string(Taken);
+    Line.Listener = TFd(Listening.Socket);
+    Line.Path = Listening.Where;
     return Line;
-}
-
-std::string PeerText(const sockaddr_storage& Peer) {
-    char Host[INET6_ADDRSTRLEN] = "?";
-    const void* Raw = Peer.ss_family == AF_INET6
-                          ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6&>(Peer).sin6_addr)
-                          : &reinterpret_cast<const sockaddr_in&>(Peer).sin_addr;
-    inet_ntop(Peer.ss_family, Raw, Host, sizeof Host);
-    return Host;
 }
 
 void DropClient(TLine& Line, TRotorSim& Sim) {
@@ -254,31 +224,9 @@ void ReadControl(TControl& Control, TRotorSim& Sim) {
     }
 }
 
-class TLogFile {
-public:
-    explicit TLogFile(const std::string& Path) : FFile(Path.empty() ? stderr : std::fopen(Path.c_str(), "w")) {
-        if (!FFile)
-            Die("log " + Path);
-    }
-    ~TLogFile() {
-        if (FFile != stderr)
-            std::fclose(FFile);
-    }
-    TLogFile(const TLogFile&) = delete;
-    TLogFile& operator=(const TLogFile&) = delete;
-    // Flushed at once: tests read the log while we run.
-    void Put(const std::string& Line) {
-        std::fprintf(FFile, "%s\n", Line.c_str());
-        std::fflush(FFile);
-    }
-
-private:
-    FILE* FFile;
-};
-
 // Bytes the far end does not read pile up in the terminal; once it is full
 // they are lost, as on a line nobody listens to.
-void WriteLine(int Fd, const TBytes& Bytes, TLogFile& Log) {
+void WriteLine(int Fd, const TBytes& Bytes, TRotorSim& Sim) {
     size_t Done = 0;
     while (Done < Bytes.size()) {
         const ssize_t Put = write(Fd, Bytes.data() + Done, Bytes.size() - Done);
@@ -289,11 +237,8 @@ void WriteLine(int Fd, const TBytes& Bytes, TLogFile& Log) {
         else
             break;
     }
-    if (Done < Bytes.size()) {
-        char Stamp[32];
-        std::snprintf(Stamp, sizeof Stamp, "%.3f ", MonotonicMs());
-        Log.Put(Stamp + std::string("tx-lost ") + std::to_string(Bytes.size() - Done));
-    }
+    if (Done < Bytes.size())
+        Sim.Note("tx-lost " + std::to_string(Bytes.size() - Done), MonotonicMs());
 }
 
 volatile sig_atomic_t StopSignal = 0;
@@ -347,8 +292,8 @@ int ExitStatus(int Status) {
 }
 
 int Run(const TSimOptions& Options) {
-    TLogFile Log(Options.Log);
-    TLine Line = Options.TcpPort          ? ListenTcp(Options.Address, *Options.TcpPort)
+    TSimLogFile Log(Options.Log);
+    TLine Line = Options.TcpPort          ? ListenOnTcp(Options.Address, *Options.TcpPort)
                  : Options.Device.empty() ? OpenPseudoTerminal(Options.Link, Options.Settings.Baud)
                                           : OpenDevice(Options.Device, Options.Settings.Baud);
     TControl Control = OpenControl(Options.Control);
@@ -394,7 +339,7 @@ int Run(const TSimOptions& Options) {
             AcceptClient(Line, Sim);
         if (Ready > 0 && (Fds[1].revents & POLLIN))
             ReadControl(Control, Sim);
-        WriteLine(Line.Near.Get(), Sim.Poll(MonotonicMs()), Log);
+        WriteLine(Line.Near.Get(), Sim.Poll(MonotonicMs()), Sim);
     }
     if (Child > 0) {
         kill(Child, SIGTERM);
