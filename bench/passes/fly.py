@@ -7,6 +7,9 @@ bench/passes.sh, which gives each choice a prefix and wineserver of its own.
 
     python3 fly.py CHOICE SCALE OUT.json [PASSES]   # CHOICE: one of CHOICES below; PASSES: "north,end" say
 
+BEFORE (environment, default 120) is how long each pass starts before its
+rise, in seconds of pass time: the time between passes.
+
 Where the times come from: the tracking simulator prints each line it
 publishes with the performance counter (CLOCK_MONOTONIC_RAW under Wine,
 converted to CLOCK_MONOTONIC); the rotor simulator logs each reply it sends
@@ -31,6 +34,8 @@ CHOICES = {
     "0-180": {"AzimuthRange": "0-450", "ElevationRange": "0-180"},
     "ahead": {"AzimuthRange": "0-450", "ElevationRange": "0-180", "PointAhead": "1"},
     "tolerance": {"AzimuthRange": "0-450", "ElevationRange": "0-180", "PointAhead": "1", "Tolerance": "1"},
+    # Between passes, against "default" (which follows the satellite under the horizon).
+    "wait": {"BetweenPasses": "wait"},
 }
 
 
@@ -69,7 +74,7 @@ def main(choice, scale, out, passes=PASSES):
         sim = rig.rotor(PORT, "--pace", "--range", azimuth_range, "--elevation-range", elevation_range,
                         "--divider", str(DIVIDER), "--rate", str(SLEW[0] * scale), str(SLEW[1] * scale))
         tracker = TracedZenitrak("--pass", passes, "--scale", str(scale), "--interval", str(INTERVAL_MS), "--once",
-                                 "--paused")
+                                 "--paused", "--before", os.environ.get("BEFORE", "120"))
         try:
             window = rig.start()
             window.wait_text("s_ac", "Opened")

@@ -8,7 +8,11 @@ choices. Per pass and choice:
   is above 60 degrees;
 - the SET frames the rotor received (each one a motor start);
 - the time spent unwinding: on runs of more than 200 degrees while it is up,
-  which no target that moved a few degrees needs.
+  which no target that moved a few degrees needs;
+- the rotor's travel (degrees turned, azimuth and elevation together) and
+  the time it spent moving, while the satellite is up and before it rises
+  (since the last set, or the start), and the pointing error at the rise:
+  a rotor that is not on the satellite then started the pass late.
 Times are pass time (real time x the scale).
 
     python3 passes.py PICTURE.png RUN.json...
@@ -24,8 +28,9 @@ UNWINDING_RUN = 200.0
 HIGH = 60.0
 SAMPLE_MS = 100.0
 REPLY_LAG_MS = 13 * 1000 / 60  # a paced reply goes out a frame's time after the frame that asked
+LATE = 2.0  # degrees off the satellite at its rise
 LABELS = {"default": "default", "0-450": "0°–450°", "0-180": "0°–450°, 0°–180°",
-          "ahead": "… + point-ahead", "tolerance": "… + 1° tolerance"}
+          "ahead": "… + point-ahead", "tolerance": "… + 1° tolerance", "wait": "wait between passes"}
 
 
 def vector(az, el):
@@ -121,6 +126,20 @@ def runs(samples):
     return found
 
 
+def motion(rotor, first, last):
+    """Degrees the rotor turned (azimuth and elevation together) and ms it spent moving, from first to last."""
+    travel = moving = 0.0
+    t, before = first, rotor.at(first)
+    while t < last:
+        step = min(SAMPLE_MS, last - t)
+        now = rotor.at(t + step)
+        turned = abs(now[0] - before[0]) + abs(now[1] - before[1])
+        travel += turned
+        moving += step if turned > 1e-6 else 0
+        t, before = t + step, now
+    return travel, moving
+
+
 def percentile(values, share):
     ordered = sorted(values)
     return ordered[min(len(ordered) - 1, int(share * len(ordered)))]
@@ -132,8 +151,12 @@ def figures(run):
     stretches = visible_stretches(lines)
     sets = [ms for ms, what, _, _ in run["events"] if what == "target"]
     result = []
+    previous_set = lines[0][0]
     for name, (first, last), (begin, end) in zip(run.get("passes", PASS_NAMES), stretches,
                                                  pass_spans(lines, stretches)):
+        travel_up, moving_up = motion(rotor, first, last)
+        travel_before, moving_before = motion(rotor, previous_set, first)
+        previous_set = last
         samples = []
         t = first
         while t <= last:
@@ -146,7 +169,10 @@ def figures(run):
             "pass": name, "errors": [s[3] for s in samples], "samples": samples,
             "high_run": max((d for _, _, d in runs(high)), default=0.0),
             "unwinding_s": sum(e - s for s, e, d in runs(samples) if d > UNWINDING_RUN) * scale / 1000.0,
-            "sets": sum(begin <= ms < end for ms in sets), "first": first, "last": last})
+            "sets": sum(begin <= ms < end for ms in sets), "first": first, "last": last,
+            "travel_up": travel_up, "moving_up_s": moving_up * scale / 1000.0,
+            "travel_before": travel_before, "moving_before_s": moving_before * scale / 1000.0,
+            "rise_error": samples[0][3] if samples else float("nan")})
     return result
 
 
@@ -177,6 +203,30 @@ def report(runs_by_choice):
         print(row("**all passes**", run["choice"], [e for f in fs for e in f["errors"]],
                   max(f["high_run"] for f in fs), sum(f["sets"] for f in fs), sum(f["unwinding_s"] for f in fs)))
     print()
+    print("| Pass | Choices | Travel before the rise | Moving before the rise | Travel while up | Moving while up "
+          "| Error at the rise |")
+    print("|---|---|---|---|---|---|---|")
+    for name in runs_by_choice[0].get("passes", PASS_NAMES):
+        for run in runs_by_choice:
+            f = next(p for p in run["figures"] if p["pass"] == name)
+            print(f"| {name} | {LABELS.get(run['choice'], run['choice'])} | {f['travel_before']:.0f}° | "
+                  f"{f['moving_before_s']:.0f} s | {f['travel_up']:.0f}° | {f['moving_up_s']:.0f} s | "
+                  f"{f['rise_error']:.2f}° |")
+    for run in runs_by_choice:
+        fs = run["figures"]
+        late = [f["pass"] for f in fs if not f["rise_error"] <= LATE]
+        print(f"| **all passes** | {LABELS.get(run['choice'], run['choice'])} | "
+              f"{sum(f['travel_before'] for f in fs):.0f}° | {sum(f['moving_before_s'] for f in fs):.0f} s | "
+              f"{sum(f['travel_up'] for f in fs):.0f}° | {sum(f['moving_up_s'] for f in fs):.0f} s | "
+              f"late (over {LATE:g}°): {', '.join(late) or 'none'} |")
+    follow = next((r for r in runs_by_choice if r["choice"] == "default"), None)
+    for run in runs_by_choice:
+        if follow and run is not follow:
+            before = [sum(f["travel_before"] for f in r["figures"]) for r in (follow, run)]
+            if before[0] > 0:
+                print(f"{run['choice']}: travel between passes {before[1]:.0f}° against {before[0]:.0f}° "
+                      f"with the defaults: cut by {100 * (1 - before[1] / before[0]):.1f} %")
+    print()
     for run in runs_by_choice:
         print(f"{run['choice']}: rebuilt motion within {replies_agree(run):.2f}° of the rotor's "
               f"{len(run['rotor'])} replies; {sum(len(f['errors']) for f in run['figures'])} samples while up")
@@ -190,7 +240,7 @@ def draw(runs_by_choice, picture, shown=("high89.5", "overhead"), choices=("0-45
         runs_by_choice[0]["passes"][:1]
     fig, axes = plt.subplots(3, len(shown), figsize=(7 * len(shown), 9), sharex="col", squeeze=False)
     colours = {"default": "tab:purple", "0-450": "tab:red", "0-180": "tab:blue", "ahead": "tab:green",
-               "tolerance": "tab:orange"}
+               "tolerance": "tab:orange", "wait": "tab:brown"}
     for column, name in enumerate(shown):
         az_axis, el_axis, error_axis = (axes[r][column] for r in range(3))
         for index, run in enumerate(r for r in runs_by_choice if r["choice"] in choices or len(runs_by_choice) < 3):

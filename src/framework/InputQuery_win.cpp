@@ -103,11 +103,12 @@ INT_PTR CALLBACK QueryProc(HWND Dialog, UINT Message, WPARAM W, LPARAM L) noexce
 }  // namespace
 
 bool InputQuery(HWND Owner, const std::string& Caption, const std::string& Prompt, std::string& Value) {
-    TDialogTemplate Template(Caption, 220, 62);
-    Template.AddItem(kStaticClass, kPromptId, SS_LEFT, Prompt, {7, 7, 206, 10});
-    Template.AddItem(kEditClass, kEditId, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, "", {7, 19, 206, 12});
-    Template.AddItem(kButtonClass, IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, "OK", {107, 40, 50, 14});
-    Template.AddItem(kButtonClass, IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, "Cancel", {163, 40, 50, 14});
+    // Room for a prompt of two lines.
+    TDialogTemplate Template(Caption, 220, 72);
+    Template.AddItem(kStaticClass, kPromptId, SS_LEFT, Prompt, {7, 7, 206, 20});
+    Template.AddItem(kEditClass, kEditId, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, "", {7, 30, 206, 12});
+    Template.AddItem(kButtonClass, IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, "OK", {107, 51, 50, 14});
+    Template.AddItem(kButtonClass, IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, "Cancel", {163, 51, 50, 14});
     std::string Typed = Value;
     const INT_PTR Result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), Template.Get(), Owner, QueryProc,
                                                    reinterpret_cast<LPARAM>(&Typed));

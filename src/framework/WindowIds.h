@@ -61,6 +61,11 @@ constexpr unsigned kUnattendedId = 0x0300;
 constexpr unsigned kNetworkControlId = 0x0310;
 constexpr unsigned kRotorAddressId = 0x0320;
 constexpr unsigned kBaudRateFirstId = 0x0400;
+constexpr unsigned kAzimuthOffsetId = 0x0500;
+constexpr unsigned kElevationOffsetId = 0x0510;
+constexpr unsigned kHorizonMaskId = 0x0520;
+constexpr unsigned kBetweenPassesFirstId = 0x0540;
+constexpr unsigned kLastPassId = 0x0580;
 
 // The window class of every form: the message loop hands a form's keys to
 // the dialog manager.

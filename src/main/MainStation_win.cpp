@@ -80,7 +80,9 @@ std::string TFMain::ChoicesText() const {
            kElevationRanges[Settings.ElevationRange].Value + ", point ahead " + OnOff(Settings.PointAhead) +
            ", tolerance " + DegreesText(Settings.Tolerance) + ", network control " +
            (Settings.NetworkPort ? Settings.NetworkAddress + ":" + std::to_string(Settings.NetworkPort) : "off") +
-           ", line speed " + std::to_string(Settings.BaudRate);
+           ", line speed " + std::to_string(Settings.BaudRate) + ", offsets " + DegreesText(Settings.AzimuthOffset) +
+           " " + DegreesText(Settings.ElevationOffset) + ", horizon mask " + Settings.HorizonMask.Text() +
+           ", between passes " + kBetweenPasses[Settings.BetweenPasses].Value;
 }
 
 void TFMain::StartStation(const std::string& How) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cmath>
+#include <ctime>
 #include <utility>
 
 #include "cport/CPort_win.h"
@@ -258,6 +260,11 @@ bool TFMain::ChoiceMade(TChoice Choice) {
         AskRotorAddress();
     if (Choice == chBaudRate)
         Line.SetBaudRate(Settings.BaudRate);  // an open port before its next frame
+    if (Choice == chAzimuthOffset || Choice == chElevationOffset || Choice == chHorizonMask ||
+        Choice == chBetweenPasses)
+        Rotor.ChoicesChanged();
+    if (Choice == chLastPass)
+        ShowLastPass();
     return Choice != chNone;
 }
 
@@ -514,6 +521,23 @@ void TFMain::TransmissionErrorBegan() {
 
 void TFMain::TransmissionErrorEnded(int FailedExchanges) {
     Log("replies again after " + std::to_string(FailedExchanges) + " failed exchanges");
+}
+
+void TFMain::PassEnded(const TPassReport& Pass) {
+    FLastPass = PassReportText(Pass, ClockText(Pass.RiseMs), ClockText(Pass.SetMs));
+    Log(FLastPass);
+}
+
+std::string TFMain::ClockText(double Ms) {
+    const auto SecondsAgo = static_cast<std::time_t>(std::llround((NowMs() - Ms) / 1000));
+    return LocalTimeText(std::time(nullptr) - SecondsAgo).substr(11);
+}
+
+void TFMain::ShowLastPass() {
+    if (Settings.Unattended)
+        return;
+    MessageBoxA(Handle(), FLastPass.empty() ? "No pass has ended since Gyrotalk was started." : FLastPass.c_str(),
+                "Last pass", MB_OK | MB_ICONINFORMATION);
 }
 
 void TFMain::ShowRotorState(const TRotorState& State) {

@@ -113,6 +113,11 @@ private:
     void ShowRotorState(const TRotorState& State) override;
     void TransmissionErrorBegan() override;
     void TransmissionErrorEnded(int FailedExchanges) override;
+    void PassEnded(const TPassReport& Pass) override;
+    // The report of the last pass in a message box, for somebody watching.
+    void ShowLastPass();
+    // The local time of a moment of the steady clock, "HH:MM:SS".
+    std::string ClockText(double Ms);
 
     // Components, owned by the form (freed with it, last created first).
     TDdeClientConv* Tracking = nullptr;
@@ -140,6 +145,7 @@ private:
     bool FClosing = false;    // the window closes: the end of the tracking link is no news
     std::string FAbsentPort;  // the stored port, while it is not listed
     std::string FComChoice;   // the COM port chosen, while the selector shows an address
+    std::string FLastPass;    // the report of the last pass, empty before the first
     TSettings Settings;
     TSettingsMenu SettingsMenu{Settings};
     TRotorLine Line{CP};

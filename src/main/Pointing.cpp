@@ -45,12 +45,13 @@ constexpr double kHigh = 60;
 // The climb towards the mask is fitted over this long: long enough that
 // lines rounded to a tenth of a degree give a steady rate, short enough
 // that a climb that quickens is not taken for a much slower one.
-constexpr double kClimbWindowMs = 30000, kShortestClimbMs = 4000;
+constexpr double kClimbWindowMs = 10000, kShortestClimbMs = 4000;
 // Going to the rise point: the travel it takes at the rotor's rates, this
 // many times over, and a SET step's wait and a few seconds besides.
 constexpr double kRiseTravelMargin = 1.5, kRiseMarginMs = 5000;
-// A rotor at the rise point moves again only for a better estimate that far off.
-constexpr double kRiseSlack = 1;
+// A rotor at the rise point moves again only for a better estimate that far
+// off, and farther while the rise is still far: the estimate is rough then.
+constexpr double kRiseSlack = 1, kRiseSlackPerMs = 1.0 / 30000;
 
 using TVector = std::array<double, 3>;  // x east, y north, z up
 
@@ -338,7 +339,7 @@ std::optional<TPose> TPointing::Resting(const TSettings& Settings, const TPointi
         const double Travel = From ? TravelMs(*From, Point, true)
                                    : TravelMs({0, 0}, {kAzimuthRanges[Settings.AzimuthRange].Highest, 90}, true);
         const double Lead = kRiseTravelMargin * Travel + Request.CycleMs + kFrameMs + kRiseMarginMs;
-        if (FRiseAim ? SkyAngle(Point, *FRiseAim) > kRiseSlack : Rise->InMs <= Lead)
+        if (FRiseAim ? SkyAngle(Point, *FRiseAim) > kRiseSlack + kRiseSlackPerMs * Rise->InMs : Rise->InMs <= Lead)
             FRiseAim = Point;
     }
     if (FRiseAim)

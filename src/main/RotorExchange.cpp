@@ -21,6 +21,7 @@ void TRotorExchange::SendRotorCommand(int Command, double Azimuth, double Elevat
             LastElevation = Elevation;
             // No wait: an answer to SET is read and dropped by CPRxChar.
             FPort.Write(FrameBytes(FSetFrame));
+            FPasses.SetSent();
             break;
         default:
             break;
@@ -50,6 +51,7 @@ void TRotorExchange::Exchange(const TRotorFrame& Frame, const char* Text) {
 
 void TRotorExchange::CountFailure(bool Failed) {
     if (Failed) {
+        FPasses.ExchangeFailed();
         if (FFailedExchanges++ == 0)
             FLink.TransmissionErrorBegan();
         return;
@@ -75,6 +77,7 @@ void TRotorExchange::ShowReply() {
     Divider = State->Divider;
     RotorState = State;
     FPointing.RotorReported(State->RotorAzimuth, State->Elevation, FLink.NowMs());
+    FPasses.RotorReported({State->RotorAzimuth, State->Elevation}, FLink.NowMs());
     FLink.ShowRotorState(*State);
 }
 
@@ -99,6 +102,11 @@ void TRotorExchange::TimerTimer(const TSatData& Target) {
 
 void TRotorExchange::TargetArrived(const TSatData& Target, bool FromNetwork, double Ms) {
     FPointing.TargetArrived(Target.Azimuth, Target.Elevation, Ms, FromNetwork);
+    if (FromNetwork)
+        return;  // a network client's targets make no pass
+    const bool Up = Target.Elevation >= FSettings.HorizonMask.At(Target.Azimuth);
+    if (auto Pass = FPasses.LineArrived(Target.SatName, {Target.Azimuth, Target.Elevation}, Up, Ms))
+        FLink.PassEnded(*Pass);
 }
 
 void TRotorExchange::SetStep(const TSatData& Target) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "main/PassReport.h"
 #include "main/Pointing.h"
 #include "main/RotorFrames.h"
 #include "main/RotorPort.h"
@@ -35,6 +36,8 @@ public:
     // and ends with a reply after FailedExchanges of them.
     virtual void TransmissionErrorBegan() = 0;
     virtual void TransmissionErrorEnded(int FailedExchanges) = 0;
+    // A satellite of the tracking lines has set (or another was named).
+    virtual void PassEnded(const TPassReport& Pass) = 0;
 };
 
 enum TRotorCommand { rcStop = 1, rcState = 2, rcSet = 3 };
@@ -62,8 +65,11 @@ public:
     void WaitForExchange();
 
     // A new target arrived (a tracking line's or a network client's, with
-    // the clock's time of its arrival): the track that the set point follows.
+    // the clock's time of its arrival): the track that the set point
+    // follows, and the passes that are reported.
     void TargetArrived(const TSatData& Target, bool FromNetwork, double Ms);
+    // The choices that shape the set point changed: the next SET step sends it.
+    void ChoicesChanged() { LastAzimuth = kForceSet; }
 
     void TimerTimer(const TSatData& Target);
     void TimeOutTimer();
@@ -103,6 +109,7 @@ private:
     const TSettings& FSettings;
     TRotorFrame FSetFrame = SetFrameTemplate;
     TPointing FPointing;
+    TPassRecorder FPasses;
     std::string FSetFor;       // the satellite the last SET was for
     int FFailedExchanges = 0;  // in a row, since the port opened
     bool FStopWanted = false;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "framework/Exceptions.h"
+#include "framework/InputQuery_win.h"
 #include "framework/WindowIds.h"
 
 namespace {
@@ -13,11 +14,11 @@ unsigned ItemId(unsigned First, size_t Index) {
     return First + kMenuIdStep * static_cast<unsigned>(Index);
 }
 
-template <size_t N>
-HMENU RadioMenu(unsigned First, const TRotorRangeInfo (&Ranges)[N]) {
+template <typename TInfo, size_t N>
+HMENU RadioMenu(unsigned First, const TInfo (&Choices)[N]) {
     HMENU Menu = CreatePopupMenu();
     for (size_t I = 0; Menu && I < N; ++I)
-        AppendMenuW(Menu, MF_STRING, ItemId(First, I), Ranges[I].Item);
+        AppendMenuW(Menu, MF_STRING, ItemId(First, I), Choices[I].Item);
     return Menu;
 }
 
@@ -29,9 +30,25 @@ void Check(HMENU Menu, unsigned Id, bool Checked) {
     CheckMenuItem(Menu, Id, MF_BYCOMMAND | (Checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
+std::wstring Wide(const std::string& Ascii) {
+    return std::wstring(Ascii.begin(), Ascii.end());
+}
+
 std::wstring DegreesItem(double Degrees) {
-    const std::string Text = DegreesText(Degrees);
-    return std::wstring(Text.begin(), Text.end()) + L"\u00B0";
+    return Wide(DegreesText(Degrees)) + L"\u00B0";
+}
+
+std::wstring MaskItem(const THorizonMask& Mask) {
+    const std::string Text = Mask.Text();
+    return Text.find(':') == std::string::npos ? Wide(Text) + L"\u00B0" : L"points";
+}
+
+// A value read from a typed text goes into Setting; false when there is none.
+template <typename T, typename TSetting>
+bool Take(const std::optional<T>& Value, TSetting& Setting) {
+    if (Value)
+        Setting = *Value;
+    return Value.has_value();
 }
 
 std::wstring RateItem(double BitsPerSecond) {
@@ -53,8 +70,10 @@ void TSettingsMenu::Add(HWND Window) {
     FElevation = RadioMenu(kElevationRangeFirstId, kElevationRanges);
     FTolerances = {kToleranceFirstId, kTolerances, DegreesItem, CreatePopupMenu()};
     FBaudRates = {kBaudRateFirstId, kBaudRates, RateItem, CreatePopupMenu()};
-    if (!FSystem || !FAzimuth || !FElevation || !FTolerances.Menu || !FBaudRates.Menu)
+    FBetweenPasses = RadioMenu(kBetweenPassesFirstId, kBetweenPasses);
+    if (!FSystem || !FAzimuth || !FElevation || !FTolerances.Menu || !FBaudRates.Menu || !FBetweenPasses)
         throw Exception("The system menu cannot be extended");
+    FWindow = Window;
     // The item texts carry degree signs and dashes that no one 8-bit code page is sure to have.
     AppendMenuW(FSystem, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(FSystem, MF_POPUP, reinterpret_cast<UINT_PTR>(FAzimuth), L"Azimuth range");
@@ -66,7 +85,27 @@ void TSettingsMenu::Add(HWND Window) {
     AppendMenuW(FSystem, MF_STRING, kNetworkControlId, L"Network control");
     AppendMenuW(FSystem, MF_POPUP, reinterpret_cast<UINT_PTR>(FBaudRates.Menu), L"Line speed");
     AppendMenuW(FSystem, MF_STRING, kRotorAddressId, L"Rotor on the network...");
+    AppendMenuW(FSystem, MF_SEPARATOR, 0, nullptr);
+    for (unsigned Id : {kAzimuthOffsetId, kElevationOffsetId, kHorizonMaskId})
+        AppendMenuW(FSystem, MF_STRING, Id, L"");  // named with their values by Update
+    AppendMenuW(FSystem, MF_POPUP, reinterpret_cast<UINT_PTR>(FBetweenPasses), L"Between passes");
+    AppendMenuW(FSystem, MF_STRING, kLastPassId, L"Last pass");
     Update();
+}
+
+void TSettingsMenu::ShowValue(unsigned Id, const std::wstring& Name, const std::wstring& Value) {
+    ModifyMenuW(FSystem, Id, MF_BYCOMMAND | MF_STRING, Id, (Name + L": " + Value + L"...").c_str());
+}
+
+template <typename TRead>
+bool TSettingsMenu::Ask(const char* Caption, const char* Prompt, std::string Text, TRead Read) {
+    std::string Asked = Prompt;
+    while (InputQuery(FWindow, Caption, Asked, Text)) {
+        if (Read(Text))
+            return true;
+        Asked = "\"" + Text + "\" is not such a value. " + Prompt;
+    }
+    return false;
 }
 
 void TSettingsMenu::Show(TValueItems& Items, double Current) {
@@ -101,6 +140,12 @@ void TSettingsMenu::Update() {
     Check(FSystem, kUnattendedId, FSettings.Unattended);
     Check(FSystem, kNetworkControlId, FSettings.NetworkPort != 0);
     Check(FSystem, kRotorAddressId, !FSettings.RotorAddress.empty());
+    ShowValue(kAzimuthOffsetId, L"Azimuth offset", DegreesItem(FSettings.AzimuthOffset));
+    ShowValue(kElevationOffsetId, L"Elevation offset", DegreesItem(FSettings.ElevationOffset));
+    ShowValue(kHorizonMaskId, L"Horizon mask", MaskItem(FSettings.HorizonMask));
+    CheckRadio(FBetweenPasses, kBetweenPassesFirstId, std::size(kBetweenPasses), FSettings.BetweenPasses);
+    // A report in a dialog is for somebody watching.
+    EnableMenuItem(FSystem, kLastPassId, MF_BYCOMMAND | (FSettings.Unattended ? MF_GRAYED : MF_ENABLED));
 }
 
 TChoice TSettingsMenu::Pick(unsigned Command) {
@@ -128,6 +173,26 @@ TChoice TSettingsMenu::Pick(unsigned Command) {
         Changed = chNetworkControl;
     } else if (Command == kRotorAddressId) {
         return chRotorAddress;
+    } else if (auto Rest = RadioPick(Command, kBetweenPassesFirstId, std::size(kBetweenPasses))) {
+        FSettings.BetweenPasses = static_cast<TBetweenPasses>(*Rest);
+        Changed = chBetweenPasses;
+    } else if (Command == kAzimuthOffsetId) {
+        if (Ask("Azimuth offset",
+                "Degrees the rotor reads with the antenna at true north:", DegreesText(FSettings.AzimuthOffset),
+                [this](const std::string& Text) { return Take(AzimuthOffsetOf(Text), FSettings.AzimuthOffset); }))
+            Changed = chAzimuthOffset;
+    } else if (Command == kElevationOffsetId) {
+        if (Ask("Elevation offset",
+                "Degrees the rotor reads with the antenna at the horizon:", DegreesText(FSettings.ElevationOffset),
+                [this](const std::string& Text) { return Take(ElevationOffsetOf(Text), FSettings.ElevationOffset); }))
+            Changed = chElevationOffset;
+    } else if (Command == kHorizonMaskId) {
+        if (Ask("Horizon mask",
+                "Lowest elevation, or AZ:EL points (\"0:5 90:12 180:5 270:3\"):", FSettings.HorizonMask.Text(),
+                [this](const std::string& Text) { return Take(HorizonMaskOf(Text), FSettings.HorizonMask); }))
+            Changed = chHorizonMask;
+    } else if (Command == kLastPassId) {
+        return chLastPass;
     }
     if (Changed != chNone)
         Update();

@@ -1,9 +1,10 @@
 #pragma once
 // The stored choices in the main window's system menu, so that the window's
-// own layout stays as it is: the ranges and the tolerance as submenus of
-// radio items, the switches as check items. A pick changes the settings at
-// once, except the rotor's address, which the window asks for. Main thread
-// only.
+// own layout stays as it is: the ranges, the tolerance, the line speed and
+// what happens between passes as submenus of radio items, the switches as
+// check items, the offsets and the mask as items that ask for their values
+// in a small dialog. A pick changes the settings at once, except the
+// rotor's address, which the window asks for. Main thread only.
 #include <windows.h>
 
 #include <optional>
@@ -24,6 +25,11 @@ enum TChoice {
     chNetworkControl,
     chRotorAddress,  // asked for: the window asks for the address, the menu changes nothing
     chBaudRate,
+    chAzimuthOffset,
+    chElevationOffset,
+    chHorizonMask,
+    chBetweenPasses,
+    chLastPass,  // nothing changed: the last pass's report is wanted
 };
 
 // The tolerances and line speeds the menu offers; a stored one that is
@@ -42,7 +48,9 @@ public:
     void Add(HWND Window);
     // Shows the current settings (after they were read).
     void Update();
-    // A system command: what it changed, chNone when it is not one of ours.
+    // A system command: what it changed, chNone when it is not one of ours
+    // (or a dialog was cancelled). A value to type is asked for in a dialog
+    // until it is one or the dialog is cancelled.
     TChoice Pick(unsigned Command);
 
 private:
@@ -57,10 +65,16 @@ private:
     };
     static void Show(TValueItems& Items, double Current);
     static std::optional<double> Picked(const TValueItems& Items, unsigned Command);
+    // Asks for a value until Read takes the text typed: false on Cancel.
+    template <typename TRead>
+    bool Ask(const char* Caption, const char* Prompt, std::string Text, TRead Read);
+    void ShowValue(unsigned Id, const std::wstring& Name, const std::wstring& Value);
 
     TSettings& FSettings;
+    HWND FWindow = nullptr;                          // the dialogs' owner, not owned
     HMENU FSystem = nullptr;                         // the window's, not owned
     HMENU FAzimuth = nullptr, FElevation = nullptr;  // owned by the system menu
+    HMENU FBetweenPasses = nullptr;                  // owned by the system menu
     TValueItems FTolerances, FBaudRates;
     // Switching network control on takes the port it had last (of the stored one).
     uint16_t FNetworkPort = kDefaultNetworkPort;

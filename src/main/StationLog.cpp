@@ -13,12 +13,15 @@ using TFile = std::unique_ptr<std::FILE, TFileCloser>;
 }  // namespace
 
 std::string LocalTimeText() {
-    const std::time_t Now = std::time(nullptr);
+    return LocalTimeText(std::time(nullptr));
+}
+
+std::string LocalTimeText(std::time_t At) {
     std::tm Local{};
 #ifdef _WIN32
-    localtime_s(&Local, &Now);
+    localtime_s(&Local, &At);
 #else
-    localtime_r(&Now, &Local);
+    localtime_r(&At, &Local);
 #endif
     char Text[32];
     std::strftime(Text, sizeof Text, "%Y-%m-%d %H:%M:%S", &Local);

@@ -8,6 +8,7 @@
 // is opened for each line only: events are rare. No Windows call here; main
 // thread only.
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 class TStationLog {
@@ -29,5 +30,6 @@ private:
     int FRepeats = 0;  // of FLastEvent, not written yet
 };
 
-// "YYYY-MM-DD HH:MM:SS" of the local time now.
+// "YYYY-MM-DD HH:MM:SS" of the local time now, or at At.
 std::string LocalTimeText();
+std::string LocalTimeText(std::time_t At);

@@ -118,6 +118,23 @@ def hunting_at_north():
         expect(min(later, default=359) >= 358, f"the rotor turned back to {min(later, default=None)}")
 
 
+def offsets_and_mask_on_the_wire():
+    """Offsets of 5 and 2 degrees and a mask of points: each set point is the
+    direction, lifted to the mask at its azimuth (across north too), plus the
+    offsets; the rotor labels show where the antenna points."""
+    with Rig("offsets_and_mask_on_the_wire") as rig:
+        sim, tracking, window = started(rig, ("AzimuthOffset", "5"), ("ElevationOffset", "2"),
+                                        ("HorizonMask", "0:5 90:12 180:5 270:3"), rotor=("--position", "0", "0"),
+                                        tracking=("--line", "SNISS AZ90.0 EL4.0"))
+        for line, point, shown in (("SNISS AZ90.0 EL4.0", (95.0, 14.0), ("90.0", "12.0")),
+                                   ("SNISS AZ315.0 EL-3.0", (320.0, 6.0), ("315.0", "4.0")),
+                                   ("SNISS AZ200.0 EL30.0", (205.0, 32.0), ("200.0", "30.0"))):
+            tracking.send("line " + line)
+            wait_for(f"the set point of {line}", lambda: set_points(sim) and set_points(sim)[-1][1:] == point, 20, 0.2)
+            window.wait_text("s_az", shown[0])
+            window.wait_text("s_el", shown[1])
+
+
 def impossible_angles():
     """A line whose angles are no direction moves nothing and its labels stay
     short; the next good line moves the rotor again."""
@@ -195,4 +212,4 @@ def tolerance_sends_fewer_sets():
 
 if __name__ == "__main__":
     run_scenario([hunting_at_north, impossible_angles, over_the_top, point_ahead_lowers_the_error,
-                  tolerance_sends_fewer_sets])
+                  tolerance_sends_fewer_sets, offsets_and_mask_on_the_wire])

@@ -28,6 +28,7 @@ public:
     bool ErrorShown = false;
     std::vector<TRotorState> Shown;
     std::vector<int> Runs;  // failed exchanges of each run of them (0: under way)
+    std::vector<TPassReport> Passes;
 
     bool Connected() override { return Open; }
     void Write(const std::string& Bytes) override {
@@ -65,6 +66,7 @@ public:
     void ShowRotorState(const TRotorState& State) override { Shown.push_back(State); }
     void TransmissionErrorBegan() override { Runs.push_back(0); }
     void TransmissionErrorEnded(int Failed) override { Runs.back() = Failed; }
+    void PassEnded(const TPassReport& Pass) override { Passes.push_back(Pass); }
 
     std::vector<char> Kinds() const {  // the command byte of every frame sent
         std::vector<char> Result;

@@ -5,6 +5,7 @@
 
 #include "framework/WindowIds.h"
 #include "main/SettingsMenu_win.h"
+#include "support/Dialogs_win.h"
 
 namespace {
 
@@ -70,6 +71,33 @@ TEST_F(SettingsMenu, SwitchesToggleAndNetworkControlComesBackOnItsLastPort) {
     EXPECT_EQ(Checked(kNetworkControlId, 1), std::vector<bool>{false});
     Menu.Pick(kNetworkControlId);
     EXPECT_EQ(Settings.NetworkPort, 5000);
+}
+
+TEST_F(SettingsMenu, ValuesAreTypedUntilTheyAreValuesAndBetweenPassesIsARadioItem) {
+    {
+        TDialogAnswer Answer("Azimuth offset", {"five", "-5"});
+        EXPECT_EQ(Menu.Pick(kAzimuthOffsetId), chAzimuthOffset);
+        EXPECT_EQ(Settings.AzimuthOffset, -5);
+        ASSERT_EQ(Answer.Prompts.size(), 2u);
+        EXPECT_EQ(Answer.Prompts[1].substr(0, 7), "\"five\" ");  // says what was wrong, and asks again
+    }
+    {
+        TDialogAnswer Answer("Horizon mask", {});
+        EXPECT_EQ(Menu.Pick(kHorizonMaskId), chNone);  // cancelled: as it was
+        EXPECT_EQ(Answer.Shown, std::vector<std::string>{"0"});
+    }
+    {
+        TDialogAnswer Answer("Horizon mask", {"0:5 90:12"});
+        EXPECT_EQ(Menu.Pick(kHorizonMaskId), chHorizonMask);
+        EXPECT_EQ(Settings.HorizonMask.Text(), "0:5 90:12");
+    }
+    EXPECT_EQ(Menu.Pick(kBetweenPassesFirstId + 2 * kMenuIdStep), chBetweenPasses);
+    EXPECT_EQ(Settings.BetweenPasses, bpPark);
+    EXPECT_EQ(Checked(kBetweenPassesFirstId, 3), (std::vector<bool>{false, false, true}));
+    // Nobody watches an unattended station: no report in a dialog then.
+    Settings.Unattended = true;
+    Menu.Update();
+    EXPECT_TRUE(GetMenuState(GetSystemMenu(Window, FALSE), kLastPassId, MF_BYCOMMAND) & MF_GRAYED);
 }
 
 }  // namespace
