@@ -259,7 +259,8 @@ def answer_dialog(menu_id, caption, typed):
     pick = subprocess.Popen([WINE_RUN, WINDRIVER_EXE, "syscommand", "--caption", CAPTION, "--id", str(menu_id),
                              "--timeout", "60000"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     try:
-        windriver("type", "--caption", caption, "--at", "20,40", "--item", typed, "--timeout", "30000")
+        # The edit field lies under a prompt of two lines.
+        windriver("type", "--caption", caption, "--at", "20,58", "--item", typed, "--timeout", "30000")
         windriver("click", "--caption", caption, "--text", "OK")
     finally:
         output = pick.communicate(timeout=60)[0]
