@@ -471,7 +471,7 @@ TEST_F(ComPortTest, ACloseFromAHandlerDuringCloseDoesNothing) {
         Port.Close();
     };
     SetModemLines("CTS");
-    Sleep(500);  // not pumping: the event thread waits in its hand-over
+    ASSERT_TRUE(WaitForSentMessage()) << "the event thread never handed the change over";
     Port.Close();
     EXPECT_EQ(Recorder.Events, (TLog{"CTS off", "DSR off", "RLSD off", "BeforeClose", "CTS on", "AfterClose"}));
 }
@@ -497,7 +497,7 @@ TEST_P(ComPortCloseTest, CloseWhileTheThreadIsDeliveringCompletes) {
     if (GetParam() == smNone)
         ASSERT_EQ(WaitForSingleObject(Entered, 10000), WAIT_OBJECT_0);
     else
-        Sleep(500);
+        ASSERT_TRUE(WaitForSentMessage()) << "the event thread never handed the bytes over";
     Port.Close();
     EXPECT_FALSE(Port.Connected());
     EXPECT_EQ(Recorder.Events.back(), "AfterClose");

@@ -46,6 +46,14 @@ inline bool PumpUntilSignalled(HANDLE Object, DWORD TimeoutMs = 15000) {
     return PumpUntil([] { return false; }, TimeoutMs, Object);
 }
 
+// Waits, handling nothing, until another thread's SendMessage waits for this
+// thread to answer (say an event thread blocked in its hand-over), or
+// TimeoutMs pass. True when one waits. (Not GetQueueStatus: Wine answers the
+// message in it.)
+inline bool WaitForSentMessage(DWORD TimeoutMs = 15000) {
+    return MsgWaitForMultipleObjectsEx(0, nullptr, TimeoutMs, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0;
+}
+
 // Records the errors the standard display would show, instead of a dialog,
 // for as long as it lives.
 struct TErrorRecorder {
