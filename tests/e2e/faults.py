@@ -48,12 +48,16 @@ def late_tracking_answers():
     later never answers one at all: the line it withheld never shows, and
     every later line shows and is followed by a SET."""
     with Rig("late_tracking_answers") as rig:
-        sim, window = started(rig, line=AO91)
+        sim, window = started(rig, "--trace", line=AO91)
         window.wait_text("l_na", "AO-91")
-        for fault, azimuth in (("refuse-next 1500", 30), ("ignore-next", 40)):
+        # The program's request times out after 1 s: a late refusal (1.5 s)
+        # comes after that; an ignored one has timed out 1 s after it came.
+        faults = (("refuse-next 1500", 30, "refused", 0), ("ignore-next", 40, "ignored", 1))
+        for fault, azimuth, answer, expired in faults:
             rig.tracking.send(fault)
             rig.tracking.send(f"line SN\"LOST\" AZ{azimuth - 5} EL5")
-            time.sleep(2.5)  # past the request's time-out and the late refusal
+            rig.tracking.wait_traced(answer)
+            time.sleep(expired)
             for step in (0, 1):
                 line = f'SN"NEXT" AZ{azimuth + step} EL{azimuth + step}'
                 rig.tracking.send(f"line {line}")

@@ -376,6 +376,10 @@ class Output:
         self.file.seek(0)
         return told(self.file.read().decode(errors="replace"))
 
+    def lines(self):
+        self.file.seek(0)
+        return self.file.read().decode(errors="replace").splitlines()
+
 
 def ended(what, process, output):
     """Fails when the process has ended, saying how and what it printed."""
@@ -408,6 +412,11 @@ class Zenitrak:
 
     def send(self, command):
         wine(ZENITRAK_EXE, "--send", command)
+
+    def wait_traced(self, word, limit=15.0):
+        """Until the simulator, started with --trace, has printed a line WORD."""
+        wait_for(f"the tracking simulator to say {word!r}",
+                 lambda: any(line.split(" ", 1)[0] == word for line in self.output.lines()), limit)
 
     def kill(self):
         """Ends it as a crash would: no goodbye on its conversations."""

@@ -37,6 +37,7 @@ private:
     void CreateMainWindow(int ShowMode);
     void Apply(const TSimCommand& Command);
     void Publish(std::string Line);
+    void Trace(const char* Word, const std::string& Text = "") const;
     void Step();
     std::string Stamp() const;
 
@@ -119,6 +120,7 @@ int TSimulator::Run() {
             // server that lost it: what the request owed its receiver.
             FIgnoreNext = false;
             GlobalDeleteAtom(HIWORD(Msg.lParam));
+            Trace("ignored");
             continue;
         }
         TranslateMessage(&Msg);
@@ -170,6 +172,7 @@ HDDEDATA TSimulator::Answer(UINT Type, UINT Format, HSZ Hsz1, HSZ Hsz2) {
                 return nullptr;
             if (FRefuseNextMs >= 0) {
                 WaitHandlingSentMessages(static_cast<DWORD>(std::exchange(FRefuseNextMs, -1)));
+                Trace("refused");
                 return nullptr;
             }
             const std::string Value = FValue;  // the answer is the line as it was when asked
@@ -274,11 +277,16 @@ void TSimulator::Publish(std::string Line) {
         Line += Stamp();
     FValue = std::move(Line);
     SetWindowTextA(FLabel, FValue.c_str());
-    if (FTrace) {
-        std::printf("line %lld %s\n", Microseconds(), FValue.c_str());
-        std::fflush(stdout);
-    }
+    Trace("line", FValue);
     DdePostAdvise(FInst, FTopic, FItem);
+}
+
+// With --trace, one line a happening, "WORD US [TEXT]", at once for a reader.
+void TSimulator::Trace(const char* Word, const std::string& Text) const {
+    if (!FTrace)
+        return;
+    std::printf("%s %lld%s%s\n", Word, Microseconds(), Text.empty() ? "" : " ", Text.c_str());
+    std::fflush(stdout);
 }
 
 // The performance counter runs on one clock for every process of the
