@@ -38,6 +38,8 @@ const char kHelp[] =
     "                          (click, pick, type and dropdown return once the program has handled them)\n"
     "  wait SELECTOR (--equals T | --contains T)\n"
     "                          waits until the child's text is T, or holds T\n"
+    "  watch SELECTOR          prints the child's text at once and each time it changes, until\n"
+    "                          --timeout passes (it looks every 20 ms)\n"
     "  close                   asks the window to close (WM_CLOSE) and waits until it is gone\n"
     "  endsession              ends the Windows session for the window as a log-off does:\n"
     "                          WM_QUERYENDSESSION, then WM_ENDSESSION with its answer; returns once\n"
@@ -70,6 +72,8 @@ const char kHelp[] =
     "  type   typed id=N text=\"..\"\n"
     "  dropdown dropped id=N\n"
     "  wait   matched id=N text=\"..\"\n"
+    "  watch  seen US id=N text=\"..\"   (US: the performance counter in microseconds, one clock\n"
+    "                                  for every process of the machine)\n"
     "  close  closed\n"
     "  endsession ended query=0|1   (the window's answer to WM_QUERYENDSESSION)\n"
     "  syscommand  picked id=N\n"
@@ -427,6 +431,30 @@ int Wait(const TOptions& O, const TDeadline& Limit) {
     return 1;
 }
 
+long long Microseconds() {
+    LARGE_INTEGER Counter, Frequency;
+    QueryPerformanceCounter(&Counter);
+    QueryPerformanceFrequency(&Frequency);
+    return static_cast<long long>(static_cast<long double>(Counter.QuadPart) * 1e6L / Frequency.QuadPart);
+}
+
+// Polls the one child: a script learns every text that stood for more than
+// a look's interval, and when it came.
+int Watch(HWND Window, const TChild& C, const TDeadline& Limit, DWORD Answer) {
+    std::optional<std::string> Last;
+    while (!Limit.Passed()) {
+        if (!IsWindow(Window))
+            throw EFailure("the window went away");
+        std::string Text = WindowText(C.Window, Answer);
+        if (Text != Last) {
+            printf("seen %lld id=%d text=%s\n", Microseconds(), C.Id, Quote(Text).c_str());
+            Last = std::move(Text);
+        }
+        Sleep(20);
+    }
+    return 0;
+}
+
 int Close(HWND Window, const TDeadline& Limit) {
     PostMessageW(Window, WM_CLOSE, 0, 0);
     while (IsWindow(Window)) {
@@ -486,6 +514,8 @@ int Run(const TOptions& O) {
         printf("typed id=%d text=%s\n", C.Id, Quote(O.Item).c_str());
         return 0;
     }
+    if (O.Command == "watch")
+        return Watch(Window, C, Limit, O.Timeout);
     return Pick(Window, C, O);
 }
 
@@ -504,7 +534,7 @@ std::optional<TOptions> Parse(const std::vector<std::string>& Args) {
     TOptions O;
     O.Command = Args[0];
     const std::vector<std::string> Commands{"find", "windows", "list",       "text",       "click",  "pick", "dropdown",
-                                            "wait", "close",   "endsession", "syscommand", "resume", "type"};
+                                            "wait", "close",   "endsession", "syscommand", "resume", "type", "watch"};
     if (std::find(Commands.begin(), Commands.end(), O.Command) == Commands.end())
         return std::nullopt;
     bool HasCaption = false;
@@ -562,7 +592,7 @@ std::optional<TOptions> Parse(const std::vector<std::string>& Args) {
         }
     }
     bool NeedsSelector = O.Command == "text" || O.Command == "click" || O.Command == "pick" ||
-                         O.Command == "dropdown" || O.Command == "wait" || O.Command == "type";
+                         O.Command == "dropdown" || O.Command == "wait" || O.Command == "type" || O.Command == "watch";
     if (O.Command == "syscommand")
         return HasCaption && Selectors == 1 && O.Id ? std::optional(O) : std::nullopt;
     if (!HasCaption || Selectors > 1 || NeedsSelector != (Selectors == 1))

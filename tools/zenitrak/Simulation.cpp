@@ -41,6 +41,9 @@ const char kSimUsage[] =
     "  slow MS            answer requests MS milliseconds late (0: at once)\n"
     "  refuse-next MS     refuse the next request, MS milliseconds late\n"
     "  ignore-next        never answer the next request\n"
+    "  misname-next       the next change notices and the answer to the next request\n"
+    "                     carry an atom that names another string, as when another\n"
+    "                     client has freed the item's name and its number was reused\n"
     "  stamp on|off       append the publishing time, or stop\n"
     "  pause on|off       stop or resume the pass or script\n"
     "  interval MS        one pass step or script line every MS milliseconds from now\n"
@@ -158,13 +161,14 @@ std::optional<TSimCommand> ParseSimCommand(std::string_view Text) {
         Command.Text = std::string(Argument);
         return Command;
     }
-    if (Verb == "EMPTY" || Verb == "PING" || Verb == "QUIT" || Verb == "IGNORE-NEXT") {
+    if (Verb == "EMPTY" || Verb == "PING" || Verb == "QUIT" || Verb == "IGNORE-NEXT" || Verb == "MISNAME-NEXT") {
         if (!Argument.empty())
             return std::nullopt;
-        Command.Kind = Verb == "EMPTY"  ? TSimCommand::scEmpty
-                       : Verb == "PING" ? TSimCommand::scPing
-                       : Verb == "QUIT" ? TSimCommand::scQuit
-                                        : TSimCommand::scIgnoreNext;
+        Command.Kind = Verb == "EMPTY"         ? TSimCommand::scEmpty
+                       : Verb == "PING"        ? TSimCommand::scPing
+                       : Verb == "QUIT"        ? TSimCommand::scQuit
+                       : Verb == "IGNORE-NEXT" ? TSimCommand::scIgnoreNext
+                                               : TSimCommand::scMisnameNext;
         return Command;
     }
     if (Verb == "SLOW" || Verb == "REFUSE-NEXT" || Verb == "INTERVAL") {

@@ -17,6 +17,7 @@ struct TSimCommand {
         scSlow,
         scRefuseNext,
         scIgnoreNext,
+        scMisnameNext,
         scStamp,
         scPause,
         scInterval,
@@ -29,9 +30,9 @@ struct TSimCommand {
 };
 
 // "line TEXT", "empty", "refuse on|off", "slow MS", "refuse-next MS",
-// "ignore-next", "stamp on|off", "pause on|off", "interval MS" (at least 1),
-// "ping" (does nothing), "quit" (words in any letter case). Anything else
-// gives no command.
+// "ignore-next", "misname-next", "stamp on|off", "pause on|off",
+// "interval MS" (at least 1), "ping" (does nothing), "quit" (words in any
+// letter case). Anything else gives no command.
 std::optional<TSimCommand> ParseSimCommand(std::string_view Text);
 
 struct TSimOptions {
@@ -96,4 +97,7 @@ inline constexpr const char* kPassNames[] = {"north",  "overhead", "south",    "
 // A running simulator is found by its window class and takes commands as
 // WM_COPYDATA with this identifier and the command text.
 inline constexpr char kSimWindowClass[] = "ZenitrakSimulator";
+// What "misname-next" gives the item's atom in place of its name: a string
+// of the simulator's own, which it holds while it runs.
+inline constexpr char kSimMisnamedItem[] = "Zenitrak misnamed";
 inline constexpr unsigned long kSimCopyDataId = 0x5A54524B;  // "ZTRK"

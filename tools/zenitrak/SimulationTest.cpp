@@ -30,6 +30,7 @@ TEST(SimCommands, EveryCommandInAnyLetterCase) {
         {"Ping", TSimCommand::scPing, 0},
         {"refuse-next 1500", TSimCommand::scRefuseNext, 1500},
         {"Ignore-Next", TSimCommand::scIgnoreNext, 0},
+        {"misname-next", TSimCommand::scMisnameNext, 0},
     };
     for (const TCase& Case : Cases) {
         std::optional<TSimCommand> Command = ParseSimCommand(Case.Text);

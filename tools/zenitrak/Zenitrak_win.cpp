@@ -5,7 +5,10 @@
 #include <ddeml.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -31,7 +34,9 @@ private:
     static HDDEDATA CALLBACK DdeCallback(UINT Type, UINT Format, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA Data,
                                          ULONG_PTR Data1, ULONG_PTR Data2) noexcept;
     static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) noexcept;
-    HDDEDATA Answer(UINT Type, UINT Format, HSZ Hsz1, HSZ Hsz2);
+    HDDEDATA Answer(UINT Type, UINT Format, HCONV Conv, HSZ Hsz1, HSZ Hsz2);
+    void PostMisnamedNotices() const;
+    void AnswerMisnamed(const MSG& Request) const;
     HDDEDATA ValueData(const std::string& Value) const;
     bool Serves(HSZ Topic, HSZ Item, UINT Format) const;
     void CreateMainWindow(int ShowMode);
@@ -52,9 +57,11 @@ private:
     std::string FValue;
     bool FRefuse = false, FStamp = false, FPaused = false;
     int FSlowMs = 0;
-    int FRefuseNextMs = -1;    // the next request is refused this late; -1: none
-    bool FIgnoreNext = false;  // the next request is never answered
-    int FConversations = 0;
+    int FRefuseNextMs = -1;                                // the next request is refused this late; -1: none
+    bool FIgnoreNext = false;                              // the next request is never answered
+    bool FMisnameNotices = false, FMisnameAnswer = false;  // the next ones carry FMisnamed
+    ATOM FMisnamed = 0;                                    // held while the simulator runs
+    std::vector<HCONV> FConversations;
 };
 
 TSimulator* TSimulator::Instance = nullptr;
@@ -86,6 +93,7 @@ TSimulator::TSimulator(const TSimOptions& Options, int ShowMode) : FOnce(Options
     FService = DdeCreateStringHandleA(FInst, kTrackingService, CP_WINANSI);
     FTopic = DdeCreateStringHandleA(FInst, kTrackingTopic, CP_WINANSI);
     FItem = DdeCreateStringHandleA(FInst, kTrackingItem, CP_WINANSI);
+    FMisnamed = GlobalAddAtomA(kSimMisnamedItem);
     CreateMainWindow(ShowMode);
     SetTimer(FWindow, kStepTimer, Options.IntervalMs, nullptr);  // before any step: a script may change it
     bool EmptyFirst = false;
@@ -107,6 +115,7 @@ TSimulator::~TSimulator() {
     for (HSZ Handle : {FService, FTopic, FItem})
         DdeFreeStringHandle(FInst, Handle);
     DdeUninitialize(FInst);
+    GlobalDeleteAtom(FMisnamed);
     if (FWindow)
         DestroyWindow(FWindow);
     Instance = nullptr;
@@ -121,6 +130,11 @@ int TSimulator::Run() {
             FIgnoreNext = false;
             GlobalDeleteAtom(HIWORD(Msg.lParam));
             Trace("ignored");
+            continue;
+        }
+        if (Msg.message == WM_DDE_REQUEST && FMisnameAnswer) {
+            FMisnameAnswer = false;
+            AnswerMisnamed(Msg);
             continue;
         }
         TranslateMessage(&Msg);
@@ -140,16 +154,16 @@ void WaitHandlingSentMessages(DWORD Milliseconds) {
     }
 }
 
-HDDEDATA CALLBACK TSimulator::DdeCallback(UINT Type, UINT Format, HCONV, HSZ Hsz1, HSZ Hsz2, HDDEDATA, ULONG_PTR,
+HDDEDATA CALLBACK TSimulator::DdeCallback(UINT Type, UINT Format, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA, ULONG_PTR,
                                           ULONG_PTR) noexcept {
-    return Instance ? Instance->Answer(Type, Format, Hsz1, Hsz2) : nullptr;
+    return Instance ? Instance->Answer(Type, Format, Conv, Hsz1, Hsz2) : nullptr;
 }
 
 bool TSimulator::Serves(HSZ Topic, HSZ Item, UINT Format) const {
     return DdeCmpStringHandles(Topic, FTopic) == 0 && DdeCmpStringHandles(Item, FItem) == 0 && Format == CF_TEXT;
 }
 
-HDDEDATA TSimulator::Answer(UINT Type, UINT Format, HSZ Hsz1, HSZ Hsz2) {
+HDDEDATA TSimulator::Answer(UINT Type, UINT Format, HCONV Conv, HSZ Hsz1, HSZ Hsz2) {
     switch (Type) {
         case XTYP_CONNECT:
             return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(DdeCmpStringHandles(Hsz1, FTopic) == 0));
@@ -160,8 +174,10 @@ HDDEDATA TSimulator::Answer(UINT Type, UINT Format, HSZ Hsz1, HSZ Hsz2) {
             return DdeCreateDataHandle(FInst, reinterpret_cast<BYTE*>(Pairs), sizeof Pairs, 0, nullptr, CF_TEXT, 0);
         }
         case XTYP_CONNECT_CONFIRM:
+            FConversations.push_back(Conv);
+            return nullptr;
         case XTYP_DISCONNECT:
-            FConversations += Type == XTYP_CONNECT_CONFIRM ? 1 : -1;
+            std::erase(FConversations, Conv);
             return nullptr;
         case XTYP_ADVSTART:
             return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(!FRefuse && Serves(Hsz1, Hsz2, Format)));
@@ -255,6 +271,9 @@ void TSimulator::Apply(const TSimCommand& Command) {
         case TSimCommand::scIgnoreNext:
             FIgnoreNext = true;
             break;
+        case TSimCommand::scMisnameNext:
+            FMisnameNotices = FMisnameAnswer = true;
+            break;
         case TSimCommand::scStamp:
             FStamp = Command.Value != 0;
             break;
@@ -278,7 +297,39 @@ void TSimulator::Publish(std::string Line) {
     FValue = std::move(Line);
     SetWindowTextA(FLabel, FValue.c_str());
     Trace("line", FValue);
-    DdePostAdvise(FInst, FTopic, FItem);
+    if (std::exchange(FMisnameNotices, false))
+        PostMisnamedNotices();
+    else
+        DdePostAdvise(FInst, FTopic, FItem);
+}
+
+// A warm notice to every client, as the DDE library posts it, but under the
+// misnamed atom.
+void TSimulator::PostMisnamedNotices() const {
+    for (HCONV Conv : FConversations) {
+        CONVINFO Info{};
+        Info.cb = sizeof Info;
+        if (DdeQueryConvInfo(Conv, QID_SYNC, &Info))
+            PostMessageA(Info.hwndPartner, WM_DDE_DATA, reinterpret_cast<WPARAM>(Info.hwnd),
+                         PackDDElParam(WM_DDE_DATA, 0, FMisnamed));
+    }
+}
+
+// Answers past the DDE library, with data that the client keeps as Wine's
+// server hands it (not released), under the misnamed atom; the request's own
+// atom is the receiver's to free.
+void TSimulator::AnswerMisnamed(const MSG& Request) const {
+    GlobalDeleteAtom(HIWORD(Request.lParam));
+    const size_t Header = offsetof(DDEDATA, Value);
+    const HGLOBAL Memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, Header + FValue.size() + 1);
+    auto* Data = static_cast<DDEDATA*>(GlobalLock(Memory));
+    *Data = DDEDATA{};
+    Data->fResponse = 1;
+    Data->cfFormat = CF_TEXT;
+    std::memcpy(reinterpret_cast<char*>(Data) + Header, FValue.c_str(), FValue.size() + 1);
+    GlobalUnlock(Memory);
+    PostMessageA(reinterpret_cast<HWND>(Request.wParam), WM_DDE_DATA, reinterpret_cast<WPARAM>(Request.hwnd),
+                 PackDDElParam(WM_DDE_DATA, reinterpret_cast<UINT_PTR>(Memory), FMisnamed));
 }
 
 // With --trace, one line a happening, "WORD US [TEXT]", at once for a reader.
