@@ -46,6 +46,7 @@ public:
     TDdeCliItem& operator=(const TDdeCliItem&) = delete;
 
     TDdeClientItem* Item() const { return FItem; }
+    const std::string& ItemName() const { return FItemName; }
     // Set while an advise loop runs.
     HSZ ItemHandle() const { return FItemHandle.Get(); }
 

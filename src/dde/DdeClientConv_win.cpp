@@ -215,6 +215,13 @@ HDDEDATA TDdeClientConv::Transact(UINT Type, HSZ Item) const {
                                           kTransactionTimeout);
 }
 
+HSZ TDdeClientConv::AdvisedItem(const std::string& Item) const {
+    for (const auto& Link : FLinks)
+        if (Link->ItemHandle() && !Item.empty() && lstrcmpiA(Link->ItemName().c_str(), Item.c_str()) == 0)
+            return Link->ItemHandle();
+    return nullptr;
+}
+
 TDdeCliItem* TDdeClientConv::FindLink(TDdeClientItem* Item) const {
     const auto Found = std::ranges::find(FLinks, Item, &TDdeCliItem::Item);
     return Found == FLinks.end() ? nullptr : Found->get();

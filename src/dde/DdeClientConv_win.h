@@ -85,6 +85,7 @@ private:
 
     HCONV Conv() const override { return FConvHandle.Get(); }
     HWND ConvWindow() const override { return FConvInfo.hwnd; }
+    HSZ AdvisedItem(const std::string& Item) const override;
     // Every link whose item handle is ItemHandle (every link when it is
     // null) receives Data (or fetches its value when Data is null).
     void DispatchItemData(HDDEDATA Data, HSZ ItemHandle) override;

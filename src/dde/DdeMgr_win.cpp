@@ -54,6 +54,14 @@ std::string AtomName(ATOM Atom) {
 bool SameName(const std::string& A, const std::string& B) {
     return !A.empty() && lstrcmpiA(A.c_str(), B.c_str()) == 0;  // atoms ignore letter case
 }
+
+// A number whose name has gone was freed by another: it may stand for
+// another string now, which is not ours to free.
+void DeleteIfNamed(ATOM Atom, const std::string& Name) {
+    if (SameName(AtomName(Atom), Name))
+        GlobalDeleteAtom(Atom);
+}
+
 }  // namespace
 
 TDdeMgr::TDdeMgr(TComponent* AOwner)
@@ -137,13 +145,7 @@ void TDdeMgr::PrepareConnect() {
     FHoldsEndedConversations = false;
 }
 
-HDDEDATA CALLBACK TDdeMgr::DdeCallback(UINT Type,
-                                       UINT,
-                                       HCONV Conv,
-                                       HSZ Hsz1,
-                                       HSZ Hsz2,
-                                       HDDEDATA Data,
-                                       ULONG_PTR Data1,
+HDDEDATA CALLBACK TDdeMgr::DdeCallback(UINT Type, UINT, HCONV Conv, HSZ Hsz1, HSZ Hsz2, HDDEDATA Data, ULONG_PTR Data1,
                                        ULONG_PTR) noexcept {
     return GManager ? Guarded([&] { return GManager->Callback(Type, Conv, Hsz1, Hsz2, Data, Data1); }) : nullptr;
 }
@@ -258,9 +260,31 @@ void TDdeMgr::CheckConversation(TDdeManagedConv* Conversation) {
 // A late answer that never comes costs nothing more than the marker's trip.
 // Of the answer that it takes, Wine's library keeps the received data and a
 // reference to the item's name for good; the manager frees them too. And it
-// would take a change notice of the item that a request waits for as that
-// request's (empty) answer: such a notice is held until the request is done.
+// would take a change notice that arrives while it waits for an answer as
+// that answer: such a notice is held until the transaction is done.
+//
+// Wine's server gives its change notices to all its clients one reference
+// of the item's name between them, and each client frees one: beside
+// another client the name is gone now and then before a message arrives, or
+// its number names another string by then. Such a message hands this side
+// nothing to free. Under Wine the manager takes the notices from the
+// library, which reads the name once more as it takes one and drops the
+// notice when the name has gone by then; the answer to what is asked now is
+// handed to the library under a new reference of the item's name, which the
+// library frees; and a request that the server refused, as it does when the
+// name was lost on the way, is made once more.
 HDDEDATA TDdeMgr::ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT Format, UINT Type, DWORD Timeout) {
+    UINT Error = DMLERR_NO_ERROR;
+    HDDEDATA Answer = TransactOnce(Conv, ConvWindow, Item, Format, Type, Timeout, Error);
+    if (!Answer && Type == XTYP_REQUEST && !TimedOut(Error) && StillConnected(Conv))
+        Answer = TransactOnce(Conv, ConvWindow, Item, Format, Type, Timeout, Error);
+    if (!Answer && ConvWindow && TimedOut(Error))
+        Resync(Conv, ConvWindow);
+    return Answer;
+}
+
+HDDEDATA TDdeMgr::TransactOnce(HCONV Conv, HWND ConvWindow, HSZ Item, UINT Format, UINT Type, DWORD Timeout,
+                               UINT& Error) {
     DropStaleAcks(ConvWindow);
     // A handler run inside the library's wait may start a transaction of its own.
     const TTransaction Outer =
@@ -271,9 +295,8 @@ HDDEDATA TDdeMgr::ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT 
     if (Answer && Done.Kept)
         FreeWhatWineKeeps(Done.Kept, Item);
     for (const MSG& Notice : Done.Held)
-        Repost(Notice);
-    if (!Answer && ConvWindow && TimedOut(DdeGetLastError(FInstance.Get())))
-        Resync(Conv, ConvWindow);
+        Repost(Notice, Done.Item);
+    Error = Answer ? DMLERR_NO_ERROR : DdeGetLastError(FInstance.Get());
     return Answer;
 }
 
@@ -286,14 +309,14 @@ void TDdeMgr::FreeWhatWineKeeps(HGLOBAL Kept, HSZ Item) {
     DdeFreeStringHandle(FInstance.Get(), Item);
 }
 
-void TDdeMgr::Repost(const MSG& Notice) {
-    if (!IsClientWindow(Notice.hwnd) || !PostMessageA(Notice.hwnd, WM_DDE_DATA, Notice.wParam, Notice.lParam))
-        DiscardData(Notice.lParam);
+void TDdeMgr::Repost(const MSG& Notice, const std::string& Item) {
+    if (!ClientOfWindow(Notice.hwnd) || !PostMessageA(Notice.hwnd, WM_DDE_DATA, Notice.wParam, Notice.lParam))
+        DiscardData(Notice.lParam, Item);
 }
 
 void TDdeMgr::DropStaleAcks(HWND ConvWindow) {
     // Transactions here are synchronous: an acknowledgement queued before
-    // one starts answers nothing. The hook hands it to the manager's window.
+    // one starts answers nothing. The hook frees it.
     MSG Msg;
     while (ConvWindow && PeekMessageA(&Msg, ConvWindow, WM_DDE_ACK, WM_DDE_ACK, PM_REMOVE))
         DispatchMessageA(&Msg);
@@ -319,43 +342,74 @@ void TDdeMgr::Resync(HCONV Conv, HWND ConvWindow) {
     FResyncs.push_back({ConvWindow, std::move(Marker)});
 }
 
-bool TDdeMgr::IsClientWindow(HWND Window) const {
-    return Window && std::ranges::any_of(FClientConversations, [&](const TDdeManagedConv* Conversation) {
-               return Conversation->ConvWindow() == Window;
-           });
+TDdeManagedConv* TDdeMgr::ClientOfWindow(HWND Window) const {
+    const auto Found = std::ranges::find_if(FClientConversations, [&](const TDdeManagedConv* Conversation) {
+        return Window && Conversation->ConvWindow() == Window;
+    });
+    return Found == FClientConversations.end() ? nullptr : *Found;
 }
 
-void TDdeMgr::ScreenAnswer(MSG& Msg) {
-    if ((Msg.message != WM_DDE_ACK && Msg.message != WM_DDE_DATA) || !IsClientWindow(Msg.hwnd))
-        return;
+void TDdeMgr::Screen(MSG& Msg) {
+    TDdeManagedConv* Conversation =
+        Msg.message == WM_DDE_ACK || Msg.message == WM_DDE_DATA ? ClientOfWindow(Msg.hwnd) : nullptr;
     UINT_PTR Low = 0, Atom = 0;
-    if (!UnpackDDElParam(Msg.message, Msg.lParam, &Low, &Atom))
+    if (!Conversation || !UnpackDDElParam(Msg.message, Msg.lParam, &Low, &Atom))
         return;
     const DDEDATA Header = Msg.message == WM_DDE_DATA ? DataHeader(Low) : DDEDATA{};
     const std::string Item = AtomName(static_cast<ATOM>(Atom));
-    if (Msg.message == WM_DDE_DATA && !Header.fResponse) {
-        // A change notice answers nothing.
-        if (FTransaction.Type == XTYP_REQUEST && FTransaction.Window == Msg.hwnd && SameName(Item, FTransaction.Item)) {
-            FTransaction.Held.push_back(Msg);
-            Msg.message = WM_NULL;
-            Msg.hwnd = FWindow.Handle();
-        }
-        return;
-    }
-    if (!IsFreshAnswer(Msg.hwnd, Msg.message, Low, Item))
-        Msg.hwnd = FWindow.Handle();  // answers nothing: the manager's window frees it
-    else if (Msg.message == WM_DDE_DATA && !Header.fRelease && RunsOnWine())
+    if (Msg.message == WM_DDE_DATA && !Header.fResponse)
+        return ScreenNotice(Msg, Conversation, Item);
+    const bool Ours = AsksFor(Conversation, Item);
+    if (!IsFreshAnswer(Msg.hwnd, Msg.message, Low, Item, Ours))
+        return Discard(Msg, Ours ? Item : std::string());
+    if (!Ours)
+        Rename(Msg, FTransaction.Item);  // the library takes an answer by its item's name
+    if (Msg.message == WM_DDE_DATA && !Header.fRelease && RunsOnWine())
         FTransaction.Kept = reinterpret_cast<HGLOBAL>(Low);
 }
 
-bool TDdeMgr::IsFreshAnswer(HWND Window, UINT Message, UINT_PTR Status, const std::string& Item) {
+void TDdeMgr::ScreenNotice(MSG& Msg, TDdeManagedConv* Conversation, const std::string& Item) {
+    if (FTransaction.Window == Msg.hwnd) {
+        // The library would take it for the answer awaited, or fetch within
+        // its wait: it is told after the transaction.
+        FTransaction.Held.push_back(Msg);
+        Msg.message = WM_NULL;
+        Msg.hwnd = FWindow.Handle();
+        return;
+    }
+    const HSZ Handle = Conversation->AdvisedItem(Item);
+    if (Handle && !RunsOnWine())
+        return;
+    // The item fetches its value (every item, when the name is lost), and
+    // then the notice is freed, as the library would: a neighbour that reads
+    // the same reference meanwhile still finds it.
+    auto* Taken = new TTakenNotice{Msg.hwnd, Handle, Msg.lParam, Handle ? Item : std::string()};
+    Msg.hwnd = FWindow.Handle();
+    Msg.message = kItemChanged;
+    Msg.lParam = reinterpret_cast<LPARAM>(Taken);  // owned by the message
+}
+
+TDdeMgr::TTakenNotice::~TTakenNotice() {
+    DiscardData(Param, Owned);
+}
+
+bool TDdeMgr::AsksFor(const TDdeManagedConv* Conversation, const std::string& Item) const {
+    const HWND Window = Conversation->ConvWindow();
+    const auto Resync = std::ranges::find(FResyncs, Window, &TResync::Window);
+    return (FTransaction.Window == Window && SameName(Item, FTransaction.Item)) ||
+           (Resync != FResyncs.end() && SameName(Item, Resync->Marker)) || Conversation->AdvisedItem(Item);
+}
+
+bool TDdeMgr::IsFreshAnswer(HWND Window, UINT Message, UINT_PTR Status, const std::string& Item, bool Ours) {
     const auto Resync = std::ranges::find(FResyncs, Window, &TResync::Window);
     if (Resync != FResyncs.end()) {
         if (SameName(Item, Resync->Marker))
             FResyncs.erase(Resync);  // what follows answers what was asked after the time-out
         return false;
     }
-    if (FTransaction.Window != Window || !SameName(Item, FTransaction.Item))
+    // One that lost its name on the way answers what is asked now all the
+    // same: nothing else is asked in the conversation.
+    if (FTransaction.Window != Window || (Ours && !SameName(Item, FTransaction.Item)))
         return false;
     if (FTransaction.Type != XTYP_REQUEST)
         return Message == WM_DDE_ACK;
@@ -364,20 +418,37 @@ bool TDdeMgr::IsFreshAnswer(HWND Window, UINT Message, UINT_PTR Status, const st
     return Message == WM_DDE_DATA || !(Status & DDE_FACK);
 }
 
-void TDdeMgr::DiscardData(LPARAM LParam) {
-    // What the receiver of an answer owes: the data when the server handed it
-    // over (under Wine the data received is always a copy of our own), the
-    // item's atom, the packed parameter.
+void TDdeMgr::Rename(MSG& Msg, const std::string& Item) {
+    UINT_PTR Low = 0, Atom = 0;
+    UnpackDDElParam(Msg.message, Msg.lParam, &Low, &Atom);
+    FreeDDElParam(Msg.message, Msg.lParam);
+    Msg.lParam = PackDDElParam(Msg.message, Low, GlobalAddAtomA(Item.c_str()));
+}
+
+void TDdeMgr::Discard(MSG& Msg, const std::string& Owned) {
+    if (Msg.message == WM_DDE_DATA)
+        DiscardData(Msg.lParam, Owned);
+    else
+        DiscardAck(Msg.lParam, Owned);
+    Msg.message = WM_NULL;
+    Msg.hwnd = FWindow.Handle();
+}
+
+void TDdeMgr::DiscardData(LPARAM LParam, const std::string& Owned) {
+    // What the receiver of an answer or a notice owes: the data when the
+    // server handed it over (under Wine the data received is always a copy of
+    // our own), the item's atom while it still names what was sent, the
+    // packed parameter.
     UINT_PTR Data = 0, Atom = 0;
     if (!UnpackDDElParam(WM_DDE_DATA, LParam, &Data, &Atom))
         return;
     if (DataHeader(Data).fRelease || RunsOnWine())
         GlobalFree(reinterpret_cast<HGLOBAL>(Data));
-    GlobalDeleteAtom(static_cast<ATOM>(Atom));
+    DeleteIfNamed(static_cast<ATOM>(Atom), Owned);
     FreeDDElParam(WM_DDE_DATA, LParam);
 }
 
-void TDdeMgr::DiscardAck(LPARAM LParam) {
+void TDdeMgr::DiscardAck(LPARAM LParam, const std::string& Owned) {
     // A refusal carries the atom of the request, which its receiver owes. The
     // positive acknowledgement after data repeats the atom that the data
     // carried and its receiver deleted already: deleting it again could take
@@ -386,18 +457,16 @@ void TDdeMgr::DiscardAck(LPARAM LParam) {
     UINT_PTR Status = 0, Atom = 0;
     if (!UnpackDDElParam(WM_DDE_ACK, LParam, &Status, &Atom))
         return;
-    const bool Refusal = !(Status & DDE_FACK);
-    const auto Item = static_cast<ATOM>(Atom);
     FreeDDElParam(WM_DDE_ACK, LParam);
-    if (Refusal)
-        GlobalDeleteAtom(Item);
+    if (!(Status & DDE_FACK))
+        DeleteIfNamed(static_cast<ATOM>(Atom), Owned);
 }
 
 LRESULT CALLBACK TDdeMgr::MessageHook(int Code, WPARAM WParam, LPARAM LParam) noexcept {
     auto* Msg = reinterpret_cast<MSG*>(LParam);
     if (Code == HC_ACTION && WParam == PM_REMOVE && GManager)
         Guarded([Msg] {
-            GManager->ScreenAnswer(*Msg);
+            GManager->Screen(*Msg);
             // The check is posted so that it runs after the library has
             // handled the terminate.
             if (Msg->message == WM_DDE_TERMINATE)
@@ -407,11 +476,11 @@ LRESULT CALLBACK TDdeMgr::MessageHook(int Code, WPARAM WParam, LPARAM LParam) no
 }
 
 LRESULT TDdeMgr::HandleMessage(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
-    if (Message == WM_DDE_DATA)
-        DiscardData(LParam);
-    else if (Message == WM_DDE_ACK)
-        DiscardAck(LParam);
-    else if (Message == kCheckConversations || (Message == WM_TIMER && WParam == kServerWatchTimerId))
+    if (Message == kItemChanged) {
+        const std::unique_ptr<TTakenNotice> Notice(reinterpret_cast<TTakenNotice*>(LParam));
+        if (TDdeManagedConv* Conversation = ClientOfWindow(Notice->Window))
+            Conversation->DispatchItemData(nullptr, Notice->Handle);
+    } else if (Message == kCheckConversations || (Message == WM_TIMER && WParam == kServerWatchTimerId))
         CheckConversations();
     else
         return DefWindowProcA(Window, Message, WParam, LParam);

@@ -23,8 +23,21 @@
 // Client transactions run through ClientTransaction, which keeps from the
 // library the answers that answer nothing (see DdeMgr_win.cpp).
 //
+// What the tracking link owns. String handles (local to this process): the
+// service and topic names of a conversation, the item name of each running
+// advise loop, this process's service name, and the handle of an answer's
+// item name that Wine's library makes and never frees (given back once for
+// each answer it took). Global atoms (shared by every process): what a
+// message handed it, while the atom still names what was sent (the item of
+// an answer, a refusal or a notice; a marker of its own), and the markers
+// and item names it adds itself. Wine's server gives its notices to all its
+// clients one reference of the item's name between them, so beside another
+// client the name can be gone before a message arrives and its number given
+// to another string: such a number is not ours and is never freed here.
+//
 // Main thread only: the library calls back on the thread that created it.
 #include <windows.h>
+// after windows.h, which they need
 #include <dde.h>
 #include <ddeml.h>
 
@@ -43,6 +56,9 @@ class TDdeManagedConv {
 public:
     virtual HCONV Conv() const = 0;
     virtual HWND ConvWindow() const = 0;  // this side's window, while open
+    // The string handle of the running advise loop of the item named Item
+    // (letter case aside), or null.
+    virtual HSZ AdvisedItem(const std::string& Item) const = 0;
     virtual void DispatchItemData(HDDEDATA Data, HSZ ItemHandle) = 0;
     virtual void Disconnected() = 0;  // the server has ended it or is gone
 
@@ -81,8 +97,10 @@ public:
     unsigned Generation() const { return FGeneration; }
     // A synchronous transaction without data of a client conversation whose
     // own window (CONVINFO hwnd) is ConvWindow; the result as the library's
-    // (through the DdeCalls seam). Reads (and so resets) the instance's last
-    // error after a transaction that gave nothing.
+    // (through the DdeCalls seam). A request refused (not timed out) while
+    // the conversation stands is made once more at once. Reads (and so
+    // resets) the instance's last error after a transaction that gave
+    // nothing.
     [[nodiscard]] HDDEDATA ClientTransaction(HCONV Conv, HWND ConvWindow, HSZ Item, UINT Format, UINT Type,
                                              DWORD Timeout);
 
@@ -96,7 +114,14 @@ private:
         UINT Type = 0;
         std::string Item;
         HGLOBAL Kept = nullptr;  // data of the answer that Wine's library takes and keeps
-        std::vector<MSG> Held;   // change notices of the item, for after the request
+        std::vector<MSG> Held;   // change notices that came meanwhile, for after it
+    };
+    struct TTakenNotice {   // a change notice taken from the library
+        HWND Window;        // the conversation's
+        HSZ Handle;         // of the item's advise loop; null when the name is lost
+        LPARAM Param;       // the notice's, freed with it
+        std::string Owned;  // the name its atom is ours under; empty when lost
+        ~TTakenNotice();
     };
     struct TResync {  // answers to Window are late until the answer to Marker
         HWND Window;
@@ -124,15 +149,23 @@ private:
     void DropIncomingConversation(TIncomingConversation* Record);
     void ServerEnded(TDdeManagedConv* Conversation);
     void CheckConversations();
+    [[nodiscard]] HDDEDATA TransactOnce(HCONV Conv, HWND ConvWindow, HSZ Item, UINT Format, UINT Type, DWORD Timeout,
+                                        UINT& Error);
     void DropStaleAcks(HWND ConvWindow);
     void Resync(HCONV Conv, HWND ConvWindow);
     void FreeWhatWineKeeps(HGLOBAL Kept, HSZ Item);
-    void Repost(const MSG& Notice);
-    void ScreenAnswer(MSG& Msg);
-    [[nodiscard]] bool IsFreshAnswer(HWND Window, UINT Message, UINT_PTR Status, const std::string& Item);
-    [[nodiscard]] bool IsClientWindow(HWND Window) const;
-    static void DiscardData(LPARAM LParam);
-    static void DiscardAck(LPARAM LParam);
+    void Repost(const MSG& Notice, const std::string& Item);
+    void Screen(MSG& Msg);
+    void ScreenNotice(MSG& Msg, TDdeManagedConv* Conversation, const std::string& Item);
+    [[nodiscard]] bool IsFreshAnswer(HWND Window, UINT Message, UINT_PTR Status, const std::string& Item, bool Ours);
+    [[nodiscard]] bool AsksFor(const TDdeManagedConv* Conversation, const std::string& Item) const;
+    [[nodiscard]] TDdeManagedConv* ClientOfWindow(HWND Window) const;
+    // Frees what the message owes (its atom only while it names Owned) and
+    // hands the manager's window nothing.
+    void Discard(MSG& Msg, const std::string& Owned);
+    static void Rename(MSG& Msg, const std::string& Item);
+    static void DiscardData(LPARAM LParam, const std::string& Owned);
+    static void DiscardAck(LPARAM LParam, const std::string& Owned);
     [[nodiscard]] bool IsClient(DWORD_PTR Target) const;
     [[nodiscard]] TIncomingConversation* FindIncoming(DWORD_PTR Target) const;
     std::string QueryString(HSZ Handle) const;
@@ -148,7 +181,7 @@ private:
     TTransaction FTransaction;
     std::vector<TResync> FResyncs;  // at most one per conversation window
     unsigned FMarkers = 0;          // markers asked for so far: each has a name of its own
-    TMessageWindow FWindow;         // receives the looks for servers ended or gone, and answers that answer nothing
+    TMessageWindow FWindow;         // receives the looks for servers ended or gone
     TUniqueHandle<HHOOK, THookTraits> FHook;
 };
 

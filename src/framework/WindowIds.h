@@ -88,3 +88,4 @@ constexpr unsigned kSynchronizeMessage = 0x8001;    // a call that a thread has 
 constexpr unsigned kSocketMessage = 0x8002;         // network control: an event of one of its sockets
 constexpr unsigned kRotorSocketMessage = 0x8003;    // the rotor's TCP link: an event of its socket
 constexpr unsigned kRotorLookupMessage = 0x8004;    // the rotor's TCP link: a host name looked up
+constexpr unsigned kItemChanged = 0x8005;           // the DDE manager: a change notice it took from the library

@@ -184,6 +184,7 @@ TEST_F(TrackingLink, RequestTimeOutKeepsTextAndTheLateAnswerIsNeverTaken) {
     ASSERT_TRUE(Conv->OpenConversation());
     ASSERT_EQ(Item->Text(), kLineA);
     const size_t Before = Changes.size();
+    const unsigned References = AtomReferences(kTrackingItem);
 
     // The server answers the request for B half a second after the client gave up.
     Simulator.Send("slow 1500");
@@ -198,6 +199,40 @@ TEST_F(TrackingLink, RequestTimeOutKeepsTextAndTheLateAnswerIsNeverTaken) {
     ASSERT_TRUE(WaitForText(kLineC));
     PumpFor(500);
     EXPECT_EQ(std::vector<std::string>(Changes.begin() + Before, Changes.end()), std::vector<std::string>{kLineC});
+    // The late answer's atom and the marker's went back; the item's name is as it was.
+    EXPECT_EQ(AtomReferences(kTrackingItem), References);
+}
+
+TEST_F(TrackingLink, ARefusedRequestIsAskedOnceMoreAtOnce) {
+    TSimulatorProcess Simulator(Quoted(kLineA));
+    TLoggedCalls Calls;
+    ASSERT_TRUE(Conv->OpenConversation());
+    Calls.Log.RefuseRequests = 2;
+    Simulator.Send("line " + kLineB);
+    ASSERT_TRUE(PumpUntil([&] { return Calls.Log.RefuseRequests == 0; }));
+    PumpFor(300);
+    EXPECT_EQ(Calls.Log.FailedTransactions, (std::vector<UINT>{XTYP_REQUEST, XTYP_REQUEST}));
+    EXPECT_EQ(Item->Text(), kLineA);
+
+    Calls.Log.RefuseRequests = 1;
+    Simulator.Send("line " + kLineC);
+    EXPECT_TRUE(WaitForText(kLineC));
+    EXPECT_EQ(Calls.Log.FailedTransactions.size(), 3u);
+}
+
+TEST_F(TrackingLink, ANoticeAndAnAnswerThatLostTheItemsNameStillBringTheLineAndFreeNothingOfAnother) {
+    TSimulatorProcess Simulator(Quoted(kLineA));
+    ASSERT_TRUE(Conv->OpenConversation());
+    PumpFor(300);
+    const unsigned References = AtomReferences(kTrackingItem), Others = AtomReferences(kSimMisnamedItem);
+    ASSERT_GT(Others, 0u);  // the simulator holds the other string while it runs
+
+    Simulator.Send("misname-next");
+    Simulator.Send("line " + kLineB);
+    EXPECT_TRUE(WaitForText(kLineB));
+    PumpFor(300);
+    EXPECT_EQ(AtomReferences(kSimMisnamedItem), Others);
+    EXPECT_EQ(AtomReferences(kTrackingItem), References);
 }
 
 TEST_F(TrackingLink, ARequestRefusedLateOrNeverAnsweredHoldsUpNoLaterLine) {
@@ -226,6 +261,7 @@ TEST_F(TrackingLink, EveryChangeArrivesWithItsTextAndLeavesNothingBehind) {
     Changes.clear();
     PumpFor(300);  // the first answer's leftovers
     const size_t HeapBefore = ProcessHeapInUse();
+    const unsigned References = AtomReferences(kTrackingItem);
 
     for (int I = 1; I <= kChanges; ++I) {
         const std::string Line = "SNLAT AZ" + std::to_string(I);
@@ -237,6 +273,8 @@ TEST_F(TrackingLink, EveryChangeArrivesWithItsTextAndLeavesNothingBehind) {
     EXPECT_EQ(Changes.size(), static_cast<size_t>(kChanges));
     // Wine's client keeps some 70 bytes of each answer unless the link frees them.
     EXPECT_LT(ProcessHeapInUse(), HeapBefore + 2048);
+    // Every reference of the item's name that a notice or an answer handed the link went back, and no other.
+    EXPECT_EQ(AtomReferences(kTrackingItem), References);
 }
 
 struct TFormatCase {

@@ -30,12 +30,26 @@ UINT WINAPI LoggedWinExec(LPCSTR Command, UINT Show) {
 
 HDDEDATA WINAPI LoggedTransaction(LPBYTE Data, DWORD Size, HCONV Conv, HSZ Item, UINT Format, UINT Type, DWORD Timeout,
                                   LPDWORD Result) {
-    HDDEDATA Answer = ::DdeClientTransaction(Data, Size, Conv, Item, Format, Type, Timeout, Result);
+    const bool Refused = Type == XTYP_REQUEST && GLog->RefuseRequests > 0 && GLog->RefuseRequests--;
+    HDDEDATA Answer = Refused ? nullptr : ::DdeClientTransaction(Data, Size, Conv, Item, Format, Type, Timeout, Result);
     if (!Answer)
         GLog->FailedTransactions.push_back(Type);
     return Answer;
 }
 }  // namespace
+
+unsigned AtomReferences(const char* Name) {
+    struct TBasicInformation {  // ntdll's ATOM_BASIC_INFORMATION
+        USHORT References, Pinned, NameLength;
+        WCHAR Name[256];
+    };
+    using TQuery = LONG(WINAPI*)(ATOM, int, TBasicInformation*, ULONG, ULONG*);
+    static const auto Query = reinterpret_cast<TQuery>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationAtom")));
+    TBasicInformation Info{};
+    const ATOM Atom = GlobalFindAtomA(Name);
+    return Atom && Query(Atom, 0 /* AtomBasicInformation */, &Info, sizeof Info, nullptr) == 0 ? Info.References : 0;
+}
 
 std::string SimulatorPath() {
     std::string Path = "Z:" ZENITRAK_EXE;

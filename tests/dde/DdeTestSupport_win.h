@@ -3,6 +3,7 @@
 // counting wrappers around the DDE seam (waits on the message queue are
 // support/Messages_win.h's).
 #include <windows.h>
+// after windows.h, which it needs
 #include <ddeml.h>
 
 #include <functional>
@@ -13,6 +14,10 @@
 #include "support/Messages_win.h"
 #include "support/ProcessMemory_win.h"
 #include "support/Simulators_win.h"
+
+// How many references the global atom named Name has (0: none): what every
+// process that uses the name has added and not yet deleted.
+unsigned AtomReferences(const char* Name);
 
 // The simulator's executable as Windows sees it.
 std::string SimulatorPath();
@@ -41,10 +46,11 @@ private:
 struct TCallLog {
     int Connects = 0;
     std::vector<std::string> Services, Topics;  // the names of each connect, as the library has them
-    std::vector<std::string> Commands;  // WinExec command lines
+    std::vector<std::string> Commands;          // WinExec command lines
     std::vector<UINT> ShowModes;
     std::vector<UINT> FailedTransactions;  // types of transactions that gave nothing back
     UINT WinExecResult = 0;                // 0: the real WinExec runs
+    int RefuseRequests = 0;                // the next requests give nothing, without reaching the server
 };
 
 // Installs the wrappers for its lifetime and restores the real calls after.
