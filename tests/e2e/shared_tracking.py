@@ -1,0 +1,144 @@
+"""The tracking program shared with other DDE clients, as a station runs a
+radio-control program beside the rotor's: python3 shared_tracking.py SCENARIO.
+
+The other clients are plain warm-link clients (ddepeer --follow: a request
+after each change notice). Their refused requests are measured first with
+two of them alone, as the level that the tracking program's DDE library
+gives; Gyrotalk beside them must not raise it, and must itself show nearly
+every line and follow it with a SET."""
+import os
+import time
+
+from rig import (CAPTION, DDEPEER_EXE, IDS, SETTINGS_KEY, WINDRIVER_EXE, ZENITRAK_EXE, Failure, Rig, Stamped,
+                 TracedZenitrak, parse_fields, reg_add, run_scenario, wait_for, wine)
+
+SEQ_FAST = "G-500, S-1000"
+INTERVAL_MS = 600
+PHASE_MS = 18000
+MIN_SHOWN = 0.9       # of the lines published: 27 of 30
+MIN_SET_CYCLES = 0.9  # of the cycles
+# A plain client's share of refused requests beside Gyrotalk may exceed the
+# two plain clients' own by this much (the counts are small and vary).
+REFUSED_ALLOWANCE = 0.1
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+class Recorded(Stamped):
+    """A Windows program's stamped output: (ms, word, rest of the line)."""
+
+    def __init__(self, *command):
+        self.records = []
+        super().__init__(*command)
+
+    def take(self, at_ms, words):
+        self.records.append((at_ms, words[0], " ".join(words[2:])))
+
+    def first(self, word, limit=30.0):
+        return wait_for(f"{word!r} from {self.process.args[1]}",
+                        lambda: next((ms for ms, w, _ in self.records if w == word), None), limit)
+
+    def during(self, phase, *words):
+        return [rest for ms, w, rest in self.records if w in words and phase[0] <= ms < phase[1]]
+
+
+def peer(seconds):
+    return Recorded(DDEPEER_EXE, "--service", "Zenitrak", "--topic", "Tracking", "--timeout", "1000",
+                    "--follow", str(seconds))
+
+
+def refused(peers, phase):
+    """(refused, requests) of the plain clients' requests during the phase."""
+    done = [w for p in peers for w in p.during(phase, "taken", "refused")]
+    lost = [w for p in peers for w in p.during(phase, "refused")]
+    return len(lost), len(done)
+
+
+def now_ms():
+    return time.clock_gettime(time.CLOCK_MONOTONIC) * 1000
+
+
+def wait_until(what, ms):
+    wait_for(what, lambda: now_ms() >= ms, (ms - now_ms()) / 1000 + 5, 0.2)
+
+
+def target(text):
+    """(azimuth, elevation) of a line, as its AZ and EL fields read."""
+    fields = dict((w[:2], w[2:]) for w in text.split() if w[:2] in ("AZ", "EL"))
+    return float(fields.get("AZ", "nan")), float(fields.get("EL", "nan"))
+
+
+def share(counts):
+    return counts[0] / counts[1] if counts[1] else 0.0
+
+
+def judge(what, tracking, watch, sim, phase, peers, base):
+    """What went wrong in the phase (nothing: an empty list); prints the figures."""
+    published = [(az, el) for ms, az, el in tracking.lines if phase[0] <= ms < phase[1]]
+    seen = {target(parse_fields(rest)["text"]) for _, w, rest in watch.records if w == "seen"}
+    shown = [line for line in published if line in seen]
+    states = [s * 1000 for s, kind, _ in sim.frames() if kind == "STATE" and phase[0] <= s * 1000 < phase[1]]
+    sets = [s * 1000 for s, kind, _ in sim.frames() if kind == "SET"]
+    cycles = list(zip(states, states[1:]))
+    with_set = [c for c in cycles if any(c[0] < s < c[1] for s in sets)]
+    lost = refused(peers, phase)
+    figures = (f"{what}: Gyrotalk showed {len(shown)} of {len(published)} lines, a SET in {len(with_set)} of "
+               f"{len(cycles)} cycles; the plain clients' requests refused {lost[0]} of {lost[1]} "
+               f"(two alone: {base[0]} of {base[1]})")
+    print(figures)
+    wrong = not published or len(shown) < MIN_SHOWN * len(published) or \
+        not cycles or len(with_set) < MIN_SET_CYCLES * len(cycles) or \
+        not lost[1] or share(lost) > share(base) + REFUSED_ALLOWANCE
+    return [figures] if wrong else []
+
+
+def plain_clients_beside():
+    """Two plain clients alone, then Gyrotalk beside one of them, then beside
+    two: each for 18 s of lines 0.6 s apart."""
+    with Rig("plain_clients_beside") as rig:
+        reg_add(SETTINGS_KEY, "ComSeq", SEQ_FAST)
+        script = os.path.join(rig.workdir, "lines.txt")
+        with open(script, "w") as out:
+            out.writelines(f'SN"SHARED" AZ{100 + i * 0.5:.1f} EL{20 + i * 0.25:.2f}\n' for i in range(400))
+        sim = rig.rotor()
+        tracking = TracedZenitrak("--script", "Z:" + script.replace("/", "\\"), "--interval", str(INTERVAL_MS))
+        rig.tracking = tracking
+        alone = [peer(PHASE_MS // 1000 + 2), peer(300)]
+        helpers = list(alone)
+        try:
+            start = max(p.first("following") for p in alone)
+            base_phase = (start, start + PHASE_MS)
+            wait_for("the first client's end", lambda: alone[0].process.poll() is not None, PHASE_MS / 1000 + 30)
+            base = refused(alone, base_phase)
+
+            window = rig.start()
+            window.wait_text("s_ac", "Opened")
+            window.wait_text("l_dd", "Opened")
+            watch = Recorded(WINDRIVER_EXE, "watch", "--caption", CAPTION, "--id", str(IDS["l_st"]),
+                             "--timeout", str(3 * PHASE_MS))
+            helpers.append(watch)
+            start = watch.first("seen")
+            two = (start, start + PHASE_MS)
+            wait_until("the end of two clients", two[1])
+
+            third = peer(PHASE_MS // 1000 + 2)
+            helpers.append(third)
+            start = third.first("following")
+            three = (start, start + PHASE_MS)
+            wait_for("the third client's end", lambda: third.process.poll() is not None, PHASE_MS / 1000 + 30)
+
+            wrong = judge("two clients", tracking, watch, sim, two, alone[1:], base) + \
+                judge("three clients", tracking, watch, sim, three, [alone[1], third], base)
+            expect(not wrong, "; ".join(wrong))
+        finally:
+            # A client ended at once would end the simulator's notices to the others.
+            wine(ZENITRAK_EXE, "--send", "pause on", check=False)
+            for helper in helpers:
+                helper.stop()
+
+
+if __name__ == "__main__":
+    run_scenario([plain_clients_beside])
