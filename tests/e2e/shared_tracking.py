@@ -2,10 +2,12 @@
 radio-control program beside the rotor's: python3 shared_tracking.py SCENARIO.
 
 The other clients are plain warm-link clients (ddepeer --follow: a request
-after each change notice). Their refused requests are measured first with
-two of them alone, as the level that the tracking program's DDE library
-gives; Gyrotalk beside them must not raise it, and must itself show nearly
-every line and follow it with a SET."""
+after each change notice). Their refused requests are measured first with as
+many of them alone as there are clients later, as the level that the DDE
+library under Wine gives (its server hands its notices one reference of the
+item's name between all its clients); Gyrotalk in the place of one of them
+must not raise it, and must itself show nearly every line and follow it with
+a SET."""
 import os
 import time
 
@@ -14,11 +16,13 @@ from rig import (CAPTION, DDEPEER_EXE, IDS, SETTINGS_KEY, WINDRIVER_EXE, ZENITRA
 
 SEQ_FAST = "G-500, S-1000"
 INTERVAL_MS = 600
-PHASE_MS = 18000
+PHASE_MS = 18000      # with Gyrotalk
+BASE_MS = 12000       # the plain clients alone
 MIN_SHOWN = 0.9       # of the lines published: 27 of 30
 MIN_SET_CYCLES = 0.9  # of the cycles
-# A plain client's share of refused requests beside Gyrotalk may exceed the
-# two plain clients' own by this much (the counts are small and vary).
+# The plain clients' share of refused requests beside Gyrotalk may exceed
+# that of as many plain clients alone by this much (the counts are small and
+# vary from run to run).
 REFUSED_ALLOWANCE = 0.1
 
 
@@ -78,16 +82,19 @@ def share(counts):
 def judge(what, tracking, watch, sim, phase, peers, base):
     """What went wrong in the phase (nothing: an empty list); prints the figures."""
     published = [(az, el) for ms, az, el in tracking.lines if phase[0] <= ms < phase[1]]
-    seen = {target(parse_fields(rest)["text"]) for _, w, rest in watch.records if w == "seen"}
-    shown = [line for line in published if line in seen]
+    seen = [(ms, target(parse_fields(rest)["text"])) for ms, w, rest in watch.records if w == "seen"]
+    shown = [line for line in published if line in {text for _, text in seen}]
+    times = [phase[0]] + [ms for ms, _ in seen if phase[0] < ms < phase[1]] + [phase[1]]
+    still = max(b - a for a, b in zip(times, times[1:])) / 1000
     states = [s * 1000 for s, kind, _ in sim.frames() if kind == "STATE" and phase[0] <= s * 1000 < phase[1]]
     sets = [s * 1000 for s, kind, _ in sim.frames() if kind == "SET"]
     cycles = list(zip(states, states[1:]))
     with_set = [c for c in cycles if any(c[0] < s < c[1] for s in sets)]
     lost = refused(peers, phase)
     figures = (f"{what}: Gyrotalk showed {len(shown)} of {len(published)} lines, a SET in {len(with_set)} of "
-               f"{len(cycles)} cycles; the plain clients' requests refused {lost[0]} of {lost[1]} "
-               f"(two alone: {base[0]} of {base[1]})")
+               f"{len(cycles)} cycles, its line stood still for {still:.1f} s at the most; "
+               f"the plain clients' requests refused {lost[0]} of {lost[1]} "
+               f"(as many plain clients alone: {base[0]} of {base[1]})")
     print(figures)
     wrong = not published or len(shown) < MIN_SHOWN * len(published) or \
         not cycles or len(with_set) < MIN_SET_CYCLES * len(cycles) or \
@@ -96,8 +103,9 @@ def judge(what, tracking, watch, sim, phase, peers, base):
 
 
 def plain_clients_beside():
-    """Two plain clients alone, then Gyrotalk beside one of them, then beside
-    two: each for 18 s of lines 0.6 s apart."""
+    """Three plain clients alone, then two; then Gyrotalk beside one of them,
+    then beside two: 12 s of lines 0.6 s apart for each level alone, 18 s
+    with Gyrotalk."""
     with Rig("plain_clients_beside") as rig:
         reg_add(SETTINGS_KEY, "ComSeq", SEQ_FAST)
         script = os.path.join(rig.workdir, "lines.txt")
@@ -106,13 +114,17 @@ def plain_clients_beside():
         sim = rig.rotor()
         tracking = TracedZenitrak("--script", "Z:" + script.replace("/", "\\"), "--interval", str(INTERVAL_MS))
         rig.tracking = tracking
-        alone = [peer(PHASE_MS // 1000 + 2), peer(300)]
-        helpers = list(alone)
+        # Each ends by itself: a client that is ended at once would end the
+        # simulator's notices to the others.
+        first, second, third = peer(BASE_MS // 1000 + 2), peer(2 * BASE_MS // 1000 + 6), peer(300)
+        helpers = [first, second, third]
         try:
-            start = max(p.first("following") for p in alone)
-            base_phase = (start, start + PHASE_MS)
-            wait_for("the first client's end", lambda: alone[0].process.poll() is not None, PHASE_MS / 1000 + 30)
-            base = refused(alone, base_phase)
+            start = max(p.first("following") for p in helpers)
+            wait_for("the first client's end", lambda: first.process.poll() is not None, BASE_MS / 1000 + 30)
+            alone = {3: refused(helpers, (start, start + BASE_MS))}
+            start = now_ms() + 300  # its goodbye on the way
+            wait_for("the second client's end", lambda: second.process.poll() is not None, BASE_MS / 1000 + 30)
+            alone[2] = refused([second, third], (start, start + BASE_MS))
 
             window = rig.start()
             window.wait_text("s_ac", "Opened")
@@ -124,17 +136,16 @@ def plain_clients_beside():
             two = (start, start + PHASE_MS)
             wait_until("the end of two clients", two[1])
 
-            third = peer(PHASE_MS // 1000 + 2)
-            helpers.append(third)
-            start = third.first("following")
+            fourth = peer(PHASE_MS // 1000 + 2)
+            helpers.append(fourth)
+            start = fourth.first("following")
             three = (start, start + PHASE_MS)
-            wait_for("the third client's end", lambda: third.process.poll() is not None, PHASE_MS / 1000 + 30)
+            wait_for("the fourth client's end", lambda: fourth.process.poll() is not None, PHASE_MS / 1000 + 30)
 
-            wrong = judge("two clients", tracking, watch, sim, two, alone[1:], base) + \
-                judge("three clients", tracking, watch, sim, three, [alone[1], third], base)
+            wrong = judge("two clients", tracking, watch, sim, two, [third], alone[2]) + \
+                judge("three clients", tracking, watch, sim, three, [third, fourth], alone[3])
             expect(not wrong, "; ".join(wrong))
         finally:
-            # A client ended at once would end the simulator's notices to the others.
             wine(ZENITRAK_EXE, "--send", "pause on", check=False)
             for helper in helpers:
                 helper.stop()
