@@ -420,6 +420,10 @@ void TFMain::TrackingDataChange() {
     std::string Line = TrimControls(TrackingData->Text());
     l_st->SetText(Line.empty() ? "No data" : Line);
     ParseSatData(Line, SatData);
+    // With no conversation (a tracking program tried and not reached) the
+    // item's change is no line: a network target holds until the next line.
+    if (NetworkTarget && !Tracking->IsOpen())
+        return;
     TargetArrived(SatData, false);
 }
 
