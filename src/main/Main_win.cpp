@@ -70,9 +70,11 @@ std::string ProgramCommand(const std::string& Program) {
 }  // namespace
 
 TFMain::TFMain()
-    : TForm(nullptr), NetworkRotator(Rotor, Line, Settings, kMainForm.Caption, [this](const TSatData& NewTarget) {
-          TargetArrived(NewTarget, true);
-      }) {
+    : TForm(nullptr),
+      NetworkRotator(
+          Rotor, Line, Settings, kMainForm.Caption,
+          [this](const TSatData& NewTarget, bool Pose) { TargetArrived(NewTarget, true, Pose); },
+          [this](const std::string& Event) { Log(Event); }) {
     Build(kMainForm, MainLayout());
     CPP = Find<TComComboBox>("CPP");
     cs = Find<TComboBox>("cs");
@@ -427,9 +429,10 @@ void TFMain::TrackingDataChange() {
     TargetArrived(SatData, false);
 }
 
-void TFMain::TargetArrived(const TSatData& NewTarget, bool FromNetwork) {
+void TFMain::TargetArrived(const TSatData& NewTarget, bool FromNetwork, bool Pose) {
     const TSatData Before = std::exchange(Target, NewTarget);
     NetworkTarget = FromNetwork;
+    TargetIsPose = Pose;
     Rotor.TargetArrived(Target, FromNetwork, NowMs());
     ShowTarget();
     LogTarget(Before);
@@ -452,7 +455,7 @@ void TFMain::TimerTimer() {
         return;
     }
     try {
-        Rotor.TimerTimer(Target);
+        Rotor.TimerTimer(Target, TargetIsPose);
     } catch (const EComPort& Error) {
         if (!Settings.Unattended || !Error.DeviceGone())
             throw;

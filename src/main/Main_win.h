@@ -55,8 +55,9 @@ private:
     void CreateComponents();
     void BindHandlers();
     // The one entry for a new target, a tracking line's or a network
-    // client's: the window shows it and the next SET step aims at it.
-    void TargetArrived(const TSatData& NewTarget, bool FromNetwork);
+    // client's: the window shows it and the next SET step aims at it (Pose:
+    // takes it as the rotor's pose, the park position).
+    void TargetArrived(const TSatData& NewTarget, bool FromNetwork, bool Pose = false);
     void ShowTarget();
     // Listens as the choice says, or not at all; a failure is shown and the
     // program runs on without it.
@@ -153,6 +154,7 @@ private:
     // The latest target from either source: it holds until the next one.
     TSatData Target;
     bool NetworkTarget = false;
+    bool TargetIsPose = false;
     TNetworkRotator NetworkRotator;
     std::unique_ptr<TRotatorServer> NetworkServer;  // while network control is on
 };

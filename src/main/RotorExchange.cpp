@@ -81,7 +81,7 @@ void TRotorExchange::ShowReply() {
     FLink.ShowRotorState(*State);
 }
 
-void TRotorExchange::TimerTimer(const TSatData& Target) {
+void TRotorExchange::TimerTimer(const TSatData& Target, bool AsPose) {
     int Step = CycleStep++;
     if (FStopWanted && AwaitedBytes == 0) {
         FStopWanted = false;
@@ -93,7 +93,7 @@ void TRotorExchange::TimerTimer(const TSatData& Target) {
             CycleStep = 1;  // a STATE wait is still under way: try SET at the next tick
         } else if (Target.SatName != "?" && IsDirection(Target.Azimuth, Target.Elevation)) {
             // Angles that are no direction (EL1e300) move nothing: the last set point holds.
-            SetStep(Target);
+            SetStep(Target, AsPose);
         }
     }
     if (SequenceKnown() && CycleStep >= kSequences[SequenceIndex].Steps)
@@ -109,12 +109,12 @@ void TRotorExchange::TargetArrived(const TSatData& Target, bool FromNetwork, dou
         FLink.PassEnded(*Pass);
 }
 
-void TRotorExchange::SetStep(const TSatData& Target) {
+void TRotorExchange::SetStep(const TSatData& Target, bool AsPose) {
     if (LastAzimuth == kForceSet || Target.SatName != FSetFor)
         FPointing.Restart();
     const double CycleMs = SequenceKnown() ? kSequences[SequenceIndex].Steps * kCycleInterval : kCycleInterval;
     const std::optional<TPose> Sky =
-        FPointing.SetPoint(FSettings, {Target.Azimuth, Target.Elevation, FLink.NowMs(), CycleMs, Divider});
+        FPointing.SetPoint(FSettings, {Target.Azimuth, Target.Elevation, FLink.NowMs(), CycleMs, Divider, AsPose});
     if (!Sky)
         return;  // resting between passes
     const TPose Pose = RotorPose(FSettings, *Sky);

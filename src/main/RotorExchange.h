@@ -71,7 +71,8 @@ public:
     // The choices that shape the set point changed: the next SET step sends it.
     void ChoicesChanged() { LastAzimuth = kForceSet; }
 
-    void TimerTimer(const TSatData& Target);
+    // AsPose: the target's angles are the pose to take (a park position).
+    void TimerTimer(const TSatData& Target, bool AsPose = false);
     void TimeOutTimer();
     void CPRxChar(int Count);
     void CPAfterOpen();
@@ -100,7 +101,7 @@ private:
     // within them (they are cut to it), false when the exchange has failed.
     bool SkipToNextReply();
     void CountFailure(bool Failed);
-    void SetStep(const TSatData& Target);
+    void SetStep(const TSatData& Target, bool AsPose);
     bool ComparesTheLine() const;
     bool SequenceKnown() const;
 

@@ -65,7 +65,10 @@ struct TSettings {
     bool Unattended = false;                   // "Unattended": no dialogs, recover alone, keep a log
     uint16_t NetworkPort = 0;                  // "NetworkPort": the rotator protocol's TCP port; 0 off
     std::string NetworkAddress = "127.0.0.1";  // "NetworkAddress": where it listens
-    TSkyPosition ParkPosition;                 // "ParkPosition": "AZ EL"
+    TSkyPosition ParkPosition;                 // "ParkPosition": "AZ EL", the pose to park in
+    // The stored park position is no "AZ EL" pair: it reads as the default,
+    // and its text stays as it is for its owner to mend.
+    bool ParkPositionKept = false;
     // What the rotor reads when the antenna points at true north and at the
     // horizon: a set point is the direction plus these, a reply minus them.
     double AzimuthOffset = 0;                 // "AzimuthOffset", degrees
@@ -92,7 +95,8 @@ using TSettingReader = std::function<std::string(const char* Name)>;
 using TSettingWriter = std::function<void(const char* Name, const std::string& Text)>;
 
 TSettings ReadSettings(const TSettingReader& Read);
-// Every choice, as text, whether or not it was stored before.
+// Every choice, as text, whether or not it was stored before; only a kept
+// park position is not written.
 void WriteSettings(const TSettings& Settings, const TSettingWriter& Write);
 
 // The choices' texts, one by one. A range may be spelled as its menu item

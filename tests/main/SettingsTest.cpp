@@ -150,4 +150,13 @@ TEST(Settings, RotorAddressIsHostAndPortOrTheComPort) {
         EXPECT_EQ(RotorAddressOf(Text), "") << Text;
 }
 
+TEST(Settings, AParkPositionThatIsNoPairReadsAsTheDefaultAndIsLeftForItsOwner) {
+    std::map<std::string, std::string> Written;
+    auto Write = [&](const char* Name, const std::string& Text) { Written[Name] = Text; };
+    WriteSettings(Read({{"ParkPosition", "north 5"}}), Write);
+    EXPECT_EQ(Written.count("ParkPosition"), 0u);
+    WriteSettings(Read({{"ParkPosition", "400 95"}}), Write);  // refused when asked for, kept as it is
+    EXPECT_EQ(Written["ParkPosition"], "400 95");
+}
+
 }  // namespace
