@@ -185,8 +185,9 @@ void TFMain::FormCreate() {
     FProgramDir = ExecutableDir();
     SetCurrentDirectoryA(FProgramDir.c_str());
     LoadSettings();
+    const bool PortDriven = ClaimStation();
     if (Settings.Unattended) {
-        if (HandOverToRunningCopy())
+        if (PortDriven && HandOverToRunningCopy())
             return;
         StartStation("start " + Caption());
     }
@@ -289,6 +290,7 @@ void TFMain::SwitchLine(const std::string& Address) {
         Line.Close();
         Settings.RotorAddress = Address;
         Line.Choose(Address);
+        (void)ClaimStation();
         ShowLine();
         SettingsMenu.Update();
         if (op->Down())
@@ -376,6 +378,7 @@ void TFMain::opClick() {
 void TFMain::CPPChange() {
     FAbsentPort.clear();
     FPortOutage = false;
+    (void)ClaimStation();  // another copy's port, chosen by hand: the port's own claim refuses it
     TryPort([this] {
         if (CP->Connected())
             CP->Close();

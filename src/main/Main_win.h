@@ -7,6 +7,7 @@
 
 #include "framework/Controls_win.h"
 #include "framework/Forms_win.h"
+#include "framework/Handles_win.h"
 #include "framework/Timers_win.h"
 #include "main/NetworkRotator.h"
 #include "main/RotorExchange.h"
@@ -85,7 +86,7 @@ private:
     void StartStation(const std::string& How);
     void StopStation();
     void OpenLog();
-    void NoLog();
+    void ShowNoLog(bool NoLog);
     void Log(const std::string& Event);
     std::string ChoicesText() const;
     // The port the user chose: unattended, one stored that is not there yet
@@ -93,6 +94,9 @@ private:
     std::string WantedPort() const;
     void ListAbsentPort();
     void StationError(const std::exception& Error);
+    // Holds the wanted port's named object: true when another copy holds it
+    // already (it drives that port).
+    [[nodiscard]] bool ClaimStation();
     [[nodiscard]] bool HandOverToRunningCopy();
     void PortMissing(const std::exception& Error);
     void PortLost(const std::exception& Error);
@@ -147,6 +151,7 @@ private:
     std::string FAbsentPort;  // the stored port, while it is not listed
     std::string FComChoice;   // the COM port chosen, while the selector shows an address
     std::string FLastPass;    // the report of the last pass, empty before the first
+    TMutexHandle FStation;    // the wanted port's named object: see ClaimStation
     TSettings Settings;
     TSettingsMenu SettingsMenu{Settings};
     TRotorLine Line{CP};
