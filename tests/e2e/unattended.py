@@ -168,17 +168,21 @@ def controller_silent():
     expect(any(line.startswith("replies again after ") for line in lines), f"its end is not in the log: {lines}")
 
 
+def second_copy_ends(rig):
+    other = second_copy(rig)
+    try:
+        other.wait(30)
+    except subprocess.TimeoutExpired:
+        other.kill()
+        raise Failure("the second copy runs on") from None
+
+
 def second_copy_hands_over():
     """A second copy, started by hand beside the one started at log-on: it
     brings the first one forward and ends, and the first one drives on."""
     with station("second_copy_hands_over") as rig:
         sim, window = started(rig)
-        other = second_copy(rig)
-        try:
-            other.wait(30)
-        except subprocess.TimeoutExpired:
-            other.kill()
-            raise Failure("the second copy runs on") from None
+        second_copy_ends(rig)
         since = sim.states()
         sim.wait_states(since, 2, "the first copy's cycle")
         expect(window.text("s_ac") == "Opened", "the first copy lost its port")
@@ -193,12 +197,7 @@ def second_copy_during_recovery():
         sim, window = started(rig)
         sim.stop()
         window.wait_text("s_ac", "Closed", 15)
-        other = second_copy(rig)
-        try:
-            other.wait(30)
-        except subprocess.TimeoutExpired:
-            other.kill()
-            raise Failure("the second copy runs on") from None
+        second_copy_ends(rig)
         back = rig.rotor()
         back.wait_frames("STATE and SET", lambda f: {"STATE", "SET"} <= {k for _, k, _ in f}, 15)
         rig.stop_program()
