@@ -64,6 +64,10 @@ std::string TFMain::WantedPort() const {
     return Line.Networked() ? FComChoice : CPP->Text();
 }
 
+std::string TFMain::WantedLine() const {
+    return Line.Networked() ? Line.Name() : WantedPort();
+}
+
 void TFMain::OpenLog() {
     const std::string Folder = LogFolder();
     if (Folder.empty())
@@ -87,7 +91,7 @@ void TFMain::Log(const std::string& Event) {
 }
 
 std::string TFMain::ChoicesText() const {
-    return "port " + (Line.Networked() ? Line.Name() : WantedPort()) + ", sequence " + cs->Text() + ", azimuth range " +
+    return "port " + WantedLine() + ", sequence " + cs->Text() + ", azimuth range " +
            kAzimuthRanges[Settings.AzimuthRange].Value + ", elevation range " +
            kElevationRanges[Settings.ElevationRange].Value + ", point ahead " + OnOff(Settings.PointAhead) +
            ", tolerance " + DegreesText(Settings.Tolerance) + ", network control " +
@@ -146,7 +150,7 @@ void TFMain::StationError(const std::exception& Error) {
 
 void TFMain::PortMissing(const std::exception& Error) {
     if (!std::exchange(FPortOutage, true))
-        Log("port " + WantedPort() + " not open: " + Error.what());
+        Log("port " + WantedLine() + " not open: " + Error.what());
 }
 
 void TFMain::PortLost(const std::exception& Error) {

@@ -211,8 +211,7 @@ void TFMain::LoadSettings() {
         FAbsentPort = Port;  // an adapter not plugged in yet: waited for
     Rotor.SequenceIndex = SequenceOf(ReadText(Registry, kSequenceValue));
     cs->SetItemIndex(Rotor.SequenceIndex);
-    Line.Choose(Settings.RotorAddress);
-    ShowLine();
+    ChooseLine(Settings.RotorAddress);
     Line.SetBaudRate(Settings.BaudRate);  // the port is closed yet: only stored
     SettingsMenu.Update();
 }
@@ -274,11 +273,13 @@ bool TFMain::ChoiceMade(TChoice Choice) {
 void TFMain::AskRotorAddress() {
     std::string Address = Settings.RotorAddress;
     for (;;) {
-        if (!InputQuery(Handle(), "Rotor on the network", "Controller at HOST:PORT (empty: the COM port):", Address))
+        if (!InputQuery(
+                Handle(), "Rotor on the network",
+                "Controller at HOST:PORT, or Hamlib's rotctld at rotctld://HOST:PORT (empty: the COM port):", Address))
             return;
         if (Address.find_first_not_of(" \t") == std::string::npos || !RotorAddressOf(Address).empty())
             break;
-        Application().ShowException("\"" + Address + "\" is no address of the form HOST:PORT.");
+        Application().ShowException("\"" + Address + "\" is no address of the form HOST:PORT or rotctld://HOST:PORT.");
     }
     if (RotorAddressOf(Address) != Settings.RotorAddress)
         SwitchLine(RotorAddressOf(Address));
@@ -289,13 +290,18 @@ void TFMain::SwitchLine(const std::string& Address) {
     TryPort([this, &Address] {
         Line.Close();
         Settings.RotorAddress = Address;
-        Line.Choose(Address);
+        ChooseLine(Address);
         (void)ClaimStation();
-        ShowLine();
         SettingsMenu.Update();
         if (op->Down())
             Line.Open(WantedPort());
     });
+}
+
+void TFMain::ChooseLine(const std::string& Address) {
+    Line.Choose(Address);
+    Rotor.Speak(RotorProtocolFor(Address));
+    ShowLine();
 }
 
 void TFMain::ShowLine() {
@@ -525,8 +531,16 @@ void TFMain::ShowPortState(const std::string& Text) {
     s_ac->SetText(Text);
 }
 
-void TFMain::TransmissionErrorBegan() {
-    Log("transmission error");
+void TFMain::TransmissionErrorBegan(const std::string& Why) {
+    Log(Why.empty() ? "transmission error" : "transmission error: " + Why);
+}
+
+void TFMain::LimitsLearnt(const std::optional<TRotatorLimits>& Limits) {
+    if (!Limits)
+        return Log("the rotor at " + Line.Name() + " tells no limits: the chosen ranges hold");
+    Log("the rotor at " + Line.Name() + " accepts azimuth " + DegreesText(Limits->MinAzimuth) + " to " +
+        DegreesText(Limits->MaxAzimuth) + ", elevation " + DegreesText(Limits->MinElevation) + " to " +
+        DegreesText(Limits->MaxElevation));
 }
 
 void TFMain::TransmissionErrorEnded(int FailedExchanges) {

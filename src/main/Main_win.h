@@ -76,6 +76,8 @@ private:
     // it (an empty one: back to the COM port), and the selector showing it.
     void AskRotorAddress();
     void SwitchLine(const std::string& Address);
+    // The medium and what the rotor speaks, as Address says.
+    void ChooseLine(const std::string& Address);
     void ShowLine();
     // The connection to a rotor on the network broke: the line is closed.
     void LineLost(const std::exception& Error);
@@ -92,6 +94,8 @@ private:
     // The port the user chose: unattended, one stored that is not there yet
     // (an adapter plugged in later) is waited for.
     std::string WantedPort() const;
+    // What the log names: WantedPort, or the address on the network.
+    std::string WantedLine() const;
     void ListAbsentPort();
     void StationError(const std::exception& Error);
     // Holds the wanted port's named object: true when another copy holds it
@@ -116,7 +120,8 @@ private:
     void ShowTransmissionError(bool Visible) override;
     void ShowPortState(const std::string& Text) override;
     void ShowRotorState(const TRotorState& State) override;
-    void TransmissionErrorBegan() override;
+    void TransmissionErrorBegan(const std::string& Why) override;
+    void LimitsLearnt(const std::optional<TRotatorLimits>& Limits) override;
     void TransmissionErrorEnded(int FailedExchanges) override;
     void PassEnded(const TPassReport& Pass) override;
     // The report of the last pass in a message box, for somebody watching.

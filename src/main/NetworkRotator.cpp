@@ -1,5 +1,9 @@
 #include "main/NetworkRotator.h"
 
+#include <algorithm>
+
+#include "main/RotorLimits.h"
+
 namespace {
 
 TSatData NetworkTarget(const char* Name, double Azimuth, double Elevation) {
@@ -50,6 +54,12 @@ TRotatorStatus TNetworkRotator::Park() {
 }
 
 TRotatorLimits TNetworkRotator::Limits() {
-    const TRotorRangeInfo& Azimuth = kAzimuthRanges[FSettings.AzimuthRange];
-    return {Azimuth.Lowest, Azimuth.Highest, 0, 90};
+    const std::optional<TRotatorLimits>& Rotor = FRotor.RotorLimits;
+    if (!Rotor) {
+        const TRotorRangeInfo& Azimuth = kAzimuthRanges[FSettings.AzimuthRange];
+        return {Azimuth.Lowest, Azimuth.Highest, 0, 90};
+    }
+    // A rotor that tells its limits: what it can look at, as it would answer itself.
+    const TRotorRangeInfo& Azimuth = kAzimuthRanges[WithinLimits(FSettings, *Rotor).AzimuthRange];
+    return {Azimuth.Lowest, Azimuth.Highest, std::max(0.0, Rotor->MinElevation), std::min(90.0, Rotor->MaxElevation)};
 }

@@ -75,7 +75,7 @@ struct TSettings {
     double ElevationOffset = 0;               // "ElevationOffset", degrees
     THorizonMask HorizonMask;                 // "HorizonMask"
     TBetweenPasses BetweenPasses = bpFollow;  // "BetweenPasses"
-    std::string RotorAddress;                 // "RotorAddress": the controller's "HOST:PORT"; empty: the COM port
+    std::string RotorAddress;                 // "RotorAddress": "HOST:PORT", "rotctld://HOST:PORT"; empty: the COM port
     uint32_t BaudRate = 600;                  // "BaudRate": the COM port's bits per second
 };
 
@@ -115,7 +115,7 @@ TBetweenPasses BetweenPassesOf(std::string_view Text);
 // A whole number of bits per second within the limits; else the default.
 uint32_t BaudRateOf(std::string_view Text);
 // The address as typed, without the blanks around it; empty for a text
-// that is no HOST:PORT.
+// that is no HOST:PORT or rotctld://HOST:PORT (RotorAddress.h).
 std::string RotorAddressOf(std::string_view Text);
 // Shortest text that reads back as the same number: "0.5", "1", "2.25".
 std::string DegreesText(double Degrees);

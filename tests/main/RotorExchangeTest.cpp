@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "main/RotctldProtocol.h"
+
 #include "support/FakeRotorLink.h"
 
 namespace {
@@ -362,4 +364,60 @@ TEST_F(Exchange, AStopAskedForGoesAtTheNextFreeTick) {
     EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet, kStop, kState}));
     Rotor.CPAfterClose();
     EXPECT_FALSE(Rotor.RotorState);
+}
+
+// Hamlib's daemon: the same cycle, its own lines, and every request answered.
+class Daemon : public Exchange {
+protected:
+    void SetUp() override { Rotor.Speak(std::make_unique<TRotctldProtocol>()); }
+};
+
+TEST_F(Daemon, ItsLimitsAreAskedOnceAndHoldEverySetPoint) {
+    Settings.AzimuthRange = ar540;  // wider than the daemon turns
+    Settings.ElevationRange = er180;
+    Target.Elevation = 85;
+    Rotor.CPAfterOpen();
+    Answer("1\n1\nmin_az=-180.000000\nmax_az=450.000000\nmin_el=0.000000\nmax_el=80.000000\ndone\n");
+    Answer("10.00\n20,5\n");
+    Tick();
+    Answer("RPRT 0\n");
+    Tick(5);
+    Answer("12.00\n21.00\n");
+    Tick(6);  // the same target again: no SET, and the limits are not asked again
+    EXPECT_EQ(Link.Written, (std::vector<std::string>{"\\dump_state\n", "p\n", "P 200.000000 80.000000\n", "p\n"}));
+    ASSERT_TRUE(Link.Limits);
+    EXPECT_EQ(Link.Limits->MaxElevation, 80);
+    ASSERT_EQ(Link.Shown.size(), 2u);
+    EXPECT_EQ(Link.Shown[0].AzimuthText(), "10.0");
+    EXPECT_EQ(Link.Shown[0].ElevationText(), "20.5");
+    EXPECT_EQ(Link.Shown[0].DividerText(), "-");
+    EXPECT_EQ(Link.LastCommand, "STATE");
+    EXPECT_FALSE(Link.ErrorShown);
+}
+
+TEST_F(Daemon, ARefusedSetPointShowsUntilOneIsTakenAndGoesAgain) {
+    Rotor.CPAfterOpen();
+    Answer("RPRT -4\n");  // no limits told: the chosen ranges alone
+    Answer("10\n20\n");
+    Tick();
+    Answer("RPRT -1\n");
+    Tick(5);
+    EXPECT_TRUE(Link.ErrorShown);
+    EXPECT_EQ(Link.Why, "rotctld answered RPRT -1");
+    Answer("10\n20\n");
+    Tick();  // a position, but the refusal stands
+    EXPECT_TRUE(Link.ErrorShown);
+    // Its answer still awaited, the SET holds back the next STATE.
+    Link.Messages.push_back([this] {
+        Rotor.CycleStep = 0;
+        Tick();
+    });
+    Answer("RPRT 0\n");
+    Tick();
+    EXPECT_FALSE(Link.ErrorShown);
+    EXPECT_EQ(Link.Runs, std::vector<int>{2});
+    EXPECT_FALSE(Link.Limits);
+    EXPECT_EQ(Link.Written, (std::vector<std::string>{"\\dump_state\n", "p\n", "P 200.000000 5.000000\n", "p\n",
+                                                      "P 200.000000 5.000000\n"}));
+    EXPECT_EQ(Rotor.CycleStep, 0);
 }

@@ -2,6 +2,7 @@
 // The rotor exchange's port and window, in memory, for native tests.
 #include <deque>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ public:
     bool ErrorShown = false;
     std::vector<TRotorState> Shown;
     std::vector<int> Runs;  // failed exchanges of each run of them (0: under way)
+    std::string Why;        // of the latest run
+    std::optional<TRotatorLimits> Limits;
     std::vector<TPassReport> Passes;
 
     bool Connected() override { return Open; }
@@ -63,7 +66,11 @@ public:
     void ShowTransmissionError(bool Shown) override { ErrorShown = Shown; }
     void ShowPortState(const std::string& Text) override { PortState = Text; }
     void ShowRotorState(const TRotorState& State) override { Shown.push_back(State); }
-    void TransmissionErrorBegan() override { Runs.push_back(0); }
+    void TransmissionErrorBegan(const std::string& Failure) override {
+        Runs.push_back(0);
+        Why = Failure;
+    }
+    void LimitsLearnt(const std::optional<TRotatorLimits>& Told) override { Limits = Told; }
     void TransmissionErrorEnded(int Failed) override { Runs.back() = Failed; }
     void PassEnded(const TPassReport& Pass) override { Passes.push_back(Pass); }
 
