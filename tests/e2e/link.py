@@ -77,7 +77,10 @@ def shown_text(reply_hex):
 
 
 class Shown(threading.Thread):
-    """Every rotor position the window shows, looked at three times a second."""
+    """Every rotor position the window shows, looked at three times a second.
+    A look reads one label after the other, so one that straddles a new reply
+    can pair the new azimuth with the old elevation: a position counts once
+    two looks in a row read it (the window keeps each for a whole cycle)."""
 
     def __init__(self, window):
         super().__init__(daemon=True)
@@ -85,9 +88,13 @@ class Shown(threading.Thread):
         self.start()
 
     def run(self):
+        last = None
         while self.running:
             texts = self.window.texts()
-            self.seen.add((texts["s_az"], texts["s_el"]))
+            now = (texts["s_az"], texts["s_el"])
+            if now == last:
+                self.seen.add(now)
+            last = now
             time.sleep(0.3)
 
     def stop(self):
