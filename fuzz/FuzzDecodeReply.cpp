@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     (void)State->AzimuthText();
     (void)State->ElevationText();
     TRotorFrame Frame = SetFrameTemplate;
-    FillSetFrame(Frame, State->Azimuth, State->Elevation, State->Divider);
+    FillSetFrame(Frame, State->Azimuth, State->Elevation, *State->Divider);
     for (size_t I : {1, 2, 3, 4, 6, 7, 8, 9})
         if (Frame[I] < '0' || Frame[I] > '9')
             std::abort();

@@ -10,7 +10,7 @@ gyro_build fuzz build/fuzz >/dev/null
 status=0
 for target in build/fuzz/fuzz/Fuzz*; do
     name=$(basename "$target")
-    corpus=fuzz/corpus/$(sed -E 's/^Fuzz//; s/ParseSatData/satdata/; s/DecodeReply/reply/; s/ComTexts/comtexts/; s/ComPersist/compersist/; s/RotatorSession/rotator/' <<<"$name")
+    corpus=fuzz/corpus/$(sed -E 's/^Fuzz//; s/ParseSatData/satdata/; s/DecodeReply/reply/; s/ComTexts/comtexts/; s/ComPersist/compersist/; s/RotatorSession/rotator/; s/RotorAnswer/answer/' <<<"$name")
     # New inputs go to the build tree; the repository's corpus seeds each run.
     work=build/fuzz/corpus-$name
     mkdir -p "$work"

@@ -2,7 +2,10 @@
 choices: Gyrotalk.exe, the rotator simulator (paced line, end stops of the
 ranges) and the tracking simulator flying the passes back to back, sped up
 SCALE times (the rotor's slew rates too, so that it turns as fast as a real
-one in pass time). Writes what happened as JSON for passes.py. Run through
+one in pass time). Two choices compare the rotor behind Hamlib's daemon
+with the frames: "rotctld" drives rotctld -m 1 (its dummy rotator turns 6
+degrees a second on each axis, whatever the scale), "frames" the simulator
+turning as fast. Writes what happened as JSON for passes.py. Run through
 bench/passes.sh, which gives each choice a prefix and wineserver of its own.
 
     python3 fly.py CHOICE SCALE OUT.json [PASSES]   # CHOICE: one of CHOICES below; PASSES: "north,end" say
@@ -13,20 +16,27 @@ rise, in seconds of pass time: the time between passes.
 Where the times come from: the tracking simulator prints each line it
 publishes with the performance counter (CLOCK_MONOTONIC_RAW under Wine,
 converted to CLOCK_MONOTONIC); the rotor simulator logs each reply it sends
-(CLOCK_MONOTONIC), which carries where the rotor stands.
+(CLOCK_MONOTONIC), which carries where the rotor stands; the daemon stamps
+each set point and each position it reads with the time of day (converted
+to CLOCK_MONOTONIC).
 """
+import datetime
 import json
 import os
+import re
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "e2e"))
-from rig import PORT, SETTINGS_KEY, ZENITRAK_EXE, Rig, TracedZenitrak, reg_add, wait_for, wine  # noqa: E402
+from rig import (PORT, SETTINGS_KEY, ZENITRAK_EXE, Rig, TracedZenitrak, free_tcp_port, reg_add, wait_for,  # noqa: E402
+                 wine)
 
 PASSES = "north,overhead,south,end,high85,high88,high89.5"
 INTERVAL_MS = 250
 SLEW = (6.0, 3.0)  # degrees per second of pass time
 DIVIDER = 10       # set points in tenths of a degree
+DUMMY_RATES = (6.0, 6.0)  # degrees per second of real time: Hamlib's dummy rotator
+REPLY_LAG_MS = 13 * 1000 / 60  # a paced reply goes out a frame's time after the frame that asked
 # Each choice adds to the one before; values as stored in the registry.
 CHOICES = {
     "default": {},
@@ -36,6 +46,8 @@ CHOICES = {
     "tolerance": {"AzimuthRange": "0-450", "ElevationRange": "0-180", "PointAhead": "1", "Tolerance": "1"},
     # Between passes, against "default" (which follows the satellite under the horizon).
     "wait": {"BetweenPasses": "wait"},
+    "frames": {},
+    "rotctld": {},
 }
 
 
@@ -63,16 +75,44 @@ def events(sim):
     return found
 
 
+STAMPED = re.compile(r"^(\S+): (?:rot_set_position called az=(\S+) el=(\S+)|rot_get_position: got az=(\S+), "
+                     r"el=(\S+)|(Backend version))")
+
+
+def daemon_log(daemon):
+    """(events, replies) as events() and replies() give them, from the daemon's stamped log: it starts at 0 0."""
+    offset_ms = (time.time() - time.monotonic()) * 1000
+    events, replies = [], []
+    with open(daemon.log_path, errors="replace") as log:
+        for line in log:
+            m = STAMPED.match(line)
+            if not m:
+                continue
+            ms = datetime.datetime.strptime(m.group(1), "%Y-%m-%dT%H:%M:%S.%f%z").timestamp() * 1000 - offset_ms
+            if m.group(6):
+                events.append((ms, "start", 0.0, 0.0))
+            elif m.group(2):
+                events.append((ms, "target", float(m.group(2)), float(m.group(3))))
+            else:
+                replies.append((ms, float(m.group(4)), float(m.group(5))))
+    return events, replies
+
+
 def main(choice, scale, out, passes=PASSES):
     values = CHOICES[choice]
     azimuth_range = values.get("AzimuthRange", "0-360")
     elevation_range = values.get("ElevationRange", "0-90")
+    rates = DUMMY_RATES if choice in ("frames", "rotctld") else tuple(r * scale for r in SLEW)
     with Rig(choice, root="bench-passes") as rig:
         reg_add(SETTINGS_KEY, "ComSeq", "G-500, S-1000")
         for name, value in values.items():
             reg_add(SETTINGS_KEY, name, value)
-        sim = rig.rotor(PORT, "--pace", "--range", azimuth_range, "--elevation-range", elevation_range,
-                        "--divider", str(DIVIDER), "--rate", str(SLEW[0] * scale), str(SLEW[1] * scale))
+        if choice == "rotctld":
+            sim = rig.rotctld(free_tcp_port(), "1", "-Z")
+            reg_add(SETTINGS_KEY, "RotorAddress", f"rotctld://127.0.0.1:{sim.port}")
+        else:
+            sim = rig.rotor(PORT, "--pace", "--range", azimuth_range, "--elevation-range", elevation_range,
+                            "--divider", str(DIVIDER), "--rate", str(rates[0]), str(rates[1]))
         tracker = TracedZenitrak("--pass", passes, "--scale", str(scale), "--interval", str(INTERVAL_MS), "--once",
                                  "--paused", "--before", os.environ.get("BEFORE", "120"))
         try:
@@ -90,10 +130,11 @@ def main(choice, scale, out, passes=PASSES):
             rig.stop_program()
         finally:
             tracker.stop()
-        json.dump({"choice": choice, "scale": scale, "passes": passes.split(","), "rates": [r * scale / 1000 for r in SLEW],
-                   "lines": tracker.lines, "rotor": replies(sim), "events": events(sim)}, open(out, "w"))
-        print(f"{choice}: {len(tracker.lines)} lines, {sum(e[1] == 'target' for e in events(sim))} set points",
-              flush=True)
+        moves, told = daemon_log(sim) if choice == "rotctld" else (events(sim), replies(sim))
+        json.dump({"choice": choice, "scale": scale, "passes": passes.split(","), "rates": [r / 1000 for r in rates],
+                   "lines": tracker.lines, "rotor": told, "events": moves,
+                   "reply_lag_ms": 0 if choice == "rotctld" else REPLY_LAG_MS}, open(out, "w"))
+        print(f"{choice}: {len(tracker.lines)} lines, {sum(e[1] == 'target' for e in moves)} set points", flush=True)
 
 
 if __name__ == "__main__":

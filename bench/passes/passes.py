@@ -27,10 +27,10 @@ PASS_NAMES = ["north", "overhead", "south", "end", "high85", "high88", "high89.5
 UNWINDING_RUN = 200.0
 HIGH = 60.0
 SAMPLE_MS = 100.0
-REPLY_LAG_MS = 13 * 1000 / 60  # a paced reply goes out a frame's time after the frame that asked
 LATE = 2.0  # degrees off the satellite at its rise
 LABELS = {"default": "default", "0-450": "0°–450°", "0-180": "0°–450°, 0°–180°",
-          "ahead": "… + point-ahead", "tolerance": "… + 1° tolerance", "wait": "wait between passes"}
+          "ahead": "… + point-ahead", "tolerance": "… + 1° tolerance", "wait": "wait between passes",
+          "frames": "frames, 6°/s", "rotctld": "rotctld -m 1, 6°/s"}
 
 
 def vector(az, el):
@@ -181,7 +181,7 @@ def replies_agree(run):
     rotor = Rotor(run["events"], run["rates"])
     worst = 0.0
     for ms, az, el in run["rotor"]:
-        r_az, r_el = rotor.at(ms - REPLY_LAG_MS)
+        r_az, r_el = rotor.at(ms - run["reply_lag_ms"])
         worst = max(worst, abs(r_az - az), abs(r_el - el))
     return worst
 
@@ -232,7 +232,8 @@ def report(runs_by_choice):
               f"{len(run['rotor'])} replies; {sum(len(f['errors']) for f in run['figures'])} samples while up")
 
 
-def draw(runs_by_choice, picture, shown=("high89.5", "overhead"), choices=("0-450", "0-180", "ahead")):
+def draw(runs_by_choice, picture, shown=("high89.5", "overhead"), choices=("0-450", "0-180", "ahead"),
+         title="Near the zenith, with and without 0°–180° of elevation"):
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
@@ -240,7 +241,7 @@ def draw(runs_by_choice, picture, shown=("high89.5", "overhead"), choices=("0-45
         runs_by_choice[0]["passes"][:1]
     fig, axes = plt.subplots(3, len(shown), figsize=(7 * len(shown), 9), sharex="col", squeeze=False)
     colours = {"default": "tab:purple", "0-450": "tab:red", "0-180": "tab:blue", "ahead": "tab:green",
-               "tolerance": "tab:orange", "wait": "tab:brown"}
+               "tolerance": "tab:orange", "wait": "tab:brown", "frames": "tab:red", "rotctld": "tab:blue"}
     for column, name in enumerate(shown):
         az_axis, el_axis, error_axis = (axes[r][column] for r in range(3))
         for index, run in enumerate(r for r in runs_by_choice if r["choice"] in choices or len(runs_by_choice) < 3):
@@ -271,7 +272,7 @@ def draw(runs_by_choice, picture, shown=("high89.5", "overhead"), choices=("0-45
     axes[2][0].set_ylabel("pointing error, degrees")
     axes[0][0].legend(fontsize=8, loc="best")
     axes[2][0].legend(fontsize=8, loc="best")
-    fig.suptitle("Near the zenith, with and without 0°–180° of elevation\n(Gyrotalk under Wine, both simulators)")
+    fig.suptitle(f"{title}\n(Gyrotalk under Wine)")
     fig.tight_layout()
     fig.savefig(picture, dpi=80)
 
@@ -282,7 +283,10 @@ def main(picture, paths):
         run["figures"] = figures(run)
     print(f"Passes sped up {runs_by_choice[0]['scale']:g} times; figures in pass time.")
     report(runs_by_choice)
-    draw(runs_by_choice, picture)
+    if any(run["choice"] == "rotctld" for run in runs_by_choice):
+        draw(runs_by_choice, picture, title="Through Hamlib's rotator daemon and with the frames, the rotor as fast")
+    else:
+        draw(runs_by_choice, picture)
     print(f"drawn: {picture}")
 
 

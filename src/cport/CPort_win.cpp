@@ -239,11 +239,6 @@ void TCustomComPort::OpenDevice() {
     FHandle.Reset(Device);
 }
 
-bool TCustomComPort::Claimed(const std::string& Port) {
-    TMutexHandle Claim(OpenMutexA(SYNCHRONIZE, FALSE, ClaimName(Port).c_str()));
-    return Claim.Valid();
-}
-
 void TCustomComPort::TakeClaim() {
     // Windows refuses a second open of a port, Wine lets two programs open
     // it and garble each other's frames: a named object per port, held while

@@ -149,8 +149,6 @@ public:
     void ApplyBufferSizes() override;   // code 9
 
     HANDLE Handle() const { return FHandle.Get(); }
-    // Whether some port object, of this process or another, holds Port open.
-    static bool Claimed(const std::string& Port);
     const TComThread* EventThread() const { return FEventThread.get(); }  // none while closed or Events empty
     void SetDeviceCalls(const TComDeviceCalls& Calls) { FDeviceCalls = Calls; }
 
@@ -223,7 +221,7 @@ private:
     std::unique_ptr<TComThread> FEventThread;  // owned
     bool FThreadCreated = false;
     TFileHandle FHandle;
-    TMutexHandle FClaim;  // the port's named object, held while open
+    TMutexHandle FClaim;                            // the port's named object, held while open
     std::unique_ptr<TMessageWindow> FNotifyWindow;  // owned
     int FThreadPriority = THREAD_PRIORITY_NORMAL;
     bool FConnected = false;

@@ -94,6 +94,14 @@ std::optional<double> ParseDecimal(std::string_view Text) {
     return Value;
 }
 
+std::optional<double> ParseDecimalOrComma(std::string_view Text) {
+    std::string Pointed(Text);
+    for (char& C : Pointed)
+        if (C == ',')
+            C = '.';
+    return ParseDecimal(Pointed);
+}
+
 std::string AsciiUpperCase(std::string_view Text) {
     std::string Result(Text);
     for (char& C : Result)

@@ -20,6 +20,10 @@ std::string FormatFixed(double Value, int Precision, int Digits);
 // too large for a double, gives no value.
 std::optional<double> ParseDecimal(std::string_view Text);
 
+// ParseDecimal's number, a decimal comma read as the point (programs running
+// in such a locale send it); finite values only.
+std::optional<double> ParseDecimalOrComma(std::string_view Text);
+
 // ASCII-only case conversion: bytes outside "a".."z" / "A".."Z" stay as they are.
 std::string AsciiUpperCase(std::string_view Text);
 

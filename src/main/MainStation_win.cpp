@@ -3,36 +3,47 @@
 // a second copy on the same port hands over to the running one.
 #include <windows.h>
 
+#include <cctype>
+
 #include "cport/CPort_win.h"
 #include "cport/ComComboBox_win.h"
 #include "dde/DdeClientConv_win.h"
 #include "framework/Application_win.h"
 #include "framework/Numbers.h"
 #include "framework/WindowIds.h"
+#include "main/MainLayout_win.h"
 #include "main/Main_win.h"
 
 namespace {
 
-// The window of another process's copy with the same caption.
-HWND OtherCopy(const std::string& Caption) {
-    struct TSearch {
-        std::string Caption;
-        HWND Found = nullptr;
-    } Search{Caption};
+// The main window of another process's copy: its caption may carry a note
+// ("(no log)") after the program's own.
+HWND OtherCopy() {
+    HWND Found = nullptr;
     EnumWindows(
         [](HWND Window, LPARAM Param) -> BOOL {
-            auto& S = *reinterpret_cast<TSearch*>(Param);
             char Class[sizeof kFormClass + 1] = "", Text[256] = "";
             DWORD Process = 0;
             GetClassNameA(Window, Class, sizeof Class);
             GetWindowTextA(Window, Text, sizeof Text);
             GetWindowThreadProcessId(Window, &Process);
-            if (lstrcmpA(Class, kFormClass) == 0 && S.Caption == Text && Process != GetCurrentProcessId())
-                S.Found = Window;
-            return !S.Found;
+            const bool Ours = std::string_view(Text).starts_with(kMainForm.Caption);
+            if (lstrcmpA(Class, kFormClass) == 0 && Ours && Process != GetCurrentProcessId())
+                *reinterpret_cast<HWND*>(Param) = Window;
+            return !*reinterpret_cast<HWND*>(Param);
         },
-        reinterpret_cast<LPARAM>(&Search));
-    return Search.Found;
+        reinterpret_cast<LPARAM>(&Found));
+    return Found;
+}
+
+// Held by the copy that drives the rotor on Port (a COM port or an
+// address), whatever state the port is in (open, lost, not there yet), for
+// as long as it wants that port.
+std::string StationName(const std::string& Port) {
+    std::string Name = "Gyrotalk station ";  // no backslash: that would name a namespace
+    for (char Char : Port)
+        Name += Char == '\\' ? '/' : static_cast<char>(std::toupper(static_cast<unsigned char>(Char)));
+    return Name;
 }
 
 std::string LogFolder() {
@@ -53,29 +64,34 @@ std::string TFMain::WantedPort() const {
     return Line.Networked() ? FComChoice : CPP->Text();
 }
 
+std::string TFMain::WantedLine() const {
+    return Line.Networked() ? Line.Name() : WantedPort();
+}
+
 void TFMain::OpenLog() {
     const std::string Folder = LogFolder();
     if (Folder.empty())
-        return NoLog();
-    CreateDirectoryA(Folder.c_str(), nullptr);  // there already, mostly
+        return ShowNoLog(true);  // nowhere to keep one
     FLog.emplace(Folder + "\\Gyrotalk.log", Folder + "\\Gyrotalk.1.log");
 }
 
-void TFMain::NoLog() {
-    // Said once, where a station's owner looks: the log is given up.
-    FLog.reset();
-    if (!FNoLogShown)
-        SetWindowTextA(Handle(), (Caption() + " (no log)").c_str());
-    FNoLogShown = true;
+void TFMain::ShowNoLog(bool NoLog) {
+    // Said where a station's owner looks, for as long as it is so.
+    if (NoLog == FNoLogShown)
+        return;
+    FNoLogShown = NoLog;
+    SetWindowTextA(Handle(), (std::string(kMainForm.Caption) + (NoLog ? " (no log)" : "")).c_str());
 }
 
 void TFMain::Log(const std::string& Event) {
-    if (FLog && !FLog->Write(Event))
-        NoLog();
+    if (!FLog)
+        return;
+    (void)FLog->Write(Event);  // one that is lost is counted in the log once it is back
+    ShowNoLog(FLog->Failing());
 }
 
 std::string TFMain::ChoicesText() const {
-    return "port " + (Line.Networked() ? Line.Name() : WantedPort()) + ", sequence " + cs->Text() + ", azimuth range " +
+    return "port " + WantedLine() + ", sequence " + cs->Text() + ", azimuth range " +
            kAzimuthRanges[Settings.AzimuthRange].Value + ", elevation range " +
            kElevationRanges[Settings.ElevationRange].Value + ", point ahead " + OnOff(Settings.PointAhead) +
            ", tolerance " + DegreesText(Settings.Tolerance) + ", network control " +
@@ -98,14 +114,20 @@ void TFMain::StopStation() {
     Application().OnException = nullptr;
     Recovery->SetEnabled(false);
     FLog.reset();
+    ShowNoLog(false);
     if (!CP->Connected())
         op->SetDown(false);  // what a port that will not open shows when somebody watches
 }
 
+bool TFMain::ClaimStation() {
+    SetLastError(ERROR_SUCCESS);
+    const std::string Rotor = Line.Networked() ? Line.Name() : WantedPort();  // the port or the address
+    FStation.Reset(CreateMutexA(nullptr, FALSE, StationName(Rotor).c_str()));
+    return FStation && GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
 bool TFMain::HandOverToRunningCopy() {
-    if (Line.Networked() || !TCustomComPort::Claimed(WantedPort()))
-        return false;
-    const HWND Other = OtherCopy(Caption());
+    const HWND Other = OtherCopy();
     if (!Other)
         return false;
     if (IsIconic(Other))
@@ -128,7 +150,7 @@ void TFMain::StationError(const std::exception& Error) {
 
 void TFMain::PortMissing(const std::exception& Error) {
     if (!std::exchange(FPortOutage, true))
-        Log("port " + WantedPort() + " not open: " + Error.what());
+        Log("port " + WantedLine() + " not open: " + Error.what());
 }
 
 void TFMain::PortLost(const std::exception& Error) {

@@ -70,9 +70,11 @@ std::string ProgramCommand(const std::string& Program) {
 }  // namespace
 
 TFMain::TFMain()
-    : TForm(nullptr), NetworkRotator(Rotor, Line, Settings, kMainForm.Caption, [this](const TSatData& NewTarget) {
-          TargetArrived(NewTarget, true);
-      }) {
+    : TForm(nullptr),
+      NetworkRotator(
+          Rotor, Line, Settings, kMainForm.Caption,
+          [this](const TSatData& NewTarget, bool Pose) { TargetArrived(NewTarget, true, Pose); },
+          [this](const std::string& Event) { Log(Event); }) {
     Build(kMainForm, MainLayout());
     CPP = Find<TComComboBox>("CPP");
     cs = Find<TComboBox>("cs");
@@ -183,8 +185,9 @@ void TFMain::FormCreate() {
     FProgramDir = ExecutableDir();
     SetCurrentDirectoryA(FProgramDir.c_str());
     LoadSettings();
+    const bool PortDriven = ClaimStation();
     if (Settings.Unattended) {
-        if (HandOverToRunningCopy())
+        if (PortDriven && HandOverToRunningCopy())
             return;
         StartStation("start " + Caption());
     }
@@ -208,8 +211,7 @@ void TFMain::LoadSettings() {
         FAbsentPort = Port;  // an adapter not plugged in yet: waited for
     Rotor.SequenceIndex = SequenceOf(ReadText(Registry, kSequenceValue));
     cs->SetItemIndex(Rotor.SequenceIndex);
-    Line.Choose(Settings.RotorAddress);
-    ShowLine();
+    ChooseLine(Settings.RotorAddress);
     Line.SetBaudRate(Settings.BaudRate);  // the port is closed yet: only stored
     SettingsMenu.Update();
 }
@@ -271,11 +273,13 @@ bool TFMain::ChoiceMade(TChoice Choice) {
 void TFMain::AskRotorAddress() {
     std::string Address = Settings.RotorAddress;
     for (;;) {
-        if (!InputQuery(Handle(), "Rotor on the network", "Controller at HOST:PORT (empty: the COM port):", Address))
+        if (!InputQuery(
+                Handle(), "Rotor on the network",
+                "Controller at HOST:PORT, or Hamlib's rotctld at rotctld://HOST:PORT (empty: the COM port):", Address))
             return;
         if (Address.find_first_not_of(" \t") == std::string::npos || !RotorAddressOf(Address).empty())
             break;
-        Application().ShowException("\"" + Address + "\" is no address of the form HOST:PORT.");
+        Application().ShowException("\"" + Address + "\" is no address of the form HOST:PORT or rotctld://HOST:PORT.");
     }
     if (RotorAddressOf(Address) != Settings.RotorAddress)
         SwitchLine(RotorAddressOf(Address));
@@ -286,12 +290,18 @@ void TFMain::SwitchLine(const std::string& Address) {
     TryPort([this, &Address] {
         Line.Close();
         Settings.RotorAddress = Address;
-        Line.Choose(Address);
-        ShowLine();
+        ChooseLine(Address);
+        (void)ClaimStation();
         SettingsMenu.Update();
         if (op->Down())
             Line.Open(WantedPort());
     });
+}
+
+void TFMain::ChooseLine(const std::string& Address) {
+    Line.Choose(Address);
+    Rotor.Speak(RotorProtocolFor(Address));
+    ShowLine();
 }
 
 void TFMain::ShowLine() {
@@ -374,6 +384,7 @@ void TFMain::opClick() {
 void TFMain::CPPChange() {
     FAbsentPort.clear();
     FPortOutage = false;
+    (void)ClaimStation();  // another copy's port, chosen by hand: the port's own claim refuses it
     TryPort([this] {
         if (CP->Connected())
             CP->Close();
@@ -420,12 +431,17 @@ void TFMain::TrackingDataChange() {
     std::string Line = TrimControls(TrackingData->Text());
     l_st->SetText(Line.empty() ? "No data" : Line);
     ParseSatData(Line, SatData);
+    // With no conversation (a tracking program tried and not reached) the
+    // item's change is no line: a network target holds until the next line.
+    if (NetworkTarget && !Tracking->IsOpen())
+        return;
     TargetArrived(SatData, false);
 }
 
-void TFMain::TargetArrived(const TSatData& NewTarget, bool FromNetwork) {
+void TFMain::TargetArrived(const TSatData& NewTarget, bool FromNetwork, bool Pose) {
     const TSatData Before = std::exchange(Target, NewTarget);
     NetworkTarget = FromNetwork;
+    TargetIsPose = Pose;
     Rotor.TargetArrived(Target, FromNetwork, NowMs());
     ShowTarget();
     LogTarget(Before);
@@ -448,7 +464,7 @@ void TFMain::TimerTimer() {
         return;
     }
     try {
-        Rotor.TimerTimer(Target);
+        Rotor.TimerTimer(Target, TargetIsPose);
     } catch (const EComPort& Error) {
         if (!Settings.Unattended || !Error.DeviceGone())
             throw;
@@ -515,8 +531,16 @@ void TFMain::ShowPortState(const std::string& Text) {
     s_ac->SetText(Text);
 }
 
-void TFMain::TransmissionErrorBegan() {
-    Log("transmission error");
+void TFMain::TransmissionErrorBegan(const std::string& Why) {
+    Log(Why.empty() ? "transmission error" : "transmission error: " + Why);
+}
+
+void TFMain::LimitsLearnt(const std::optional<TRotatorLimits>& Limits) {
+    if (!Limits)
+        return Log("the rotor at " + Line.Name() + " tells no limits: the chosen ranges hold");
+    Log("the rotor at " + Line.Name() + " accepts azimuth " + DegreesText(Limits->MinAzimuth) + " to " +
+        DegreesText(Limits->MaxAzimuth) + ", elevation " + DegreesText(Limits->MinElevation) + " to " +
+        DegreesText(Limits->MaxElevation));
 }
 
 void TFMain::TransmissionErrorEnded(int FailedExchanges) {

@@ -7,6 +7,7 @@
 
 #include "framework/Controls_win.h"
 #include "framework/Forms_win.h"
+#include "framework/Handles_win.h"
 #include "framework/Timers_win.h"
 #include "main/NetworkRotator.h"
 #include "main/RotorExchange.h"
@@ -55,8 +56,9 @@ private:
     void CreateComponents();
     void BindHandlers();
     // The one entry for a new target, a tracking line's or a network
-    // client's: the window shows it and the next SET step aims at it.
-    void TargetArrived(const TSatData& NewTarget, bool FromNetwork);
+    // client's: the window shows it and the next SET step aims at it (Pose:
+    // takes it as the rotor's pose, the park position).
+    void TargetArrived(const TSatData& NewTarget, bool FromNetwork, bool Pose = false);
     void ShowTarget();
     // Listens as the choice says, or not at all; a failure is shown and the
     // program runs on without it.
@@ -74,6 +76,8 @@ private:
     // it (an empty one: back to the COM port), and the selector showing it.
     void AskRotorAddress();
     void SwitchLine(const std::string& Address);
+    // The medium and what the rotor speaks, as Address says.
+    void ChooseLine(const std::string& Address);
     void ShowLine();
     // The connection to a rotor on the network broke: the line is closed.
     void LineLost(const std::exception& Error);
@@ -84,14 +88,19 @@ private:
     void StartStation(const std::string& How);
     void StopStation();
     void OpenLog();
-    void NoLog();
+    void ShowNoLog(bool NoLog);
     void Log(const std::string& Event);
     std::string ChoicesText() const;
     // The port the user chose: unattended, one stored that is not there yet
     // (an adapter plugged in later) is waited for.
     std::string WantedPort() const;
+    // What the log names: WantedPort, or the address on the network.
+    std::string WantedLine() const;
     void ListAbsentPort();
     void StationError(const std::exception& Error);
+    // Holds the wanted port's named object: true when another copy holds it
+    // already (it drives that port).
+    [[nodiscard]] bool ClaimStation();
     [[nodiscard]] bool HandOverToRunningCopy();
     void PortMissing(const std::exception& Error);
     void PortLost(const std::exception& Error);
@@ -111,7 +120,8 @@ private:
     void ShowTransmissionError(bool Visible) override;
     void ShowPortState(const std::string& Text) override;
     void ShowRotorState(const TRotorState& State) override;
-    void TransmissionErrorBegan() override;
+    void TransmissionErrorBegan(const std::string& Why) override;
+    void LimitsLearnt(const std::optional<TRotatorLimits>& Limits) override;
     void TransmissionErrorEnded(int FailedExchanges) override;
     void PassEnded(const TPassReport& Pass) override;
     // The report of the last pass in a message box, for somebody watching.
@@ -146,6 +156,7 @@ private:
     std::string FAbsentPort;  // the stored port, while it is not listed
     std::string FComChoice;   // the COM port chosen, while the selector shows an address
     std::string FLastPass;    // the report of the last pass, empty before the first
+    TMutexHandle FStation;    // the wanted port's named object: see ClaimStation
     TSettings Settings;
     TSettingsMenu SettingsMenu{Settings};
     TRotorLine Line{CP};
@@ -153,6 +164,7 @@ private:
     // The latest target from either source: it holds until the next one.
     TSatData Target;
     bool NetworkTarget = false;
+    bool TargetIsPose = false;
     TNetworkRotator NetworkRotator;
     std::unique_ptr<TRotatorServer> NetworkServer;  // while network control is on
 };

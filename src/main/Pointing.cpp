@@ -153,6 +153,16 @@ TPose SkyPose(const TSettings& Settings, TPose Rotor) {
     return {Rotor.Azimuth - Settings.AzimuthOffset, Rotor.Elevation - Settings.ElevationOffset};
 }
 
+bool ParkPossible(const TSettings& Settings) {
+    const TSkyPosition& Park = Settings.ParkPosition;
+    const TPose Rotor = RotorPose(Settings, {Park.Azimuth, Park.Elevation});
+    const TRotorRangeInfo &Azimuth = kAzimuthRanges[Settings.AzimuthRange],
+                          &Elevation = kElevationRanges[Settings.ElevationRange];
+    return Park.Elevation >= 0 && Park.Elevation <= 90 && Rotor.Azimuth >= Azimuth.Lowest &&
+           Rotor.Azimuth <= Azimuth.Highest && Rotor.Elevation >= Elevation.Lowest &&
+           Rotor.Elevation <= Elevation.Highest;
+}
+
 double ChooseSetPoint(TAzimuthRange Range, double Target, const TSetPointHints& Hints) {
     const TRotorRangeInfo& Info = kAzimuthRanges[Range];
     if (Range == ar360) {
@@ -288,6 +298,8 @@ std::optional<TPose> TPointing::Reference() const {
 }
 
 std::optional<TPose> TPointing::SetPoint(const TSettings& Settings, const TPointingRequest& Request) {
+    if (Request.Pose)
+        return TPose{Request.Azimuth, Request.Elevation};
     if (FLastTarget && *FLastTarget != Request.Azimuth) {
         // The shorter way round: 359 to 1 turns up.
         const double Step = std::remainder(Request.Azimuth - *FLastTarget, 360.0);
@@ -345,8 +357,8 @@ std::optional<TPose> TPointing::Resting(const TSettings& Settings, const TPointi
     if (FRiseAim)
         return FRiseAim;
     // Parked once the satellite has set; one that only dips behind the mask is waited for.
-    if (Settings.BetweenPasses == bpPark && Request.Elevation < 0)
-        return Aimed(Settings, Request, {Settings.ParkPosition.Azimuth, Settings.ParkPosition.Elevation}, false);
+    if (Settings.BetweenPasses == bpPark && Request.Elevation < 0 && ParkPossible(Settings))
+        return TPose{Settings.ParkPosition.Azimuth, Settings.ParkPosition.Elevation};
     return std::nullopt;
 }
 

@@ -66,12 +66,19 @@ double ChooseSetPoint(TAzimuthRange Range, double Target, const TSetPointHints& 
 TPose RotorPose(const TSettings& Settings, TPose Sky);
 TPose SkyPose(const TSettings& Settings, TPose Rotor);
 
+// Whether the park position names a pose the rotor can take: a direction
+// above the horizon (up to 90, never over the top) whose count the ranges
+// hold. Park goes to that pose as it stands, never another that looks the
+// same way.
+bool ParkPossible(const TSettings& Settings);
+
 // One SET step's question.
 struct TPointingRequest {
     double Azimuth = 0, Elevation = 0;  // the target as the last tracking line puts it
     double NowMs = 0;
     double CycleMs = 0;  // from one SET step to the next
     int Divider = 1;
+    bool Pose = false;  // the angles are the pose to take as they stand (a park position)
 };
 
 // Follows the target and the rotor between SET steps. Main thread only.

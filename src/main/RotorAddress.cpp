@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "framework/Numbers.h"
+
 namespace {
 
 std::string_view Trimmed(std::string_view Text) {
@@ -26,6 +28,9 @@ bool IsIPv6Char(char Char) {
 
 std::optional<TRotorAddress> ParseRotorAddress(std::string_view Text) {
     Text = Trimmed(Text);
+    const bool Rotctld = AsciiUpperCase(Text.substr(0, kRotctldScheme.size())) == AsciiUpperCase(kRotctldScheme);
+    if (Rotctld)
+        Text.remove_prefix(kRotctldScheme.size());
     const size_t Colon = Text.rfind(':');
     if (Colon == std::string_view::npos)
         return std::nullopt;
@@ -43,5 +48,5 @@ std::optional<TRotorAddress> ParseRotorAddress(std::string_view Text) {
     const auto [End, Error] = std::from_chars(Port.data(), Port.data() + Port.size(), Number);
     if (Port.empty() || Error != std::errc() || End != Port.data() + Port.size() || Number < 1 || Number > 65535)
         return std::nullopt;
-    return TRotorAddress{std::string(Host), static_cast<uint16_t>(Number)};
+    return TRotorAddress{std::string(Host), static_cast<uint16_t>(Number), Rotctld};
 }

@@ -3,24 +3,26 @@
 #include <algorithm>
 #include <utility>
 
+#include "main/RotorLimits.h"
+
 void TRotorExchange::SendRotorCommand(int Command, double Azimuth, double Elevation) {
     if (!FPort.Connected())
         return;
     switch (Command) {
         case rcStop:
             LastAzimuth = kForceSet;
-            Exchange(StopFrame, kStopText);
+            FLink.ShowLastCommand(kStopText);
+            Exchange(rqStop);
             break;
         case rcState:
-            Exchange(StateFrame, kStateText);
+            FLink.ShowLastCommand(kStateText);
+            Exchange(rqState);
             break;
         case rcSet:
             FLink.ShowLastCommand(SetCommandText(Azimuth, Elevation));
-            FillSetFrame(FSetFrame, Azimuth, Elevation, Divider);
             LastAzimuth = Azimuth;
             LastElevation = Elevation;
-            // No wait: an answer to SET is read and dropped by CPRxChar.
-            FPort.Write(FrameBytes(FSetFrame));
+            Exchange(rqSet, Azimuth, Elevation);
             FPasses.SetSent();
             break;
         default:
@@ -28,32 +30,56 @@ void TRotorExchange::SendRotorCommand(int Command, double Azimuth, double Elevat
     }
 }
 
-void TRotorExchange::Exchange(const TRotorFrame& Frame, const char* Text) {
-    FLink.ShowLastCommand(Text);
-    // What the controller still had to say (the rest of a stalled reply, a
-    // late answer to SET) is no part of this reply.
+void TRotorExchange::Exchange(TRotorRequest Request, double Azimuth, double Elevation) {
+    const std::string Bytes = FProtocol->Request(Request, Azimuth, Elevation, Divider);
+    if (!FProtocol->Answered(Request)) {
+        FPort.Write(Bytes);  // no wait: what comes in answer is read and dropped by CPRxChar
+        return;
+    }
+    if (!Await(Request, Bytes))
+        return;
+    if (Request == rqSet) {
+        // A set point the rotor refused goes again at the next SET step.
+        FSetRefused = TransmissionError;
+        if (FSetRefused)
+            LastAzimuth = kForceSet;
+    } else if (!TransmissionError) {
+        ShowReply();
+    }
+    const bool Failed = TransmissionError || FSetRefused;
+    FLink.ShowTransmissionError(Failed);
+    CountFailure(Failed);
+}
+
+bool TRotorExchange::Await(TRotorRequest Request, const std::string& Bytes) {
+    // What the rotor still had to say (the rest of a stalled reply, a late
+    // answer) is no part of this answer.
     FPort.DropInput();
     ReplyText.clear();
-    FSkipped = 0;
-    AwaitedBytes = kReplySize;
+    FRequest = Request;
+    FAnswer = {};
+    AwaitedBytes = FProtocol->Scan(Request, "").Needed;
     TransmissionError = false;
     FLink.EnableTimeOut(true);
-    FPort.Write(FrameBytes(Frame));
+    FPort.Write(Bytes);
     WaitForExchange();
     // A port closed during the wait (given up as gone) shows "Closed" alone.
-    if (!FLink.PortWanted() || !FPort.Connected())
+    return FLink.PortWanted() && FPort.Connected();
+}
+
+void TRotorExchange::AskLimits() {
+    FLimitsAsked = true;
+    if (!Await(rqLimits, FProtocol->Request(rqLimits)))
         return;
-    FLink.ShowTransmissionError(TransmissionError);
-    if (!TransmissionError)
-        ShowReply();
-    CountFailure(TransmissionError);
+    RotorLimits = FAnswer.Limits;
+    FLink.LimitsLearnt(RotorLimits);
 }
 
 void TRotorExchange::CountFailure(bool Failed) {
     if (Failed) {
         FPasses.ExchangeFailed();
         if (FFailedExchanges++ == 0)
-            FLink.TransmissionErrorBegan();
+            FLink.TransmissionErrorBegan(FWhy);
         return;
     }
     if (FFailedExchanges == 0)
@@ -70,30 +96,34 @@ void TRotorExchange::WaitForExchange() {
 }
 
 void TRotorExchange::ShowReply() {
-    const auto State =
-        DecodeReply(ReplyText, FSettings.AzimuthOffset, FSettings.ElevationOffset);  // checked as it came
-    if (!State)
-        return;
-    Divider = State->Divider;
+    if (!FAnswer.Reading)
+        return;  // an answer that tells no position
+    const TRotorState State = RotorStateOf(*FAnswer.Reading, FSettings.AzimuthOffset, FSettings.ElevationOffset);
+    if (State.Divider)
+        Divider = *State.Divider;
     RotorState = State;
-    FPointing.RotorReported(State->RotorAzimuth, State->Elevation, FLink.NowMs());
-    FPasses.RotorReported({State->RotorAzimuth, State->Elevation}, FLink.NowMs());
-    FLink.ShowRotorState(*State);
+    FPointing.RotorReported(State.RotorAzimuth, State.Elevation, FLink.NowMs());
+    FPasses.RotorReported({State.RotorAzimuth, State.Elevation}, FLink.NowMs());
+    FLink.ShowRotorState(State);
 }
 
-void TRotorExchange::TimerTimer(const TSatData& Target) {
+void TRotorExchange::TimerTimer(const TSatData& Target, bool AsPose) {
     int Step = CycleStep++;
     if (FStopWanted && AwaitedBytes == 0) {
         FStopWanted = false;
         SendRotorCommand(rcStop);
+    } else if (Step == 0 && FRequest == rqSet && AwaitedBytes > 0) {
+        CycleStep = 0;  // the answer to SET is still awaited: STATE at the next tick, never amid it
     } else if (Step == 0) {
+        if (FProtocol->AsksLimits() && !FLimitsAsked)
+            AskLimits();
         SendRotorCommand(rcState);
     } else if (Step == 1) {
         if (AwaitedBytes != 0) {
             CycleStep = 1;  // a STATE wait is still under way: try SET at the next tick
         } else if (Target.SatName != "?" && IsDirection(Target.Azimuth, Target.Elevation)) {
             // Angles that are no direction (EL1e300) move nothing: the last set point holds.
-            SetStep(Target);
+            SetStep(Target, AsPose);
         }
     }
     if (SequenceKnown() && CycleStep >= kSequences[SequenceIndex].Steps)
@@ -109,18 +139,21 @@ void TRotorExchange::TargetArrived(const TSatData& Target, bool FromNetwork, dou
         FLink.PassEnded(*Pass);
 }
 
-void TRotorExchange::SetStep(const TSatData& Target) {
+void TRotorExchange::SetStep(const TSatData& Target, bool AsPose) {
     if (LastAzimuth == kForceSet || Target.SatName != FSetFor)
         FPointing.Restart();
     const double CycleMs = SequenceKnown() ? kSequences[SequenceIndex].Steps * kCycleInterval : kCycleInterval;
+    const TSettings& Chosen = RotorLimits ? WithinLimits(FSettings, *RotorLimits) : FSettings;
     const std::optional<TPose> Sky =
-        FPointing.SetPoint(FSettings, {Target.Azimuth, Target.Elevation, FLink.NowMs(), CycleMs, Divider});
+        FPointing.SetPoint(Chosen, {Target.Azimuth, Target.Elevation, FLink.NowMs(), CycleMs, Divider, AsPose});
     if (!Sky)
         return;  // resting between passes
-    const TPose Pose = RotorPose(FSettings, *Sky);
+    TPose Pose = RotorPose(Chosen, *Sky);
+    if (RotorLimits)
+        Pose = HeldWithin(Pose, *RotorLimits);
     const bool Moved =
         LastAzimuth != Pose.Azimuth || LastElevation != (ComparesTheLine() ? Target.Elevation : Pose.Elevation);
-    if (!Moved || !FPointing.WorthSending(FSettings, *Sky))
+    if (!Moved || !FPointing.WorthSending(Chosen, *Sky))
         return;
     SendRotorCommand(rcSet, Pose.Azimuth, Pose.Elevation);
     FPointing.Sent(*Sky);
@@ -130,9 +163,10 @@ void TRotorExchange::SetStep(const TSatData& Target) {
 bool TRotorExchange::ComparesTheLine() const {
     // Where the set point's elevation is the line's own, limited to the
     // horizon, the line's own is compared: below the horizon a SET goes out
-    // every cycle, as it always did. Every other choice compares what it sends.
-    return FSettings.ElevationRange == er90 && !FSettings.PointAhead && FSettings.ElevationOffset == 0 &&
-           FSettings.HorizonMask.Flat0() && FSettings.BetweenPasses == bpFollow;
+    // every cycle, as it always did, where a SET costs no wait. Every other
+    // choice compares what it sends.
+    return !FProtocol->Answered(rqSet) && FSettings.ElevationRange == er90 && !FSettings.PointAhead &&
+           FSettings.ElevationOffset == 0 && FSettings.HorizonMask.Flat0() && FSettings.BetweenPasses == bpFollow;
 }
 
 bool TRotorExchange::SequenceKnown() const {
@@ -140,7 +174,12 @@ bool TRotorExchange::SequenceKnown() const {
 }
 
 void TRotorExchange::TimeOutTimer() {
+    Fail("");
+}
+
+void TRotorExchange::Fail(const std::string& Why) {
     TransmissionError = true;
+    FWhy = Why;
     AwaitedBytes = 0;
     FLink.EnableTimeOut(false);
     ReplyText.clear();
@@ -152,41 +191,30 @@ void TRotorExchange::CPRxChar(int Count) {
         FPort.Read(Count);
         return;
     }
-    while (Count >= AwaitedBytes) {
-        ReplyText += FPort.Read(AwaitedBytes);
-        Count -= AwaitedBytes;
-        const bool Complete = IsReply(ReplyText);
-        if (!Complete && SkipToNextReply()) {
-            AwaitedBytes = static_cast<int>(kReplySize - ReplyText.size());
-            continue;
-        }
-        if (!Complete)
-            TimeOutTimer();  // bytes that are no reply: failed, as if none had come
-        // Bytes beyond the reply came with it; left waiting, they would be
-        // read as the start of the next reply and shift every later one.
-        if (Count > 0)
-            FPort.Read(Count);
-        AwaitedBytes = 0;
-        return;
+    // Everything waiting is taken: bytes beyond the answer came with it, and
+    // left waiting they would be read as the start of the next one.
+    ReplyText += FPort.Read(Count);
+    FAnswer = FProtocol->Scan(FRequest, ReplyText);
+    switch (FAnswer.Kind) {
+        case TRotorAnswer::akMore:
+            AwaitedBytes = FAnswer.Needed;
+            FLink.EnableTimeOut(true);  // a full second again from this byte
+            return;
+        case TRotorAnswer::akDone:
+            AwaitedBytes = 0;
+            return;
+        case TRotorAnswer::akFailed:
+            Fail(FAnswer.Why);  // no answer: as if none had come
+            return;
     }
-    FLink.EnableTimeOut(true);  // a full second again from this byte
-}
-
-bool TRotorExchange::SkipToNextReply() {
-    // A late answer to SET can straddle the frame: its rest arrives first.
-    // What comes before the next "W" is dropped, up to a reply's length.
-    const size_t Next = ReplyText.find('W', 1);
-    const size_t Skip = Next == std::string::npos ? ReplyText.size() : Next;
-    FSkipped += static_cast<int>(Skip);
-    if (Next == std::string::npos || FSkipped >= static_cast<int>(kReplySize))
-        return false;
-    ReplyText.erase(0, Skip);
-    return true;
 }
 
 void TRotorExchange::CPAfterOpen() {
     FLink.ShowTransmissionError(false);
     FFailedExchanges = 0;
+    FSetRefused = false;
+    FLimitsAsked = false;
+    RotorLimits.reset();
     CycleStep = 0;
     LastAzimuth = kForceSet;
     FLink.ShowPortState("Opened");

@@ -1,12 +1,15 @@
 #pragma once
-// The conversation with the rotator controller: a 500 ms cycle timer steps
-// through a sequence (STATE and its reply, SET when the target moved, idle
-// steps); a time-out timer bounds the wait for a reply.
+// The conversation with the rotor: a 500 ms cycle timer steps through a
+// sequence (STATE and its answer, SET when the target moved, idle steps); a
+// time-out timer bounds the wait for an answer. What the rotor speaks (the
+// controller's frames, Hamlib's daemon) is its protocol's business; the
+// cycle is the same for every rotor.
 //
-// Everything runs on the main thread. A wait for a reply keeps handing
+// Everything runs on the main thread. A wait for an answer keeps handing
 // window messages to their handlers, so timer ticks, serial events and user
 // clicks re-enter this class; AwaitedBytes keeps the re-entries orderly.
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -14,6 +17,7 @@
 #include "main/Pointing.h"
 #include "main/RotorFrames.h"
 #include "main/RotorPort.h"
+#include "main/RotorProtocol.h"
 #include "main/SatData.h"
 #include "main/Settings.h"
 
@@ -32,12 +36,15 @@ public:
     virtual void ShowTransmissionError(bool Visible) = 0;
     virtual void ShowPortState(const std::string& Text) = 0;
     virtual void ShowRotorState(const TRotorState& State) = 0;
-    // A run of failed exchanges (no reply, a stalled or short one) begins,
-    // and ends with a reply after FailedExchanges of them.
-    virtual void TransmissionErrorBegan() = 0;
+    // A run of failed exchanges (no reply, a stalled or short one, a set
+    // point refused) begins, Why the first one failed (empty: no answer at
+    // all); and it ends with an answer after FailedExchanges of them.
+    virtual void TransmissionErrorBegan(const std::string& Why) = 0;
     virtual void TransmissionErrorEnded(int FailedExchanges) = 0;
     // A satellite of the tracking lines has set (or another was named).
     virtual void PassEnded(const TPassReport& Pass) = 0;
+    // What a rotor that can tell its limits told after connecting; none: nothing usable.
+    virtual void LimitsLearnt(const std::optional<TRotatorLimits>& Limits) = 0;
 };
 
 enum TRotorCommand { rcStop = 1, rcState = 2, rcSet = 3 };
@@ -56,10 +63,16 @@ class TRotorExchange {
 public:
     // Settings are the user's choices, read at every SET step; not owned.
     TRotorExchange(TRotorPort& Port, TRotorLink& Link, const TSettings& Settings)
-        : FPort(Port), FLink(Link), FSettings(Settings) {}
+        : FPort(Port), FLink(Link), FSettings(Settings), FProtocol(RotorProtocolFor("")) {}
 
-    // Unknown codes do nothing. STOP and STATE return when the exchange has
-    // ended (reply read or time-out). Raises what the port's write raises.
+    // What the rotor speaks from now on (the frames until then). Call it
+    // while the port is closed.
+    void Speak(std::unique_ptr<TRotorProtocol> Protocol) { FProtocol = std::move(Protocol); }
+
+    // Unknown codes do nothing. Every command that is answered (STOP and
+    // STATE; SET too where the protocol answers it) returns when the
+    // exchange has ended (answer read or time-out). Raises what the port's
+    // write raises.
     void SendRotorCommand(int Command, double Azimuth = 0, double Elevation = 0);
     // Waits, handling messages, until no exchange is under way.
     void WaitForExchange();
@@ -71,7 +84,8 @@ public:
     // The choices that shape the set point changed: the next SET step sends it.
     void ChoicesChanged() { LastAzimuth = kForceSet; }
 
-    void TimerTimer(const TSatData& Target);
+    // AsPose: the target's angles are the pose to take (a park position).
+    void TimerTimer(const TSatData& Target, bool AsPose = false);
     void TimeOutTimer();
     void CPRxChar(int Count);
     void CPAfterOpen();
@@ -81,9 +95,9 @@ public:
     // what that tick would send; nothing while the port is closed.
     void RequestStop() { FStopWanted = FPort.Connected(); }
 
-    int AwaitedBytes = 0;
+    int AwaitedBytes = 0;  // at least, while an answer is awaited
     bool TransmissionError = false;
-    std::string ReplyText;
+    std::string ReplyText;  // what came since the request
     double LastAzimuth = 0;
     double LastElevation = 0;
     int Divider = 1;
@@ -92,26 +106,34 @@ public:
     // The latest reply's rotor state; none before the first reply after the
     // port opened and while it is closed.
     std::optional<TRotorState> RotorState;
+    // What the rotor told of its limits since the port opened.
+    std::optional<TRotatorLimits> RotorLimits;
 
 private:
-    void Exchange(const TRotorFrame& Frame, const char* Text);
+    void Exchange(TRotorRequest Request, double Azimuth = 0, double Elevation = 0);
+    // Sends Request and waits for its answer; false when the port was
+    // closed or released meanwhile.
+    bool Await(TRotorRequest Request, const std::string& Bytes);
+    void AskLimits();
+    void Fail(const std::string& Why);
     void ShowReply();
-    // The bytes read are no reply: true when a reply may still begin
-    // within them (they are cut to it), false when the exchange has failed.
-    bool SkipToNextReply();
     void CountFailure(bool Failed);
-    void SetStep(const TSatData& Target);
+    void SetStep(const TSatData& Target, bool AsPose);
     bool ComparesTheLine() const;
     bool SequenceKnown() const;
 
     TRotorPort& FPort;
     TRotorLink& FLink;
     const TSettings& FSettings;
-    TRotorFrame FSetFrame = SetFrameTemplate;
+    std::unique_ptr<TRotorProtocol> FProtocol;
+    TRotorRequest FRequest = rqState;  // the one answered last, or awaited
+    TRotorAnswer FAnswer;              // its answer
+    std::string FWhy;                  // why the last exchange failed
+    bool FLimitsAsked = false;         // since the port opened
+    bool FSetRefused = false;          // the last SET was: it goes again
     TPointing FPointing;
     TPassRecorder FPasses;
     std::string FSetFor;       // the satellite the last SET was for
     int FFailedExchanges = 0;  // in a row, since the port opened
     bool FStopWanted = false;
-    int FSkipped = 0;  // bytes of this exchange that were no part of its reply
 };

@@ -49,13 +49,11 @@ bool IsReply(std::string_view Bytes) {
     return true;
 }
 
-std::optional<TRotorState> DecodeReply(std::string_view Reply, double AzimuthOffset, double ElevationOffset) {
-    if (Reply.size() < 10)
-        return std::nullopt;
-    auto B = [&](size_t N) { return static_cast<double>(static_cast<uint8_t>(Reply[N - 1])); };
+TRotorState RotorStateOf(const TRotorReading& Reading, double AzimuthOffset, double ElevationOffset) {
     TRotorState State;
-    double A = B(2) * 100 + B(3) * 10 + B(4) + B(5) / 10 - AzimuthOffset;
-    State.RotorAzimuth = A - 360;
+    State.RotorAzimuth = Reading.Azimuth - AzimuthOffset;
+    // As the controller's reply carries it: 360 is the rotor's zero.
+    const double A = State.RotorAzimuth + 360;
     if (A < 360) {
         State.Azimuth = A;
         State.AzimuthRed = true;
@@ -65,10 +63,25 @@ std::optional<TRotorState> DecodeReply(std::string_view Reply, double AzimuthOff
     } else {
         State.Azimuth = A - 360;
     }
-    State.Divider = static_cast<uint8_t>(Reply[5]);
-    State.Elevation = B(7) * 100 + B(8) * 10 + B(9) + B(10) / 10 - 360 - ElevationOffset;
+    State.Divider = Reading.Divider;
+    State.Elevation = Reading.Elevation - ElevationOffset;
     State.ElevationRed = State.Elevation < 0;
     return State;
+}
+
+std::optional<TRotorReading> ReplyReading(std::string_view Reply) {
+    if (Reply.size() < 10)
+        return std::nullopt;
+    auto B = [&](size_t N) { return static_cast<double>(static_cast<uint8_t>(Reply[N - 1])); };
+    return TRotorReading{B(2) * 100 + B(3) * 10 + B(4) + B(5) / 10 - 360, B(7) * 100 + B(8) * 10 + B(9) + B(10) / 10 - 360,
+                         static_cast<uint8_t>(Reply[5])};
+}
+
+std::optional<TRotorState> DecodeReply(std::string_view Reply, double AzimuthOffset, double ElevationOffset) {
+    const std::optional<TRotorReading> Reading = ReplyReading(Reply);
+    if (!Reading)
+        return std::nullopt;
+    return RotorStateOf(*Reading, AzimuthOffset, ElevationOffset);
 }
 
 std::string TRotorState::AzimuthText() const {
@@ -80,5 +93,5 @@ std::string TRotorState::ElevationText() const {
 }
 
 std::string TRotorState::DividerText() const {
-    return std::to_string(Divider);
+    return Divider ? std::to_string(*Divider) : "-";
 }

@@ -35,14 +35,22 @@ inline constexpr char kStopText[] = "STOP";
 inline constexpr char kStateText[] = "STATE";
 std::string SetCommandText(double Azimuth, double Elevation);
 
-// What a reply shows: rotor azimuth and elevation with their colour (red:
-// outside the rotor's first turn, or below the horizon) and the divider.
+// Where the rotor stands, as it counts: the azimuth below 0 and beyond a
+// turn too, the elevation beyond 90 over the top.
+struct TRotorReading {
+    double Azimuth = 0, Elevation = 0;
+    std::optional<int> Divider;  // a reply's resolution factor; none from a rotor without one
+};
+
+// What the window shows of the rotor: azimuth and elevation with their
+// colour (red: outside the rotor's first turn, or below the horizon) and
+// the divider ("-" for a rotor without one).
 struct TRotorState {
     double Azimuth = 0;
     bool AzimuthRed = false;
     double Elevation = 0;
     bool ElevationRed = false;
-    int Divider = 1;
+    std::optional<int> Divider = 1;
     double RotorAzimuth = 0;  // as the rotor counts it (less the offset): below 0 and beyond 360 too
     std::string AzimuthText() const;
     std::string ElevationText() const;
@@ -53,7 +61,13 @@ struct TRotorState {
 // and a plain number 0 to 9 in each of the eight digit bytes.
 bool IsReply(std::string_view Bytes);
 
-// Decodes a reply, the offsets (what the rotor reads at true north and at
-// the horizon) taken off its angles. A reply too short to hold the ten
-// bytes read gives no state: the caller treats it as a failed exchange.
+// What the window shows of a reading, the offsets (what the rotor reads at
+// true north and at the horizon) taken off its angles.
+TRotorState RotorStateOf(const TRotorReading& Reading, double AzimuthOffset = 0, double ElevationOffset = 0);
+
+// The reading a reply carries. A reply too short to hold the ten bytes read
+// gives none: the caller treats it as a failed exchange.
+std::optional<TRotorReading> ReplyReading(std::string_view Reply);
+
+// ReplyReading, as the window shows it.
 std::optional<TRotorState> DecodeReply(std::string_view Reply, double AzimuthOffset = 0, double ElevationOffset = 0);

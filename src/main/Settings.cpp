@@ -92,18 +92,18 @@ std::string AddressOf(std::string_view Text) {
     return Address.empty() ? TSettings().NetworkAddress : Address;
 }
 
-// Two numbers apart by blanks; a pose the rotor can take.
-TSkyPosition ParkPositionOf(std::string_view Text) {
+// Two numbers apart by blanks; whether the ranges can hold them is asked
+// when the rotor is to go there.
+std::optional<TSkyPosition> ParkPositionOf(std::string_view Text) {
     const size_t Start = Text.find_first_not_of(" \t");
     const size_t Gap = Text.find_first_of(" \t", Start);
     if (Start == std::string_view::npos || Gap == std::string_view::npos)
-        return {};
+        return std::nullopt;
     const auto Azimuth = DegreesOf(Folded(Text.substr(Start, Gap - Start)));
     const auto Elevation = DegreesOf(Folded(Text.substr(Gap)));
-    if (!Azimuth || !Elevation || *Azimuth < kAzimuthRanges[ar540].Lowest || *Azimuth > kAzimuthRanges[ar540].Highest ||
-        *Elevation < 0 || *Elevation > kElevationRanges[er180].Highest)
-        return {};
-    return {*Azimuth, *Elevation};
+    if (!Azimuth || !Elevation)
+        return std::nullopt;
+    return TSkyPosition{*Azimuth, *Elevation};
 }
 
 }  // namespace
@@ -227,7 +227,10 @@ TSettings ReadSettings(const TSettingReader& Read) {
     Settings.Unattended = Folded(Read(kUnattendedValue)) == "1";
     Settings.NetworkPort = NetworkPortOf(Read(kNetworkPortValue));
     Settings.NetworkAddress = AddressOf(Read(kNetworkAddressValue));
-    Settings.ParkPosition = ParkPositionOf(Read(kParkPositionValue));
+    const std::string Park = Read(kParkPositionValue);
+    const std::optional<TSkyPosition> Position = ParkPositionOf(Park);
+    Settings.ParkPosition = Position.value_or(TSkyPosition());
+    Settings.ParkPositionKept = !Position && !Folded(Park).empty();
     Settings.AzimuthOffset = AzimuthOffsetOf(Read(kAzimuthOffsetValue)).value_or(0);
     Settings.ElevationOffset = ElevationOffsetOf(Read(kElevationOffsetValue)).value_or(0);
     Settings.HorizonMask = HorizonMaskOf(Read(kHorizonMaskValue)).value_or(THorizonMask());
@@ -245,8 +248,9 @@ void WriteSettings(const TSettings& Settings, const TSettingWriter& Write) {
     Write(kUnattendedValue, Settings.Unattended ? "1" : "0");
     Write(kNetworkPortValue, std::to_string(Settings.NetworkPort));
     Write(kNetworkAddressValue, Settings.NetworkAddress);
-    Write(kParkPositionValue,
-          DegreesText(Settings.ParkPosition.Azimuth) + " " + DegreesText(Settings.ParkPosition.Elevation));
+    if (!Settings.ParkPositionKept)
+        Write(kParkPositionValue,
+              DegreesText(Settings.ParkPosition.Azimuth) + " " + DegreesText(Settings.ParkPosition.Elevation));
     Write(kAzimuthOffsetValue, DegreesText(Settings.AzimuthOffset));
     Write(kElevationOffsetValue, DegreesText(Settings.ElevationOffset));
     Write(kHorizonMaskValue, Settings.HorizonMask.Text());

@@ -65,14 +65,17 @@ struct TSettings {
     bool Unattended = false;                   // "Unattended": no dialogs, recover alone, keep a log
     uint16_t NetworkPort = 0;                  // "NetworkPort": the rotator protocol's TCP port; 0 off
     std::string NetworkAddress = "127.0.0.1";  // "NetworkAddress": where it listens
-    TSkyPosition ParkPosition;                 // "ParkPosition": "AZ EL"
+    TSkyPosition ParkPosition;                 // "ParkPosition": "AZ EL", the pose to park in
+    // The stored park position is no "AZ EL" pair: it reads as the default,
+    // and its text stays as it is for its owner to mend.
+    bool ParkPositionKept = false;
     // What the rotor reads when the antenna points at true north and at the
     // horizon: a set point is the direction plus these, a reply minus them.
     double AzimuthOffset = 0;                 // "AzimuthOffset", degrees
     double ElevationOffset = 0;               // "ElevationOffset", degrees
     THorizonMask HorizonMask;                 // "HorizonMask"
     TBetweenPasses BetweenPasses = bpFollow;  // "BetweenPasses"
-    std::string RotorAddress;                 // "RotorAddress": the controller's "HOST:PORT"; empty: the COM port
+    std::string RotorAddress;                 // "RotorAddress": "HOST:PORT", "rotctld://HOST:PORT"; empty: the COM port
     uint32_t BaudRate = 600;                  // "BaudRate": the COM port's bits per second
 };
 
@@ -92,7 +95,8 @@ using TSettingReader = std::function<std::string(const char* Name)>;
 using TSettingWriter = std::function<void(const char* Name, const std::string& Text)>;
 
 TSettings ReadSettings(const TSettingReader& Read);
-// Every choice, as text, whether or not it was stored before.
+// Every choice, as text, whether or not it was stored before; only a kept
+// park position is not written.
 void WriteSettings(const TSettings& Settings, const TSettingWriter& Write);
 
 // The choices' texts, one by one. A range may be spelled as its menu item
@@ -111,7 +115,7 @@ TBetweenPasses BetweenPassesOf(std::string_view Text);
 // A whole number of bits per second within the limits; else the default.
 uint32_t BaudRateOf(std::string_view Text);
 // The address as typed, without the blanks around it; empty for a text
-// that is no HOST:PORT.
+// that is no HOST:PORT or rotctld://HOST:PORT (RotorAddress.h).
 std::string RotorAddressOf(std::string_view Text);
 // Shortest text that reads back as the same number: "0.5", "1", "2.25".
 std::string DegreesText(double Degrees);

@@ -1,6 +1,5 @@
 #include "net/RotatorProtocol.h"
 
-#include <cmath>
 #include <vector>
 
 #include "framework/Numbers.h"
@@ -79,16 +78,6 @@ const TCommand* Find(std::string_view Word) {
     return nullptr;
 }
 
-// A decimal comma reads as a point: trackers running in such a locale send it.
-std::optional<double> Degrees(std::string_view Word) {
-    std::string Text(Word);
-    for (char& C : Text)
-        if (C == ',')
-            C = '.';
-    const std::optional<double> Value = ParseDecimal(Text);
-    return Value && std::isfinite(*Value) ? Value : std::nullopt;
-}
-
 std::string Fixed(double Value, int Digits) {
     return FormatFixed(Value, 15, Digits);
 }
@@ -102,7 +91,7 @@ TReply GetPos(TRotatorHandler& Rotator) {
 }
 
 TReply SetPos(TRotatorHandler& Rotator, const std::vector<std::string_view>& Arguments) {
-    const auto Azimuth = Degrees(Arguments[0]), Elevation = Degrees(Arguments[1]);
+    const auto Azimuth = ParseDecimalOrComma(Arguments[0]), Elevation = ParseDecimalOrComma(Arguments[1]);
     const TRotatorLimits Limits = Rotator.Limits();
     if (!Azimuth || !Elevation || *Azimuth < Limits.MinAzimuth || *Azimuth > Limits.MaxAzimuth ||
         *Elevation < Limits.MinElevation || *Elevation > Limits.MaxElevation)

@@ -16,6 +16,7 @@
 enum TRotatorStatus : int {
     rsOk = 0,
     rsInvalid = -1,         // bad arguments, a set point outside the limits
+    rsConfiguration = -2,   // a stored choice that cannot be carried out (a park position out of range)
     rsNotImplemented = -4,  // a command this rotator does not know
     rsIo = -6,              // the rotor cannot be reached: port closed, no reply yet
     rsProtocol = -8,        // a line too long to be a command

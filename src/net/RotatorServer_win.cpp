@@ -114,7 +114,11 @@ void TRotatorServer::AcceptAll() {
         if (WSAAsyncSelect(Socket.Get(), FWindow.Handle(), kSocketMessage, kClientEvents) != 0)
             continue;
         const SOCKET Key = Socket.Get();
-        FClients.emplace(Key, TClient{std::move(Socket), TRotatorSession(FRotator)});
+        auto Client = FClients.emplace(Key, TClient{std::move(Socket), TRotatorSession(FRotator)}).first;
+        // A connection that ended before its selection began (reset at
+        // once, as by a client that crashed) brings no event: look now.
+        if (!Serve(Client->second))
+            FClients.erase(Client);
     }
 }
 

@@ -42,6 +42,24 @@ def silent_address():
     return listener, socket.create_connection(listener.getsockname())
 
 
+def gone_and_opened_again(rig, window, rotor, start_again):
+    """The rotor on the network stopped: "Closed" and one message, however
+    long one looks; started again and the port opened by hand. The rotor
+    started again is returned."""
+    rotor.stop()
+    window.wait_text("s_ac", "Closed", 10)
+    wait_for("the message", lambda: error_dialogs(rig), 10)
+    looks_answered(window, 3)
+    expect(len(error_dialogs(rig)) == 1, f"messages: {error_dialogs(rig)}")
+    back = start_again()
+    rig.dismiss_dialogs("Gyrotalk")
+    if window.text("s_ac") != "Opened":
+        window.click("op")  # released: the attempt, if any, ends
+        window.click("op")
+    window.wait_text("s_ac", "Opened", 15)
+    return back
+
+
 def looks_answered(window, seconds):
     """Reads the window for a while; each look must be answered within 1 s."""
     end = time.monotonic() + seconds
@@ -59,7 +77,10 @@ def shown_text(reply_hex):
 
 
 class Shown(threading.Thread):
-    """Every rotor position the window shows, looked at three times a second."""
+    """Every rotor position the window shows, looked at three times a second.
+    A look reads one label after the other, so one that straddles a new reply
+    can pair the new azimuth with the old elevation: a position counts once
+    two looks in a row read it (the window keeps each for a whole cycle)."""
 
     def __init__(self, window):
         super().__init__(daemon=True)
@@ -67,9 +88,13 @@ class Shown(threading.Thread):
         self.start()
 
     def run(self):
+        last = None
         while self.running:
             texts = self.window.texts()
-            self.seen.add((texts["s_az"], texts["s_el"]))
+            now = (texts["s_az"], texts["s_el"])
+            if now == last:
+                self.seen.add(now)
+            last = now
             time.sleep(0.3)
 
     def stop(self):
@@ -100,17 +125,7 @@ def network_link():
         frames = sim.frames()
         expect({b for _, k, b in frames if k == "STATE"} == {STATE}, f"STATE frames: {frames}")
         expect([b for _, k, b in frames if k == "SET"] == [SET_ISS], f"SET frames: {frames}")
-        sim.stop()
-        window.wait_text("s_ac", "Closed", 10)
-        wait_for("the message", lambda: error_dialogs(rig), 10)
-        looks_answered(window, 3)
-        expect(len(error_dialogs(rig)) == 1, f"messages: {error_dialogs(rig)}")
-        back = rig.tcp_rotor(tcp_port)
-        rig.dismiss_dialogs("Gyrotalk")
-        if window.text("s_ac") != "Opened":
-            window.click("op")  # released: the attempt, if any, ends
-            window.click("op")
-        window.wait_text("s_ac", "Opened", 15)
+        back = gone_and_opened_again(rig, window, sim, lambda: rig.tcp_rotor(tcp_port))
         back.wait_frames("STATE and SET again", lambda f: {"STATE", "SET"} <= {k for _, k, _ in f})
         rig.stop_program()
         expect(back.frames()[-1][2] == STOP, f"last frame {back.frames()[-1]}")

@@ -5,6 +5,7 @@ program under Wine. Each run takes a TCP port that is free at that moment,
 so runs in other build trees on the machine never meet this one's."""
 import random
 import socket
+import struct
 import subprocess
 import time
 
@@ -14,6 +15,7 @@ from rig import (SETTINGS_KEY, Failure, Rig, free_tcp_port, listening_addresses,
 NETWORK_CONTROL_ID = 0x310  # the system menu's "Network control"
 SEQ_FAST = "G-500, S-1000"
 INFO = "Gyrotalk Rotor Driver 0.97 test"
+RECOVERY_S = 5  # unattended: a tracking program is looked for this often
 
 
 def expect(condition, message):
@@ -296,6 +298,26 @@ def hostile_clients():
         expect(all(c.ask("_", 1) == [INFO] for c in clients[4:]), "the other clients")
 
 
+def resets_and_a_lone_target():
+    """Unattended, no tracking program: a target stands through the tries to
+    reach one (its SET goes out, the window keeps it), and 32 clients that
+    connect and reset at once leave every slot free for the next client."""
+    port = free_tcp_port()
+    with Rig("network_resets") as rig:
+        sim, window = started(rig, port, Unattended="1")
+        expect(Client(port).ask("P 90 50", 1) == ["RPRT 0"], "set_pos refused")
+        for number in range(32):  # half of them after an answer, half before their first read
+            reset = Client(port)
+            if number % 2:
+                reset.ask("_", 1)
+            reset.socket.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            reset.close()
+        wait_for("a new client served", lambda: served(port), 10, 0.5)
+        sim.wait_frames("the SET of set_pos", lambda f: ("90.00", "50.00") in [t[:2] for t in sim.targets()], 10)
+        time.sleep(max(0, rig.started_at + 2 * RECOVERY_S - time.monotonic()))  # two tries to reach a tracking program
+        expect((window.text("l_na"), window.text("l_az")) == ("network", "90.0"), f"the target: {window.texts()}")
+
+
 if __name__ == "__main__":
     run_scenario([rotctl_drives_the_rotor, long_and_extended_forms, listens_only_as_chosen, port_in_use,
-                  hostile_clients])
+                  hostile_clients, resets_and_a_lone_target])

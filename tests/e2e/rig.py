@@ -533,6 +533,66 @@ class TracedZenitrak(Stamped):
         super().stop()
 
 
+# --- Hamlib's rotator daemon ------------------------------------------------------
+
+class Rotctld:
+    """Hamlib's rotator daemon on a loopback port with its dummy rotator,
+    which turns about 6 degrees a second on each axis; its verbose log in a
+    file of its own. Another model number than 1 is one the daemon does not
+    know: it ends at once."""
+
+    started = 0
+
+    def __init__(self, workdir, tcp_port, model="1", *options):
+        Rotctld.started += 1
+        self.port = tcp_port
+        self.log_path = os.path.join(workdir, f"rotctld-{tcp_port}-{Rotctld.started}.log")
+        with open(self.log_path, "w") as log:
+            self.process = subprocess.Popen(["rotctld", "-m", model, "-T", "127.0.0.1", "-t", str(tcp_port), "-vvvv",
+                                             *options], stdout=subprocess.DEVNULL, stderr=log)
+        if model == "1":
+            wait_for("rotctld to listen", self.listening, 10)
+
+    def listening(self):
+        try:
+            socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
+            return True
+        except OSError:
+            return False
+
+    def position(self):
+        """(azimuth, elevation) as Hamlib's own client reads them, or None."""
+        done = subprocess.run(["rotctl", "-m", "2", "-r", f"127.0.0.1:{self.port}", "p"], capture_output=True,
+                              text=True, timeout=30)
+        lines = done.stdout.split()
+        return (float(lines[0]), float(lines[1])) if done.returncode == 0 and len(lines) == 2 else None
+
+    def wait_position(self, azimuth, elevation, limit=20):
+        """Until the rotor stands within a degree of the position."""
+        def near():
+            now = self.position()
+            return now if now and abs(now[0] - azimuth) <= 1 and abs(now[1] - elevation) <= 1 else None
+        return wait_for(f"the daemon's rotor at {azimuth} {elevation}", near, limit, 0.5)
+
+    def ask(self, line):
+        """One command as a client of its own; the answer's first line."""
+        with socket.create_connection(("127.0.0.1", self.port), timeout=5) as client:
+            client.sendall((line + "\n").encode())
+            return client.makefile().readline().strip()
+
+    def calls(self):
+        """The rotor calls the daemon logged, in order: get_position, set_position AZ EL, stop."""
+        with open(self.log_path, errors="replace") as log:
+            return [m.group(1) + (f" {m.group(2)} {m.group(3)}" if m.group(2) else "") for m in
+                    (re.match(r"rot_(get_position|set_position|stop) called(?: az=(\S+) el=(\S+))?", line)
+                     for line in log) if m]
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+
 # --- the program -------------------------------------------------------------
 
 class Rig:
@@ -562,6 +622,11 @@ class Rig:
         sim = RotorSim(self.workdir, port, *options)
         self.sims.append(sim)
         return sim
+
+    def rotctld(self, tcp_port, model="1", *options):
+        daemon = Rotctld(self.workdir, tcp_port, model, *options)
+        self.sims.append(daemon)
+        return daemon
 
     def tcp_rotor(self, tcp_port, *options):
         sim = TcpRotorSim(self.workdir, tcp_port, *options)

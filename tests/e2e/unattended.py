@@ -168,23 +168,43 @@ def controller_silent():
     expect(any(line.startswith("replies again after ") for line in lines), f"its end is not in the log: {lines}")
 
 
+def second_copy_ends(rig):
+    other = second_copy(rig)
+    try:
+        other.wait(30)
+    except subprocess.TimeoutExpired:
+        other.kill()
+        raise Failure("the second copy runs on") from None
+
+
 def second_copy_hands_over():
     """A second copy, started by hand beside the one started at log-on: it
     brings the first one forward and ends, and the first one drives on."""
     with station("second_copy_hands_over") as rig:
         sim, window = started(rig)
-        other = second_copy(rig)
-        try:
-            other.wait(30)
-        except subprocess.TimeoutExpired:
-            other.kill()
-            raise Failure("the second copy runs on") from None
+        second_copy_ends(rig)
         since = sim.states()
         sim.wait_states(since, 2, "the first copy's cycle")
         expect(window.text("s_ac") == "Opened", "the first copy lost its port")
         wait_logged("a second copy was started and ended")
 
 
+def second_copy_during_recovery():
+    """A second copy started while the port is lost and tried again ends; the
+    port comes back to the first, whose Exit leaves STOP as the last frame
+    for good."""
+    with station("second_copy_during_recovery") as rig:
+        sim, window = started(rig)
+        sim.stop()
+        window.wait_text("s_ac", "Closed", 15)
+        second_copy_ends(rig)
+        back = rig.rotor()
+        back.wait_frames("STATE and SET", lambda f: {"STATE", "SET"} <= {k for _, k, _ in f}, 15)
+        rig.stop_program()
+        time.sleep(10)
+        expect(back.kinds()[-1] == "STOP", f"after the STOP: {back.kinds()[-4:]}")
+
+
 if __name__ == "__main__":
     run_scenario([tracking_killed_noticed, second_copy_refused, line_gone_and_back, tracking_restarted,
-                  controller_silent, second_copy_hands_over])
+                  controller_silent, second_copy_hands_over, second_copy_during_recovery])

@@ -1,80 +1,14 @@
 #include "main/RotorExchange.h"
 
-#include <deque>
-#include <stdexcept>
-
 #include <gtest/gtest.h>
+
+#include "main/RotctldProtocol.h"
+
+#include "support/FakeRotorLink.h"
 
 namespace {
 
 const std::string kReply = std::string("\x57\x04\x08\x03\x04\x01\x03\x07\x00\x05\x01\x20", 12);
-
-// A window and port in memory. Messages that the wait would hand out are
-// queued actions; a wait with nothing queued would hang for real, so it fails.
-class TFakeLink : public TRotorPort, public TRotorLink {
-public:
-    bool Open = true;
-    bool Wanted = true;
-    bool Visible = true;
-    bool FailWrites = false;
-    double Now = 0;                    // ms
-    std::string Input;                 // bytes waiting in the port
-    std::vector<std::string> Written;  // frames on the wire
-    std::vector<std::string> Waiting;  // the input as each frame went out
-    std::deque<std::function<void()>> Messages;
-    bool CycleTimer = false, TimeOut = false;
-    int TimeOutStarts = 0;
-    std::string LastCommand = "?", PortState = "Closed";
-    bool ErrorShown = false;
-    std::vector<TRotorState> Shown;
-    std::vector<int> Runs;  // failed exchanges of each run of them (0: under way)
-    std::vector<TPassReport> Passes;
-
-    bool Connected() override { return Open; }
-    void Write(const std::string& Bytes) override {
-        if (FailWrites)
-            throw std::runtime_error("write failed");
-        Written.push_back(Bytes);
-        Waiting.push_back(Input);
-    }
-    std::string Read(int Count) override {
-        std::string Bytes = Input.substr(0, Count);
-        Input.erase(0, Bytes.size());
-        return Bytes;
-    }
-    void DropInput() override { Input.clear(); }
-    void EnableCycleTimer(bool Enabled) override { CycleTimer = Enabled; }
-    void EnableTimeOut(bool Enabled) override {
-        TimeOutStarts += Enabled;
-        TimeOut = Enabled;
-    }
-    void WaitUntil(const std::function<bool()>& Done) override {
-        while (!Done()) {
-            if (Messages.empty())
-                throw std::logic_error("the wait would never end");
-            auto Message = Messages.front();
-            Messages.pop_front();
-            Message();
-        }
-    }
-    double NowMs() override { return Now; }
-    bool PortWanted() override { return Wanted; }
-    bool WindowVisible() override { return Visible; }
-    void ShowLastCommand(const std::string& Text) override { LastCommand = Text; }
-    void ShowTransmissionError(bool Shown) override { ErrorShown = Shown; }
-    void ShowPortState(const std::string& Text) override { PortState = Text; }
-    void ShowRotorState(const TRotorState& State) override { Shown.push_back(State); }
-    void TransmissionErrorBegan() override { Runs.push_back(0); }
-    void TransmissionErrorEnded(int Failed) override { Runs.back() = Failed; }
-    void PassEnded(const TPassReport& Pass) override { Passes.push_back(Pass); }
-
-    std::vector<char> Kinds() const {  // the command byte of every frame sent
-        std::vector<char> Result;
-        for (const auto& Frame : Written)
-            Result.push_back(Frame[11]);
-        return Result;
-    }
-};
 
 TSatData Satellite(const char* Name, double Azimuth, double Elevation) {
     TSatData Data;
@@ -430,4 +364,60 @@ TEST_F(Exchange, AStopAskedForGoesAtTheNextFreeTick) {
     EXPECT_EQ(Link.Kinds(), (std::vector<char>{kState, kSet, kStop, kState}));
     Rotor.CPAfterClose();
     EXPECT_FALSE(Rotor.RotorState);
+}
+
+// Hamlib's daemon: the same cycle, its own lines, and every request answered.
+class Daemon : public Exchange {
+protected:
+    void SetUp() override { Rotor.Speak(std::make_unique<TRotctldProtocol>()); }
+};
+
+TEST_F(Daemon, ItsLimitsAreAskedOnceAndHoldEverySetPoint) {
+    Settings.AzimuthRange = ar540;  // wider than the daemon turns
+    Settings.ElevationRange = er180;
+    Target.Elevation = 85;
+    Rotor.CPAfterOpen();
+    Answer("1\n1\nmin_az=-180.000000\nmax_az=450.000000\nmin_el=0.000000\nmax_el=80.000000\ndone\n");
+    Answer("10.00\n20,5\n");
+    Tick();
+    Answer("RPRT 0\n");
+    Tick(5);
+    Answer("12.00\n21.00\n");
+    Tick(6);  // the same target again: no SET, and the limits are not asked again
+    EXPECT_EQ(Link.Written, (std::vector<std::string>{"\\dump_state\n", "p\n", "P 200.000000 80.000000\n", "p\n"}));
+    ASSERT_TRUE(Link.Limits);
+    EXPECT_EQ(Link.Limits->MaxElevation, 80);
+    ASSERT_EQ(Link.Shown.size(), 2u);
+    EXPECT_EQ(Link.Shown[0].AzimuthText(), "10.0");
+    EXPECT_EQ(Link.Shown[0].ElevationText(), "20.5");
+    EXPECT_EQ(Link.Shown[0].DividerText(), "-");
+    EXPECT_EQ(Link.LastCommand, "STATE");
+    EXPECT_FALSE(Link.ErrorShown);
+}
+
+TEST_F(Daemon, ARefusedSetPointShowsUntilOneIsTakenAndGoesAgain) {
+    Rotor.CPAfterOpen();
+    Answer("RPRT -4\n");  // no limits told: the chosen ranges alone
+    Answer("10\n20\n");
+    Tick();
+    Answer("RPRT -1\n");
+    Tick(5);
+    EXPECT_TRUE(Link.ErrorShown);
+    EXPECT_EQ(Link.Why, "rotctld answered RPRT -1");
+    Answer("10\n20\n");
+    Tick();  // a position, but the refusal stands
+    EXPECT_TRUE(Link.ErrorShown);
+    // Its answer still awaited, the SET holds back the next STATE.
+    Link.Messages.push_back([this] {
+        Rotor.CycleStep = 0;
+        Tick();
+    });
+    Answer("RPRT 0\n");
+    Tick();
+    EXPECT_FALSE(Link.ErrorShown);
+    EXPECT_EQ(Link.Runs, std::vector<int>{2});
+    EXPECT_FALSE(Link.Limits);
+    EXPECT_EQ(Link.Written, (std::vector<std::string>{"\\dump_state\n", "p\n", "P 200.000000 5.000000\n", "p\n",
+                                                      "P 200.000000 5.000000\n"}));
+    EXPECT_EQ(Rotor.CycleStep, 0);
 }

@@ -75,7 +75,7 @@ struct TColourCase {
 
 TEST(Reply, AzimuthOutsideTheFirstTurnIsRed) {
     const TColourCase Cases[] = {
-        {3, 5, 0, 0, "350.0", true}, {7, 2, 5, 0, "5.0", true}, {3, 6, 0, 0, "0.0", false},
+        {3, 5, 0, 0, "350.0", true}, {7, 2, 5, 0, "5.0", true},    {3, 6, 0, 0, "0.0", false},
         {7, 2, 0, 0, "0.0", true},   {7, 1, 9, 9, "359.9", false},
     };
     for (const auto& C : Cases) {

@@ -143,11 +143,27 @@ TEST(Settings, RotorAddressIsHostAndPortOrTheComPort) {
     ASSERT_TRUE(Address);
     EXPECT_EQ(Address->Host, "::1");
     EXPECT_EQ(Address->Port, 4533);
-    for (const char* Text : {"rotor-mast.example:4001", "192.168.1.20:23", "localhost:65535"})
+    EXPECT_FALSE(Address->Rotctld);
+    const auto Daemon = ParseRotorAddress("ROTCTLD://[::1]:4533");  // Hamlib's daemon, the scheme in any case
+    ASSERT_TRUE(Daemon);
+    EXPECT_EQ(Daemon->Host, "::1");
+    EXPECT_TRUE(Daemon->Rotctld);
+    for (const char* Text :
+         {"rotor-mast.example:4001", "192.168.1.20:23", "localhost:65535", "rotctld://127.0.0.1:4533"})
         EXPECT_EQ(RotorAddressOf(Text), Text);
-    for (const char* Text : {"", "rotor", ":4001", "rotor:", "rotor:0", "rotor:65536", "rotor:+23", "rotor:23x",
-                             "ro tor:23", "::1:4533", "[::1]", "[]:23", "[host]:23", "COM5"})
+    for (const char* Text :
+         {"", "rotor", ":4001", "rotor:", "rotor:0", "rotor:65536", "rotor:+23", "rotor:23x", "ro tor:23", "::1:4533",
+          "[::1]", "[]:23", "[host]:23", "COM5", "rotctld://", "rotctld://:4533", "telnet://rotor:23"})
         EXPECT_EQ(RotorAddressOf(Text), "") << Text;
+}
+
+TEST(Settings, AParkPositionThatIsNoPairReadsAsTheDefaultAndIsLeftForItsOwner) {
+    std::map<std::string, std::string> Written;
+    auto Write = [&](const char* Name, const std::string& Text) { Written[Name] = Text; };
+    WriteSettings(Read({{"ParkPosition", "north 5"}}), Write);
+    EXPECT_EQ(Written.count("ParkPosition"), 0u);
+    WriteSettings(Read({{"ParkPosition", "400 95"}}), Write);  // refused when asked for, kept as it is
+    EXPECT_EQ(Written["ParkPosition"], "400 95");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "main/StationLog.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -53,9 +54,26 @@ TEST_F(StationLog, AtItsLimitTheFileRollsOverAndTheOlderOneGoes) {
     EXPECT_EQ(Contents(RollOver).find(Event + "5"), std::string::npos);
 }
 
-TEST_F(StationLog, AFileThatCannotBeWrittenIsReported) {
-    TStationLog Log(::testing::TempDir() + "no such folder/Gyrotalk.log", RollOver);
-    EXPECT_FALSE(Log.Write("start"));
+TEST_F(StationLog, AFolderThatCannotBeWrittenIsTriedAgainAMinuteLaterAndTheLossCounted) {
+    const std::string Folder = ::testing::TempDir() + "StationLogFolder";
+    std::filesystem::remove_all(Folder);
+    double Now = 0;
+    TStationLog Log(Folder + "/Gyrotalk.log", Folder + "/Gyrotalk.1.log", TStationLog::kLimit, [&] { return Now; });
+    EXPECT_TRUE(Log.Write("start"));  // the folder is made
+    std::filesystem::remove_all(Folder);
+    std::ofstream(Folder) << "a file in its place";
+    EXPECT_FALSE(Log.Write("port lost"));
+    EXPECT_TRUE(Log.Failing());
+    std::filesystem::remove(Folder);
+    Now += 59000;
+    EXPECT_FALSE(Log.Write("port back"));  // not tried yet
+    Now += 1000;
+    EXPECT_TRUE(Log.Write("exit"));
+    EXPECT_FALSE(Log.Failing());
+    const std::regex Expected(
+        "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d the log could not be written: 2 events lost\n"
+        "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d exit\n");
+    EXPECT_TRUE(std::regex_match(Contents(Folder + "/Gyrotalk.log"), Expected)) << Contents(Folder + "/Gyrotalk.log");
 }
 
 }  // namespace
