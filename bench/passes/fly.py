@@ -80,22 +80,26 @@ STAMPED = re.compile(r"^(\S+): (?:rot_set_position called az=(\S+) el=(\S+)|rot_
 
 
 def daemon_log(daemon):
-    """(events, replies) as events() and replies() give them, from the daemon's stamped log: it starts at 0 0."""
+    """(events, replies) as events() and replies() give them, from the daemon's stamped log. Hamlib's
+    dummy rotator starts at 0 0, turns at its rates, and moves on from where it was last read when
+    a new set point comes (the time between is lost): it stands from a reading to a set point that
+    follows it."""
     offset_ms = (time.time() - time.monotonic()) * 1000
-    events, replies = [], []
+    calls = []
     with open(daemon.log_path, errors="replace") as log:
         for line in log:
             m = STAMPED.match(line)
-            if not m:
-                continue
-            ms = datetime.datetime.strptime(m.group(1), "%Y-%m-%dT%H:%M:%S.%f%z").timestamp() * 1000 - offset_ms
-            if m.group(6):
-                events.append((ms, "start", 0.0, 0.0))
-            elif m.group(2):
-                events.append((ms, "target", float(m.group(2)), float(m.group(3))))
-            else:
-                replies.append((ms, float(m.group(4)), float(m.group(5))))
-    return events, replies
+            if m:
+                ms = datetime.datetime.strptime(m.group(1), "%Y-%m-%dT%H:%M:%S.%f%z").timestamp() * 1000 - offset_ms
+                calls.append((ms, "start", 0.0, 0.0) if m.group(6) else (ms, "target", float(m.group(2)),
+                             float(m.group(3))) if m.group(2) else (ms, "read", float(m.group(4)), float(m.group(5))))
+    events = []
+    for call, after in zip(calls, calls[1:] + [None]):
+        if call[1] != "read":
+            events.append(call)
+        elif after and after[1] == "target":
+            events.append((call[0], "stop", call[2], call[3]))
+    return events, [(ms, az, el) for ms, what, az, el in calls if what == "read"]
 
 
 def main(choice, scale, out, passes=PASSES):
@@ -133,7 +137,9 @@ def main(choice, scale, out, passes=PASSES):
         moves, told = daemon_log(sim) if choice == "rotctld" else (events(sim), replies(sim))
         json.dump({"choice": choice, "scale": scale, "passes": passes.split(","), "rates": [r / 1000 for r in rates],
                    "lines": tracker.lines, "rotor": told, "events": moves,
-                   "reply_lag_ms": 0 if choice == "rotctld" else REPLY_LAG_MS}, open(out, "w"))
+                   "reply_lag_ms": 0 if choice == "rotctld" else REPLY_LAG_MS,
+                   **({"path_events": [e for e in moves if e[1] != "stop"]} if choice == "rotctld" else {})},
+                  open(out, "w"))
         print(f"{choice}: {len(tracker.lines)} lines, {sum(e[1] == 'target' for e in moves)} set points", flush=True)
 
 

@@ -30,7 +30,8 @@ SAMPLE_MS = 100.0
 LATE = 2.0  # degrees off the satellite at its rise
 LABELS = {"default": "default", "0-450": "0°–450°", "0-180": "0°–450°, 0°–180°",
           "ahead": "… + point-ahead", "tolerance": "… + 1° tolerance", "wait": "wait between passes",
-          "frames": "frames, 6°/s", "rotctld": "rotctld -m 1, 6°/s"}
+          "frames": "frames, simulator at 6°/s", "rotctld": "rotctld, its dummy rotor",
+          "rotctld-path": "rotctld, a rotor like the simulator's"}
 
 
 def vector(az, el):
@@ -227,7 +228,7 @@ def report(runs_by_choice):
                 print(f"{run['choice']}: travel between passes {before[1]:.0f}° against {before[0]:.0f}° "
                       f"with the defaults: cut by {100 * (1 - before[1] / before[0]):.1f} %")
     print()
-    for run in runs_by_choice:
+    for run in (r for r in runs_by_choice if r["rotor"]):
         print(f"{run['choice']}: rebuilt motion within {replies_agree(run):.2f}° of the rotor's "
               f"{len(run['rotor'])} replies; {sum(len(f['errors']) for f in run['figures'])} samples while up")
 
@@ -241,7 +242,8 @@ def draw(runs_by_choice, picture, shown=("high89.5", "overhead"), choices=("0-45
         runs_by_choice[0]["passes"][:1]
     fig, axes = plt.subplots(3, len(shown), figsize=(7 * len(shown), 9), sharex="col", squeeze=False)
     colours = {"default": "tab:purple", "0-450": "tab:red", "0-180": "tab:blue", "ahead": "tab:green",
-               "tolerance": "tab:orange", "wait": "tab:brown", "frames": "tab:red", "rotctld": "tab:blue"}
+               "tolerance": "tab:orange", "wait": "tab:brown", "frames": "tab:red", "rotctld": "tab:blue",
+               "rotctld-path": "tab:green"}
     for column, name in enumerate(shown):
         az_axis, el_axis, error_axis = (axes[r][column] for r in range(3))
         for index, run in enumerate(r for r in runs_by_choice if r["choice"] in choices or len(runs_by_choice) < 3):
@@ -279,12 +281,17 @@ def draw(runs_by_choice, picture, shown=("high89.5", "overhead"), choices=("0-45
 
 def main(picture, paths):
     runs_by_choice = [json.load(open(path)) for path in paths]
+    # The daemon's set points, as they came, to a rotor that turns like the simulator's: what the
+    # path costs, apart from how Hamlib's dummy rotor moves.
+    runs_by_choice += [dict(run, choice="rotctld-path", events=run["path_events"], rotor=[])
+                       for run in runs_by_choice if "path_events" in run]
     for run in runs_by_choice:
         run["figures"] = figures(run)
     print(f"Passes sped up {runs_by_choice[0]['scale']:g} times; figures in pass time.")
     report(runs_by_choice)
     if any(run["choice"] == "rotctld" for run in runs_by_choice):
-        draw(runs_by_choice, picture, title="Through Hamlib's rotator daemon and with the frames, the rotor as fast")
+        draw(runs_by_choice, picture, shown=("overhead", "north"), choices=("frames", "rotctld", "rotctld-path"),
+             title="Through Hamlib's rotator daemon and with the frames, the rotor as fast")
     else:
         draw(runs_by_choice, picture)
     print(f"drawn: {picture}")

@@ -200,6 +200,11 @@ void TDdeClientConv::ForgetConvHandle(bool EndHere) {
         Conv.Release();
 }
 
+bool TDdeClientConv::ServerHung(unsigned TimeoutMs) const {
+    DWORD_PTR Result = 0;
+    return IsOpen() && !SendMessageTimeoutA(FConvInfo.hwndPartner, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, TimeoutMs, &Result);
+}
+
 void TDdeClientConv::NotifyClose() {
     if (OnClose)
         OnClose();

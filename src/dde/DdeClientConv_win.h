@@ -73,6 +73,11 @@ public:
     void Disconnected() override;
 
     bool IsOpen() const override { return FConvHandle.Valid(); }
+    // Whether the server's program does not serve its windows: its
+    // conversation window does not answer within TimeoutMs (at once when the
+    // system already takes it as hung, or the window is gone). False while
+    // closed. Messages that other threads send are handled meanwhile.
+    [[nodiscard]] bool ServerHung(unsigned TimeoutMs) const;
 
 protected:
     void Loaded() override;

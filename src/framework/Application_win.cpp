@@ -1,5 +1,7 @@
 #include "framework/Application_win.h"
 
+#include <utility>
+
 #include "framework/Exceptions.h"
 #include "framework/WindowIds.h"
 
@@ -35,13 +37,41 @@ void TApplication::HandleException(std::exception_ptr E) noexcept {
 void TApplication::ShowException(const std::string& Message) noexcept {
     if (FErrorShowing)
         return;
+    if (HoldErrors) {
+        if (FHeldError.empty())
+            FHeldError = Message;
+        return;
+    }
     FErrorShowing = true;
     ErrorDialog(Message, Title);
     FErrorShowing = false;
 }
 
+void TApplication::ShowHeldError() noexcept {
+    if (!FHeldError.empty())
+        ShowException(std::exchange(FHeldError, std::string()));
+}
+
+void TApplication::EndErrorDialog() noexcept {
+    if (!FErrorShowing)
+        return;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND Window, LPARAM Param) -> BOOL {
+            char Class[8] = "", Text[256] = "";
+            GetClassNameA(Window, Class, sizeof Class);
+            GetWindowTextA(Window, Text, sizeof Text);
+            if (lstrcmpA(Class, "#32770") == 0 && *reinterpret_cast<const std::string*>(Param) == Text)
+                EndDialog(Window, IDOK);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&Title));
+}
+
 void TApplication::ShowErrorBox(const std::string& Message, const std::string& Title) {
-    MessageBoxA(nullptr, Message.c_str(), Title.c_str(), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+    // Owned by no window and disabling none: the program goes on behind it,
+    // and its window can still be closed.
+    MessageBoxA(nullptr, Message.c_str(), Title.c_str(), MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
 }
 
 namespace {

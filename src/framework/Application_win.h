@@ -24,6 +24,15 @@ public:
     void HandleException(std::exception_ptr E) noexcept;
     void ShowException(const std::string& Message) noexcept;
 
+    // While set, the first error the dialog would show waits for
+    // ShowHeldError, and later ones are dropped: start-up runs to its end
+    // (the port opened, the cycle started) before a dialog can hold it up.
+    bool HoldErrors = false;
+    void ShowHeldError() noexcept;
+    // Ends the error dialog if one is open: the dialog leaves the window
+    // usable, and the program must end when its window closes.
+    void EndErrorDialog() noexcept;
+
     // Takes every error in place of the dialog while set (a station that
     // nobody watches keeps them in its log); when it raises, the dialog
     // shows the error after all.
@@ -69,6 +78,7 @@ private:
     // Blocks until a message is posted or sent to this thread.
     static void SleepUntilMessage();
     bool FErrorShowing = false;
+    std::string FHeldError;
 };
 
 // Created on first use, destroyed at process exit with the components it

@@ -11,7 +11,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
         DdeManager();  // before the window, whose conversation needs it
         TFMain FMain;
+        Application().HoldErrors = true;  // start-up runs to its end, and says what failed after
         FMain.Show();
+        Application().HoldErrors = false;
+        Application().ShowHeldError();
         Application().WaitUntil([&] { return !FMain.Handle(); });
     } catch (const std::exception& Error) {
         Application().HandleException(Error);

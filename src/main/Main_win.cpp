@@ -146,6 +146,8 @@ void TFMain::CreateComponents() {
     TimeOut = new TTimer(this);  // the default interval, 1000 ms, is the reply time-out
     Recovery = new TTimer(this);
     Recovery->SetInterval(kRecoveryInterval);
+    TrackingWatch = new TTimer(this);
+    TrackingWatch->SetInterval(kTrackingWatchInterval);
     EndLoading();
 }
 
@@ -176,6 +178,7 @@ void TFMain::BindHandlers() {
     Tcp.OnOpenFailed = [this](const std::exception& Error) { PortNotOpen(Error); };
     Tcp.OnLost = [this](const std::exception& Error) { LineLost(Error); };
     Recovery->OnTimer = [this] { Recover(); };
+    TrackingWatch->OnTimer = [this] { WatchTracking(); };
     OnPowerBroadcast = [this](unsigned Event) { PowerBroadcast(Event); };
 }
 
@@ -242,6 +245,7 @@ void TFMain::FormCloseQuery(bool& CanClose) {
     Rotor.WaitForExchange();
     Guarded([this] { Rotor.SendRotorCommand(rcStop); });
     Log("exit");
+    Application().EndErrorDialog();  // else it would keep the program after its window
 }
 
 void TFMain::SaveSettings() {
@@ -413,11 +417,15 @@ void TFMain::LinkTrackingItem() {
 
 void TFMain::TrackingOpen() {
     l_dd->SetText("Opened");
+    TrackingWatch->SetEnabled(true);
     Log(std::exchange(FTrackingLost, false) ? "tracking program back" : "tracking program connected");
 }
 
 void TFMain::TrackingClose() {
     FTrackingLost = true;
+    TrackingWatch->SetEnabled(false);
+    FTrackingSilence = 0;
+    FTrackingHung = false;
     if (!FClosing)
         Log("tracking program gone");
     l_dd->SetText("Closed");
@@ -425,6 +433,16 @@ void TFMain::TrackingClose() {
     ParseSatData("", SatData);
     if (!NetworkTarget)  // a network target holds until the next line
         TargetArrived(SatData, false);
+}
+
+void TFMain::WatchTracking() {
+    FTrackingSilence = Tracking->ServerHung(kTrackingAnswerTimeout) ? FTrackingSilence + 1 : 0;
+    const bool Hung = FTrackingSilence >= kTrackingHungLooks;
+    if (Hung == FTrackingHung)
+        return;
+    FTrackingHung = Hung;
+    l_dd->SetText(Hung ? "Not responding" : "Opened");
+    Log(Hung ? "tracking program not responding" : "tracking program responds again");
 }
 
 void TFMain::TrackingDataChange() {
@@ -464,7 +482,8 @@ void TFMain::TimerTimer() {
         return;
     }
     try {
-        Rotor.TimerTimer(Target, TargetIsPose);
+        // The line of a hung tracking program is stale: no SET goes to it.
+        Rotor.TimerTimer(FTrackingHung && !NetworkTarget ? TSatData() : Target, TargetIsPose);
     } catch (const EComPort& Error) {
         if (!Settings.Unattended || !Error.DeviceGone())
             throw;

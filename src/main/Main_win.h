@@ -25,6 +25,13 @@ class TRotatorServer;
 
 // Unattended, between tries of a lost port and of a tracking program gone.
 inline constexpr unsigned kRecoveryInterval = 5000;  // ms
+// The tracking program is asked this often whether it serves its windows;
+// it is hung after as many looks in a row without an answer as cover the
+// system's own five seconds, each waiting briefly (a hung one is known to
+// the system then, and answers at once).
+inline constexpr unsigned kTrackingWatchInterval = 2000;  // ms
+inline constexpr unsigned kTrackingAnswerTimeout = 250;   // ms
+inline constexpr int kTrackingHungLooks = 3;
 
 class TFMain : public TForm, private TRotorLink {
 public:
@@ -82,6 +89,7 @@ private:
     // The connection to a rotor on the network broke: the line is closed.
     void LineLost(const std::exception& Error);
     void LinkTrackingItem();
+    void WatchTracking();
 
     // Unattended running (MainStation_win.cpp): errors go to the log, and a
     // lost port and a tracking program gone are tried again until they are back.
@@ -135,7 +143,8 @@ private:
     TComPort* CP = nullptr;
     TTimer* Timer = nullptr;
     TTimer* TimeOut = nullptr;
-    TTimer* Recovery = nullptr;  // unattended: tries the port and the tracking program again
+    TTimer* Recovery = nullptr;       // unattended: tries the port and the tracking program again
+    TTimer* TrackingWatch = nullptr;  // while the conversation is open: is the tracking program hung?
     // Controls, owned by the form.
     TComComboBox* CPP = nullptr;
     TComboBox* cs = nullptr;
@@ -150,6 +159,8 @@ private:
     bool FPortLost = false;           // a failure said the device has gone: close at the next chance
     bool FPortOutage = false;         // wanted open, and not open since it was lost or refused
     bool FTrackingLost = false;       // the conversation ended since it was last open
+    int FTrackingSilence = 0;         // looks in a row the tracking program did not answer
+    bool FTrackingHung = false;       // its line is stale: no SET goes to it
     bool FHandedOver = false;         // a copy that was running already drives the port
     bool FNoLogShown = false;
     bool FClosing = false;    // the window closes: the end of the tracking link is no news

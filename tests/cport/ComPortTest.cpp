@@ -559,10 +559,10 @@ public:
 };
 
 TEST_F(ComPortTest, EventMessagesSelectOneStepAndNeedAnOpenPort) {
+    TRecorder Log;  // before the port, whose destructor raises its close events
     TProbePort Probe(nullptr);
     Probe.SetPort(TestPortName());
     Probe.SetEvents({});
-    TRecorder Log;
     Log.Bind(Probe);
     Probe.HandleEventMessage(nullptr, PortEventMessage, 0x0100, 0);
     EXPECT_EQ(Log.Events, TLog{});  // closed: nothing

@@ -318,6 +318,28 @@ def resets_and_a_lone_target():
         expect((window.text("l_na"), window.text("l_az")) == ("network", "90.0"), f"the target: {window.texts()}")
 
 
+def bad_address_at_start():
+    """A stored address that is none of this computer's (attended): its
+    message shows, but the port opens and the cycle runs while it is up, and
+    Exit ends the program with the message still up."""
+    port = free_tcp_port()
+    with Rig("network_bad_address") as rig:
+        reg_add(SETTINGS_KEY, "NetworkPort", str(port))
+        reg_add(SETTINGS_KEY, "NetworkAddress", "192.0.2.1")  # a documentation address: nobody's
+        sim = rig.rotor()
+        window = rig.start()
+        wait_for("the error dialog", lambda: rig.window_lines("Gyrotalk"), 15)
+        sim.wait_states(0, 2, "two STATE frames", 10)
+        first = [t for t, kind, _ in sim.frames() if kind == "STATE"][0] - rig.started_at
+        expect(first <= 3, f"the first STATE {first:.1f} s after the start")
+        expect(rig.window_lines("Gyrotalk"), "the message is no longer up")
+        window.click("Exit")
+        try:
+            rig.program.wait(10)
+        except subprocess.TimeoutExpired:
+            raise Failure("Exit did not end the program with the message up") from None
+
+
 if __name__ == "__main__":
     run_scenario([rotctl_drives_the_rotor, long_and_extended_forms, listens_only_as_chosen, port_in_use,
-                  hostile_clients, resets_and_a_lone_target])
+                  hostile_clients, resets_and_a_lone_target, bad_address_at_start])

@@ -181,13 +181,15 @@ def parse_fields(line):
 
 class Window:
     """The running program's main window, seen through windriver; of the
-    process pid (Windows' number) when two copies run."""
+    process pid (Windows' number) when two copies run; by another caption
+    while the program notes something in it."""
 
-    def __init__(self, pid=None):
+    def __init__(self, pid=None, caption=CAPTION):
         self.pid = ["--pid", str(pid)] if pid else []
+        self.caption = caption
 
     def drive(self, *args, check=True, timeout=60):
-        return windriver(args[0], "--caption", CAPTION, *self.pid, *args[1:], check=check, timeout=timeout)
+        return windriver(args[0], "--caption", self.caption, *self.pid, *args[1:], check=check, timeout=timeout)
 
     def wait_ready(self, limit=30.0):
         """Until the window is there with every control: a window is found

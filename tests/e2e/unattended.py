@@ -6,6 +6,7 @@ waits, and the log tells what happened."""
 import getpass
 import os
 import shutil
+import signal
 import subprocess
 import time
 
@@ -205,6 +206,57 @@ def second_copy_during_recovery():
         expect(back.kinds()[-1] == "STOP", f"after the STOP: {back.kinds()[-4:]}")
 
 
+def tracking_signal(number):
+    """Sends a signal to this prefix's tracking simulator, as a user's kill would."""
+    mark = f"WINEPREFIX={WINEPREFIX}\0".encode()
+    for entry in os.listdir("/proc"):
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as cmdline, open(f"/proc/{entry}/environ", "rb") as environ:
+                if b"zenitrak.exe" in cmdline.read().lower() and mark in environ.read():
+                    os.kill(int(entry), number)
+        except (OSError, ValueError):
+            pass
+
+
+def tracking_program_hung():
+    """The tracking program is stopped (SIGSTOP, not killed): within 10 s the
+    window says "Not responding", and no SET goes to its frozen line, not even
+    after the port was closed and opened again; when it runs again, all
+    resumes. A line that stands still while the program answers is no hang.
+    The log's folder is a file at the start and then back: the title says
+    "(no log)" until the log is written again, at the first event a minute
+    later, with the count of the events lost."""
+    with station("tracking_program_hung") as rig:
+        open(LOG_DIR, "w").close()
+        reg_add(SETTINGS_KEY, "ComSeq", "G-500, S-1000")
+        rig.window = Window(caption=CAPTION + " (no log)")
+        sim, window = started(rig)
+        log_failed_by = time.monotonic()
+        os.remove(LOG_DIR)
+        window.wait_text("l_na", "ISS (ZARYA)")
+        time.sleep(max(0, rig.started_at + 8 - time.monotonic()))  # looks at a program that answers
+        expect(window.text("l_dd") == "Opened", f"a standing line taken as a hang: {window.text('l_dd')!r}")
+        tracking_signal(signal.SIGSTOP)
+        try:
+            window.wait_text("l_dd", "Not responding", 10)
+            sets = sim.kinds().count("SET")
+            window.click("op")
+            window.wait_text("s_ac", "Closed")
+            window.click("op")
+            window.wait_text("s_ac", "Opened")
+            sim.wait_states(sim.states(), 2, "two cycles")
+            expect(sim.kinds().count("SET") == sets, "a SET to the line of a hung tracking program")
+            time.sleep(max(0, log_failed_by + 61 - time.monotonic()))  # a minute after the log failed
+        finally:
+            tracking_signal(signal.SIGCONT)
+        rig.window = window = Window()  # the log is back: the title without its note
+        window.wait_text("l_dd", "Opened", 10)
+        sim.wait_frames("the SET again", lambda f: [k for _, k, _ in f].count("SET") > sets, 10)
+    lines = log_lines()
+    expect(any(line.startswith("the log could not be written: ") for line in lines), f"no loss counted: {lines}")
+    expect("tracking program responds again" in lines, f"the end of the hang is not in the log: {lines}")
+
+
 if __name__ == "__main__":
     run_scenario([tracking_killed_noticed, second_copy_refused, line_gone_and_back, tracking_restarted,
-                  controller_silent, second_copy_hands_over, second_copy_during_recovery])
+                  controller_silent, second_copy_hands_over, second_copy_during_recovery, tracking_program_hung])
