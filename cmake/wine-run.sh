@@ -16,11 +16,14 @@ export WINEPREFIX WINEDEBUG=${WINEDEBUG:--all,err+all} WINEDLLOVERRIDES="mscoree
 # below that page. Every process the program starts inherits it.
 wine() { setarch -R wine "$@"; }
 
-if [ ! -f "$WINEPREFIX/.gyro-ready" ]; then
+# The marker names the set-up below: a prefix made by an older one is set up
+# again on its next use (a build tree kept across such a change included).
+ready=$WINEPREFIX/.gyro-ready-2
+if [ ! -f "$ready" ]; then
     mkdir -p "$WINEPREFIX"
     (
         flock 9
-        if [ ! -f "$WINEPREFIX/.gyro-ready" ]; then
+        if [ ! -f "$ready" ]; then
             # The desktop would start with the X11 driver before the null one
             # is set and then stall: set it first, restart, then boot.
             wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || true
@@ -33,7 +36,7 @@ if [ ! -f "$WINEPREFIX/.gyro-ready" ]; then
             # time-out; and without the dialog winedbg ends a C++ program
             # with status 0, a crash taken for a pass.
             wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f >/dev/null
-            touch "$WINEPREFIX/.gyro-ready"
+            touch "$ready"
         fi
     ) 9>"$WINEPREFIX.lock"
 fi

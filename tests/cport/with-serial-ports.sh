@@ -18,7 +18,7 @@ for tool in "$nullmodem" "$shim"; do
 done
 
 # The prefix must exist before its dosdevices get our links.
-[ -f "$WINEPREFIX/.gyro-ready" ] || "$1" cmd /c exit >/dev/null 2>&1
+[ -f "$WINEPREFIX/.gyro-ready-2" ] || "$1" cmd /c exit >/dev/null 2>&1
 
 lines=$(mktemp)
 trap 'rm -f "$lines"' EXIT
