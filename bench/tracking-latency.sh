@@ -18,6 +18,9 @@ win=${WINDOWS_BUILD:-build/windows}
 cmake --build "$win" --target TrackingLatency Zenitrak ddepeer >/dev/null
 
 export WINEPREFIX=$PWD/$win/wineprefix
+# Wine's DDE library says an error line for each refusal it takes for a
+# positive answer: thousands here, and the figures are what matters.
+export WINEDEBUG=${WINEDEBUG:--all}
 simulator="Z:$(echo "$PWD/$win/tools/zenitrak/Zenitrak.exe" | tr / '\\')"
 peer="Z:$(echo "$PWD/$win/tools/ddepeer/ddepeer.exe" | tr / '\\')"
 cmake/wine-run.sh "$PWD/$win/bench/dde/TrackingLatency.exe" "$simulator" "$peer" "$changes"
