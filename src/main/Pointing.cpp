@@ -351,7 +351,10 @@ std::optional<TPose> TPointing::Resting(const TSettings& Settings, const TPointi
         const double Travel = From ? TravelMs(*From, Point, true)
                                    : TravelMs({0, 0}, {kAzimuthRanges[Settings.AzimuthRange].Highest, 90}, true);
         const double Lead = kRiseTravelMargin * Travel + Request.CycleMs + kFrameMs + kRiseMarginMs;
-        if (FRiseAim ? SkyAngle(Point, *FRiseAim) > kRiseSlack + kRiseSlackPerMs * Rise->InMs : Rise->InMs <= Lead)
+        // A rotor already waiting at a rise point moves for a better estimate
+        // only once it is time to: far below the horizon the estimate is rough
+        // and changes from line to line.
+        if (Rise->InMs <= Lead && (!FRiseAim || SkyAngle(Point, *FRiseAim) > kRiseSlack + kRiseSlackPerMs * Rise->InMs))
             FRiseAim = Point;
     }
     if (FRiseAim)

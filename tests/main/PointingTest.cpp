@@ -229,10 +229,10 @@ TEST(Pointing, OffsetsShiftWhatTheRotorCountsInsideItsRanges) {
 }
 
 // A station flying tracking lines: a line every StepMs, a SET step every
-// cycle, the rotor turning towards each set point at 2 and 1 degrees per
-// second (slower than the chooser assumes before it has seen them).
+// cycle, the rotor turning towards each set point (by default at 2 and 1
+// degrees per second, slower than the chooser assumes before it has seen them).
 struct TStation {
-    static constexpr double kAzimuthRate = 0.002, kElevationRate = 0.001;  // degrees per ms
+    double AzimuthRate = 0.002, ElevationRate = 0.001;  // degrees per ms
     struct TRise {
         double Ms, Off;  // when it crossed the mask, and how far the rotor looked from it
     };
@@ -273,8 +273,8 @@ private:
         auto Move = [&](double& At, double To, double Rate) {
             At += std::clamp(To - At, -Rate * (ToMs - Ms), Rate * (ToMs - Ms));
         };
-        Move(Rotor.Azimuth, Goal.Azimuth, kAzimuthRate);
-        Move(Rotor.Elevation, Goal.Elevation, kElevationRate);
+        Move(Rotor.Azimuth, Goal.Azimuth, AzimuthRate);
+        Move(Rotor.Elevation, Goal.Elevation, ElevationRate);
         Ms = ToMs;
     }
     void SetStep(const TSatData& Line, double At) {
@@ -334,6 +334,23 @@ TEST(Pointing, BetweenPassesTheRotorRestsAndIsAtTheRisePointBeforeTheRise) {
     High.Fly(Lines, 10000);
     ASSERT_EQ(High.Rises.size(), 1u);
     ExpectRestsAndRisesInTime(High, bpWait);
+}
+
+// Passes flown twenty times faster than life, as a simulator may, by a rotor
+// as much faster: before the rotor has shown its rates, the way to the first
+// rise point allows for a slow rotor, so it starts with the satellite still
+// far below the horizon, where each new estimate of the rise point is rough.
+TEST(Pointing, ARisePointEstimatedFarBelowTheHorizonIsNotChasedRoundTheSky) {
+    TStation Station;
+    Station.Settings.BetweenPasses = bpWait;
+    Station.AzimuthRate = 0.12;
+    Station.ElevationRate = 0.06;
+    Station.Fly(Passes({"north", "south"}, 5, 4800), 250);
+    ASSERT_EQ(Station.Rises.size(), 2u);
+    for (const auto& Rise : Station.Rises)
+        EXPECT_LT(Rise.Off, 2);
+    EXPECT_LE(Station.SetsBetween(0, Station.Rises[0].Ms), 3);
+    EXPECT_LE(Station.SetsBetween(Station.Downs[0], Station.Rises[1].Ms), 3);
 }
 
 TEST(Pointing, ASatelliteSwitchedToBelowTheHorizonIsWaitedForAsWell) {
