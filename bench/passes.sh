@@ -7,13 +7,14 @@
 # of 0-180; that with point-ahead; that with a 1 degree tolerance. Prints per
 # pass and choice the pointing error, the azimuth run while the satellite is
 # above 60 degrees, the SET frames and the time spent unwinding; the rotor's
-# travel and time moving while the satellite is up and before it rises, and
-# how far off it was at the rise; and draws docs/passes.png (or PICTURE).
+# travel and time moving while the satellite is up and between passes, and
+# where it was at the rise; and draws docs/passes.png (or PICTURE).
 #
 #   bench/passes.sh [SCALE]      # passes sped up SCALE times (default 3: about 35 minutes)
 #   CHOICES="0-180 ahead" PASSES=high85,high88 bench/passes.sh 6     # a quicker look at a few
-#   CHOICES="default wait" BEFORE=5400 PICTURE=/tmp/between.png bench/passes.sh 20
-#                                # following under the horizon against waiting, an orbit between passes
+#   CHOICES="default wait" BEFORE=4800 PICTURE=/tmp/between.png bench/passes.sh 20
+#                                # following under the horizon against waiting, the passes
+#                                # 80 minutes apart (about 35 minutes)
 #
 # WINDOWS_BUILD and NATIVE_BUILD name the build trees (see chain/environment.sh).
 set -euo pipefail

@@ -11,7 +11,9 @@ bench/passes.sh, which gives each choice a prefix and wineserver of its own.
     python3 fly.py CHOICE SCALE OUT.json [PASSES]   # CHOICE: one of CHOICES below; PASSES: "north,end" say
 
 BEFORE (environment, default 120) is how long each pass starts before its
-rise, in seconds of pass time: the time between passes.
+rise, in seconds of pass time: the time between passes, at most the some
+4900 s the satellite spends below the horizon between two of its passes
+(4800: one pass after the other, as a low satellite comes).
 
 Where the times come from: the tracking simulator prints each line it
 publishes with the performance counter (CLOCK_MONOTONIC_RAW under Wine,

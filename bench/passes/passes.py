@@ -10,9 +10,14 @@ choices. Per pass and choice:
 - the time spent unwinding: on runs of more than 200 degrees while it is up,
   which no target that moved a few degrees needs;
 - the rotor's travel (degrees turned, azimuth and elevation together) and
-  the time it spent moving, while the satellite is up and before it rises
-  (since the last set, or the start), and the pointing error at the rise:
-  a rotor that is not on the satellite then started the pass late.
+  the time it spent moving, while the satellite is up and between passes
+  (from the last set, or for the first pass from the start, to the rise);
+  beside the latter the direct move, from where the rotor stood at the set
+  to where it stood at the rise, which no choice saves;
+- the pointing error at the rise (where the satellite crossed the horizon,
+  between the last line below it and the first above), and how long before
+  it the rotor was within LATE degrees of that point: a rotor that is not
+  on the satellite at the rise started the pass late.
 Times are pass time (real time x the scale).
 
     python3 passes.py PICTURE.png RUN.json...
@@ -100,6 +105,27 @@ def visible_stretches(lines):
     return stretches
 
 
+def turned(a, b):
+    return abs(a[0] - b[0]) + abs(a[1] - b[1])
+
+
+def settled(rotor, point, first, rise):
+    """ms before rise since which the rotor has looked within LATE degrees of point (0: not at the rise)."""
+    t = rise
+    while t > first and angle(vector(*rotor.at(t)), point) <= LATE:
+        t -= SAMPLE_MS
+    return rise - t
+
+
+def crossing(lines, first):
+    """When the satellite rose: between the line at first, up, and the one before it, below."""
+    i = bisect.bisect_left([t for t, _, _ in lines], first)
+    if i == 0:
+        return first
+    (t0, _, e0), (t1, _, e1) = lines[i - 1], lines[i]
+    return t0 + (t1 - t0) * -e0 / (e1 - e0)
+
+
 def pass_spans(lines, stretches):
     """(from, to) ms of each pass's lines: the passes meet at the largest jump between two stretches."""
     bounds = [lines[0][0]]
@@ -153,10 +179,16 @@ def figures(run):
     sets = [ms for ms, what, _, _ in run["events"] if what == "target"]
     result = []
     previous_set = lines[0][0]
-    for name, (first, last), (begin, end) in zip(run.get("passes", PASS_NAMES), stretches,
-                                                 pass_spans(lines, stretches)):
+    names = run.get("passes", PASS_NAMES)
+    if len(stretches) != len(names):
+        sys.exit(f"{run['choice']}: the satellite was up {len(stretches)} times for {len(names)} passes")
+    for name, (first, last), (begin, end) in zip(names, stretches, pass_spans(lines, stretches)):
         travel_up, moving_up = motion(rotor, first, last)
         travel_before, moving_before = motion(rotor, previous_set, first)
+        rise = crossing(lines, first)
+        direct = turned(rotor.at(previous_set), rotor.at(rise))
+        ready = settled(rotor, truth.at(rise), previous_set, rise)
+        rise_error = angle(vector(*rotor.at(rise)), truth.at(rise))
         previous_set = last
         samples = []
         t = first
@@ -172,8 +204,9 @@ def figures(run):
             "unwinding_s": sum(e - s for s, e, d in runs(samples) if d > UNWINDING_RUN) * scale / 1000.0,
             "sets": sum(begin <= ms < end for ms in sets), "first": first, "last": last,
             "travel_up": travel_up, "moving_up_s": moving_up * scale / 1000.0,
-            "travel_before": travel_before, "moving_before_s": moving_before * scale / 1000.0,
-            "rise_error": samples[0][3] if samples else float("nan")})
+            "travel_before": travel_before, "moving_before_s": moving_before * scale / 1000.0, "direct": direct,
+            "ready_s": ready * scale / 1000.0,
+            "rise_error": rise_error})
     return result
 
 
@@ -204,29 +237,39 @@ def report(runs_by_choice):
         print(row("**all passes**", run["choice"], [e for f in fs for e in f["errors"]],
                   max(f["high_run"] for f in fs), sum(f["sets"] for f in fs), sum(f["unwinding_s"] for f in fs)))
     print()
-    print("| Pass | Choices | Travel before the rise | Moving before the rise | Travel while up | Moving while up "
-          "| Error at the rise |")
-    print("|---|---|---|---|---|---|---|")
+    print("| Pass | Choices | Travel from the last set (direct move) | Moving then | At the rise point since "
+          "| Error at the rise | Travel while up | Moving while up |")
+    print("|---|---|---|---|---|---|---|---|")
     for name in runs_by_choice[0].get("passes", PASS_NAMES):
         for run in runs_by_choice:
             f = next(p for p in run["figures"] if p["pass"] == name)
-            print(f"| {name} | {LABELS.get(run['choice'], run['choice'])} | {f['travel_before']:.0f}° | "
-                  f"{f['moving_before_s']:.0f} s | {f['travel_up']:.0f}° | {f['moving_up_s']:.0f} s | "
-                  f"{f['rise_error']:.2f}° |")
+            print(f"| {name} | {LABELS.get(run['choice'], run['choice'])} | {f['travel_before']:.0f}° "
+                  f"({f['direct']:.0f}°) | {f['moving_before_s']:.0f} s | {f['ready_s']:.0f} s before | "
+                  f"{f['rise_error']:.2f}° | {f['travel_up']:.0f}° | {f['moving_up_s']:.0f} s |")
+    print()
+    # The first pass's lead-in starts with the run, not at a set: between passes are the others'.
+    print("| Choices | Between passes: travel (direct moves) | Moving | Lead-in to the first pass | While up: "
+          "travel | Moving | Late (over " f"{LATE:g}° off at the rise) |")
+    print("|---|---|---|---|---|---|---|")
     for run in runs_by_choice:
-        fs = run["figures"]
+        fs, gaps = run["figures"], run["figures"][1:]
         late = [f["pass"] for f in fs if not f["rise_error"] <= LATE]
-        print(f"| **all passes** | {LABELS.get(run['choice'], run['choice'])} | "
-              f"{sum(f['travel_before'] for f in fs):.0f}° | {sum(f['moving_before_s'] for f in fs):.0f} s | "
-              f"{sum(f['travel_up'] for f in fs):.0f}° | {sum(f['moving_up_s'] for f in fs):.0f} s | "
-              f"late (over {LATE:g}°): {', '.join(late) or 'none'} |")
+        print(f"| {LABELS.get(run['choice'], run['choice'])} | {sum(f['travel_before'] for f in gaps):.0f}° "
+              f"({sum(f['direct'] for f in gaps):.0f}°) | {sum(f['moving_before_s'] for f in gaps):.0f} s | "
+              f"{fs[0]['travel_before']:.0f}° ({fs[0]['direct']:.0f}°) | {sum(f['travel_up'] for f in fs):.0f}° | "
+              f"{sum(f['moving_up_s'] for f in fs):.0f} s | {', '.join(late) or 'none'} |")
     follow = next((r for r in runs_by_choice if r["choice"] == "default"), None)
     for run in runs_by_choice:
-        if follow and run is not follow:
-            before = [sum(f["travel_before"] for f in r["figures"]) for r in (follow, run)]
-            if before[0] > 0:
-                print(f"{run['choice']}: travel between passes {before[1]:.0f}° against {before[0]:.0f}° "
-                      f"with the defaults: cut by {100 * (1 - before[1] / before[0]):.1f} %")
+        if follow and run is not follow and len(follow["figures"]) > 1:
+            def between(r, key):
+                return sum(f[key] for f in r["figures"][1:])
+            travel = [between(r, "travel_before") for r in (follow, run)]
+            beyond = [between(r, "travel_before") - between(r, "direct") for r in (follow, run)]
+            moving = [between(r, "moving_before_s") for r in (follow, run)]
+            print(f"{run['choice']} against the defaults (follow), between passes: travel {travel[1]:.0f}° against "
+                  f"{travel[0]:.0f}° (cut by {100 * (1 - travel[1] / travel[0]):.1f} %); beyond the direct moves "
+                  f"{beyond[1]:.0f}° against {beyond[0]:.0f}° (cut by {100 * (1 - beyond[1] / beyond[0]):.1f} %); "
+                  f"moving {moving[1]:.0f} s against {moving[0]:.0f} s")
     print()
     for run in (r for r in runs_by_choice if r["rotor"]):
         print(f"{run['choice']}: rebuilt motion within {replies_agree(run):.2f}° of the rotor's "

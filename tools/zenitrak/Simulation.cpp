@@ -60,7 +60,8 @@ const char kSimUsage[] =
     "\"end\" rises at 85 degrees and crosses north anticlockwise; \"high85\",\n"
     "\"high88\" and \"high89.5\" culminate that high; \"meo\" is a satellite 20200 km\n"
     "up, culminating at 55 degrees; each from 120 s (--before) before it rises to\n"
-    "20 s after it sets.\n"
+    "20 s after it sets. The lead is at most the time the satellite spends below\n"
+    "the horizon between two passes (some 4900 s for the low ones).\n"
     "Placed beside Gyrotalk.exe as Zenitrak.exe, it is the\n"
     "program that Gyrotalk starts when it finds no tracking program running.\n";
 
@@ -136,6 +137,7 @@ struct TPassGeometry {
         const double Azimuth = std::fmod(std::atan2(X, Y) * 180 / pi + 360, 360);
         return {Azimuth, std::asin(Z / std::sqrt(X * X + Y * Y + Z * Z)) * 180 / pi};
     }
+    double Period() const { return 2 * std::numbers::pi * std::sqrt(std::pow(kEarth + Altitude, 3) / kMu); }
     double HalfPass() const {
         double Seconds = 0;
         while (At(Seconds).second > 0)
@@ -284,6 +286,11 @@ std::vector<std::string> NamedPass(std::string_view Name, double StepSeconds, do
                                    : Name == "meo"      ? TPassGeometry{55, 200, 1, 20200}
                                                    : throw std::invalid_argument("unknown pass: " + std::string(Name));
     const double Half = Geometry.HalfPass();
+    // The orbit's track repeats every turn: a longer lead would start in the pass before.
+    if (BeforeSeconds > Geometry.Period() - 2 * Half)
+        throw std::invalid_argument("--before: the " + std::string(Name) + " satellite is below the horizon for " +
+                                    std::to_string(std::lround(Geometry.Period() - 2 * Half)) +
+                                    " s between its passes");
     std::vector<std::string> Lines;
     for (double Seconds = -Half - BeforeSeconds; Seconds <= Half + kAfter; Seconds += StepSeconds) {
         auto [Azimuth, Elevation] = Geometry.At(Seconds);

@@ -89,7 +89,8 @@ std::vector<std::string> BuiltInPass(int Steps);
 //             north-east)
 //   meo       a satellite 20200 km up, culminating at 55 degrees in the
 //             south-south-west: hours long, slow on the sky
-// Raises std::invalid_argument for another name.
+// Raises std::invalid_argument for another name, and for a lead longer than
+// the satellite stays below the horizon (it would start in the pass before).
 std::vector<std::string> NamedPass(std::string_view Name, double StepSeconds, double BeforeSeconds = 120);
 inline constexpr const char* kPassNames[] = {"north",  "overhead", "south",    "end",
                                              "high85", "high88",   "high89.5", "meo"};

@@ -167,6 +167,9 @@ TEST(NamedPasses, RiseCulminateAndSetWhereTheySay) {
         EXPECT_EQ(Jump > 300, Case.CrossesNorth) << Case.Name;
     }
     EXPECT_THROW(NamedPass("west", 1), std::invalid_argument);
+    // The low orbit turns in some 93 minutes: 90 minutes ahead would be in the pass before.
+    EXPECT_NO_THROW(NamedPass("north", 60, 4800));
+    EXPECT_THROW(NamedPass("north", 60, 5400), std::invalid_argument);
     EXPECT_EQ(ParseSimOptions({"--pass", "north,end", "--scale", "4"}).Passes,
               (std::vector<std::string>{"north", "end"}));
     EXPECT_THROW(ParseSimOptions({"--pass", "north,west"}), std::invalid_argument);
