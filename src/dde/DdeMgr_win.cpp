@@ -130,6 +130,12 @@ void TDdeMgr::ConversationOpened(TDdeManagedConv* Conversation) {
 }
 
 void TDdeMgr::ConversationClosed(TDdeManagedConv* Conversation) {
+    // Ended here after its server had gone, before its goodbye was read:
+    // stopping an advise loop then fails, the library no longer counts the
+    // conversation as connected and keeps it through the disconnect, and
+    // the next connect to that service would find it instead of a server.
+    if (!StillConnected(Conversation->Conv()))
+        FHoldsEndedConversations = true;
     std::erase(FClientConversations, Conversation);
     std::erase_if(FResyncs, [&](const TResync& Each) { return Each.Window == Conversation->ConvWindow(); });
     if (FClientConversations.empty())

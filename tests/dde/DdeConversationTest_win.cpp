@@ -21,6 +21,14 @@ class TrackingLink : public ::testing::Test {
 protected:
     void SetUp() override {
         EndRunningSimulators();
+        MakeLink();
+    }
+    void TearDown() override {
+        Owner.reset();
+        EndRunningSimulators();
+    }
+
+    void MakeLink() {
         Owner = std::make_unique<TComponent>(nullptr);
         Conv = new TDdeClientConv(Owner.get());
         Conv->SetConnectMode(ddeManual);
@@ -28,10 +36,6 @@ protected:
         Conv->OnOpen = [this] { ++Opens; };
         Conv->OnClose = [this] { ++Closes; };
         Item = NewItem(kTrackingItem, Changes);
-    }
-    void TearDown() override {
-        Owner.reset();
-        EndRunningSimulators();
     }
 
     TDdeClientItem* NewItem(const std::string& Name, std::vector<std::string>& Log) {
@@ -131,6 +135,22 @@ TEST_F(TrackingLink, AServerKilledIsNoticedAtTheNextOpen) {
     EXPECT_EQ(Item->Text(), kLineB);
     Restarted.Send("line " + kLineC);
     EXPECT_TRUE(WaitForText(kLineC));
+}
+
+// A link can end before it has read the server's goodbye (the program or a
+// test ending): the library then keeps the conversation, and a later link
+// must reach the new server all the same.
+TEST_F(TrackingLink, ALinkEndedBeforeTheServersGoodbyeWasReadLeavesTheNextOneFree) {
+    {
+        TSimulatorProcess Simulator(Quoted(kLineA));
+        ASSERT_TRUE(Conv->OpenConversation());
+        Simulator.QuitUnheard();
+        MakeLink();
+    }
+    PumpFor(200);
+    TSimulatorProcess Restarted(Quoted(kLineB));
+    ASSERT_TRUE(Conv->OpenConversation());
+    EXPECT_EQ(Item->Text(), kLineB);
 }
 
 TEST_F(TrackingLink, AServerKilledIsNoticedWithinSecondsWithoutAnOpen) {

@@ -98,6 +98,11 @@ void TSimulatorProcess::Quit() {
         TerminateProcess(FProcess.hProcess, 1);
 }
 
+void TSimulatorProcess::QuitUnheard() {
+    Send("quit");
+    WaitForSingleObject(FProcess.hProcess, 15000);
+}
+
 void TSimulatorProcess::Kill() {
     TerminateProcess(FProcess.hProcess, 1);
     WaitForSingleObject(FProcess.hProcess, 10000);

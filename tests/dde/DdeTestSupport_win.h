@@ -35,6 +35,9 @@ public:
     bool Send(const std::string& Command) const;
     // Tells it to quit and waits until it has ended.
     void Quit();
+    // Tells it to quit and waits until it has ended, leaving its goodbye
+    // unread in this thread's queue.
+    void QuitUnheard();
     // Ends it at once, as a crash would: it ends no conversation.
     void Kill();
 
