@@ -189,6 +189,7 @@ def figures(run):
         direct = turned(rotor.at(previous_set), rotor.at(rise))
         ready = settled(rotor, truth.at(rise), previous_set, rise)
         rise_error = angle(vector(*rotor.at(rise)), truth.at(rise))
+        sets_before = sum(previous_set < ms < first for ms in sets)
         previous_set = last
         samples = []
         t = first
@@ -205,7 +206,7 @@ def figures(run):
             "sets": sum(begin <= ms < end for ms in sets), "first": first, "last": last,
             "travel_up": travel_up, "moving_up_s": moving_up * scale / 1000.0,
             "travel_before": travel_before, "moving_before_s": moving_before * scale / 1000.0, "direct": direct,
-            "ready_s": ready * scale / 1000.0,
+            "ready_s": ready * scale / 1000.0, "sets_before": sets_before,
             "rise_error": rise_error})
     return result
 
@@ -248,14 +249,15 @@ def report(runs_by_choice):
                   f"{f['rise_error']:.2f}° | {f['travel_up']:.0f}° | {f['moving_up_s']:.0f} s |")
     print()
     # The first pass's lead-in starts with the run, not at a set: between passes are the others'.
-    print("| Choices | Between passes: travel (direct moves) | Moving | Lead-in to the first pass | While up: "
-          "travel | Moving | Late (over " f"{LATE:g}° off at the rise) |")
-    print("|---|---|---|---|---|---|---|")
+    print("| Choices | Between passes: travel (direct moves) | Moving | SET frames | Lead-in to the first pass "
+          "| While up: travel | Moving | Late (over " f"{LATE:g}° off at the rise) |")
+    print("|---|---|---|---|---|---|---|---|")
     for run in runs_by_choice:
         fs, gaps = run["figures"], run["figures"][1:]
         late = [f["pass"] for f in fs if not f["rise_error"] <= LATE]
         print(f"| {LABELS.get(run['choice'], run['choice'])} | {sum(f['travel_before'] for f in gaps):.0f}° "
               f"({sum(f['direct'] for f in gaps):.0f}°) | {sum(f['moving_before_s'] for f in gaps):.0f} s | "
+              f"{sum(f['sets_before'] for f in gaps)} | "
               f"{fs[0]['travel_before']:.0f}° ({fs[0]['direct']:.0f}°) | {sum(f['travel_up'] for f in fs):.0f}° | "
               f"{sum(f['moving_up_s'] for f in fs):.0f} s | {', '.join(late) or 'none'} |")
     follow = next((r for r in runs_by_choice if r["choice"] == "default"), None)
