@@ -200,12 +200,14 @@ def hostile_tracking_lines():
                 out.write(line + b"\n!pause on\n")
             out.write(LAST[0] + b"\n")
         sim = rig.rotor()
-        rig.zenitrak("--script", script, "--interval", "200", "--once")
+        rig.zenitrak("--script", script, "--interval", "200", "--once", "--trace")
         window = rig.start()
         window.wait_text("s_ac", "Opened")
         window.wait_text("l_dd", "Opened")
-        for what, line, name in HOSTILE + [(LAST[1], LAST[0], LAST[1])]:
+        for index, (what, line, name) in enumerate(HOSTILE + [(LAST[1], LAST[0], LAST[1])]):
             before = window.text("l_st")
+            # The script pauses a step after each line: a "pause off" before that would be lost.
+            rig.tracking.wait_traced("paused", count=index + 1)
             rig.tracking.send("pause off")
             try:
                 window.wait_text("l_st", lambda text: text != before and text.startswith('SN"'))

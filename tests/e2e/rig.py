@@ -416,10 +416,10 @@ class Zenitrak:
     def send(self, command):
         wine(ZENITRAK_EXE, "--send", command)
 
-    def wait_traced(self, word, limit=15.0):
-        """Until the simulator, started with --trace, has printed a line WORD."""
+    def wait_traced(self, word, limit=15.0, count=1):
+        """Until the simulator, started with --trace, has printed COUNT lines WORD."""
         wait_for(f"the tracking simulator to say {word!r}",
-                 lambda: any(line.split(" ", 1)[0] == word for line in self.output.lines()), limit)
+                 lambda: sum(line.split(" ", 1)[0] == word for line in self.output.lines()) >= count, limit)
 
     def kill(self):
         """Ends it as a crash would: no goodbye on its conversations."""

@@ -279,6 +279,7 @@ void TSimulator::Apply(const TSimCommand& Command) {
             break;
         case TSimCommand::scPause:
             FPaused = Command.Value != 0;
+            Trace(FPaused ? "paused" : "resumed");
             break;
         case TSimCommand::scInterval:
             SetTimer(FWindow, kStepTimer, Command.Value, nullptr);  // replaces the running one
