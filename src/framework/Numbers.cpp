@@ -102,6 +102,13 @@ std::optional<double> ParseDecimalOrComma(std::string_view Text) {
     return ParseDecimal(Pointed);
 }
 
+std::string_view Trimmed(std::string_view Text, std::string_view Blanks) {
+    const size_t First = Text.find_first_not_of(Blanks);
+    if (First == std::string_view::npos)
+        return {};
+    return Text.substr(First, Text.find_last_not_of(Blanks) - First + 1);
+}
+
 std::string AsciiUpperCase(std::string_view Text) {
     std::string Result(Text);
     for (char& C : Result)

@@ -24,6 +24,9 @@ std::optional<double> ParseDecimal(std::string_view Text);
 // in such a locale send it); finite values only.
 std::optional<double> ParseDecimalOrComma(std::string_view Text);
 
+// Text without the Blanks it begins and ends with.
+std::string_view Trimmed(std::string_view Text, std::string_view Blanks = " \t");
+
 // ASCII-only case conversion: bytes outside "a".."z" / "A".."Z" stay as they are.
 std::string AsciiUpperCase(std::string_view Text);
 

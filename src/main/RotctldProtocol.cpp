@@ -14,12 +14,8 @@ constexpr size_t kMaxStateLines = 64;
 // What the log quotes of a line that is no answer.
 constexpr size_t kQuoted = 40;
 
-std::string_view Trimmed(std::string_view Line) {
-    const size_t First = Line.find_first_not_of(" \t\r");
-    if (First == std::string_view::npos)
-        return {};
-    return Line.substr(First, Line.find_last_not_of(" \t\r") - First + 1);
-}
+// Lines end in "\n", from some daemons in "\r\n".
+constexpr std::string_view kBlanks = " \t\r";
 
 // The complete lines of Received, trimmed; none when a line runs on
 // beyond kMaxRotctldLine.
@@ -28,7 +24,7 @@ std::optional<std::vector<std::string_view>> Lines(std::string_view Received) {
     for (size_t End; (End = Received.find('\n')) != std::string_view::npos; Received.remove_prefix(End + 1)) {
         if (End > kMaxRotctldLine)
             return std::nullopt;
-        Found.push_back(Trimmed(Received.substr(0, End)));
+        Found.push_back(Trimmed(Received.substr(0, End), kBlanks));
     }
     if (Received.size() > kMaxRotctldLine)
         return std::nullopt;
@@ -39,7 +35,7 @@ std::optional<std::vector<std::string_view>> Lines(std::string_view Received) {
 std::optional<int> ReportCode(std::string_view Line) {
     if (!Line.starts_with("RPRT "))
         return std::nullopt;
-    const std::string_view Code = Trimmed(Line.substr(5));
+    const std::string_view Code = Trimmed(Line.substr(5), kBlanks);
     int Value = 0;
     const auto [End, Error] = std::from_chars(Code.data(), Code.data() + Code.size(), Value);
     if (Code.empty() || Error != std::errc() || End != Code.data() + Code.size())

@@ -7,13 +7,6 @@
 
 namespace {
 
-std::string_view Trimmed(std::string_view Text) {
-    const size_t First = Text.find_first_not_of(" \t");
-    if (First == std::string_view::npos)
-        return {};
-    return Text.substr(First, Text.find_last_not_of(" \t") - First + 1);
-}
-
 bool IsNameChar(char Char) {
     return (Char >= 'a' && Char <= 'z') || (Char >= 'A' && Char <= 'Z') || (Char >= '0' && Char <= '9') ||
            Char == '-' || Char == '.' || Char == '_';

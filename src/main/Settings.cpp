@@ -208,8 +208,7 @@ uint32_t BaudRateOf(std::string_view Text) {
 std::string RotorAddressOf(std::string_view Text) {
     if (!ParseRotorAddress(Text))
         return {};
-    const size_t First = Text.find_first_not_of(" \t");
-    return std::string(Text.substr(First, Text.find_last_not_of(" \t") - First + 1));
+    return std::string(Trimmed(Text));
 }
 
 std::string DegreesText(double Degrees) {
