@@ -196,8 +196,10 @@ def line_speed():
         picked = time.monotonic() * 1000
         window.drive("syscommand", "--id", str(BAUD_600_ID))
         window.wait_visible("s_te", True, 10)
+        # A frame already on its way when the pick was made is still read at 9600.
         after = [words[:2] for _, words in log_lines(sim, picked) if words[0] in ("rx", "speed")]
-        expect(after[0] == ["speed", "600"] and after[1] == ["rx", "garbage"], f"after the pick: {after}")
+        changed = after.index(["speed", "600"]) if ["speed", "600"] in after else len(after)
+        expect(after[changed + 1:changed + 2] == [["rx", "garbage"]], f"after the pick: {after}")
         window.drive("syscommand", "--id", str(BAUD_9600_ID))
         window.wait_visible("s_te", False, 10)
         rig.stop_program()
